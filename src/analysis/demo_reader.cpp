@@ -1,0 +1,110 @@
+#include "analysis/demo_reader.h"
+
+#include <algorithm>
+
+namespace rw {
+
+int32_t DemoReader::open(const std::filesystem::path& path) {
+    close();
+    return start(platform::openAsyncFile(path));
+}
+
+int32_t DemoReader::openMemory(std::span<const uint8_t> bytes) {
+    close();
+    return start(platform::openMemoryFile(bytes));
+}
+
+int32_t DemoReader::start(std::unique_ptr<platform::AsyncFile> file) {
+    status_ = -1;
+    if (!file) return status_;
+    file_ = std::move(file);
+    size_ = file_->size();
+    if (size_ <= 0) return status_;
+    buffer_[0].resize(static_cast<size_t>(std::min<int64_t>(size_, chunk)));
+    buffer_[1].resize(static_cast<size_t>(std::clamp<int64_t>(size_ - chunk, 0, chunk)));
+    issue(0, 0);
+    status_ = 0;
+    return status_;
+}
+
+void DemoReader::close() {
+    if (file_) file_->cancelAll();
+    file_.reset();
+    for (auto& b : buffer_) std::vector<uint8_t>().swap(b);
+    for (int i = 0; i < 2; ++i) {
+        windowStart_[i] = windowEnd_[i] = 0;
+        pending_[i] = 0;
+    }
+    size_ = 0;
+    status_ = -1;
+    last_ = 0;
+}
+
+void DemoReader::cancelAll() {
+    file_->cancelAll();
+    // A cancelled read that is not issued again holds nothing usable.
+    for (int i = 0; i < 2; ++i) {
+        if (pending_[i]) {
+            pending_[i] = 0;
+            windowStart_[i] = windowEnd_[i] = 0;
+        }
+    }
+}
+
+void DemoReader::issue(int i, int64_t position) {
+    if (position >= size_ || position < 0) return;
+    if (pending_[i]) cancelAll();
+    // Buffer 1 holds less than a chunk only in files under 2 MiB, where its
+    // window can never need more than that.
+    const int64_t want = std::min<int64_t>(chunk, size_ - position);
+    const uint32_t n = static_cast<uint32_t>(std::min<int64_t>(want, static_cast<int64_t>(buffer_[i].size())));
+    pending_[i] = 1;
+    windowStart_[i] = position;
+    windowEnd_[i] = position + n;
+    file_->issue(i, position, buffer_[i].data(), n);
+}
+
+int DemoReader::chooseWindow(int64_t position) {
+    if (windowStart_[0] <= position && position < windowEnd_[0]) return 0;
+    if (windowStart_[1] <= position && position < windowEnd_[1]) return 1;
+    if (pending_[1]) cancelAll();
+    issue(0, position);
+    return 0;
+}
+
+void DemoReader::makeReady(int i) {
+    if (pending_[i]) {
+        file_->collect(i);
+        issue(1 - i, windowEnd_[i]);  // read-ahead before any byte is handed out
+        pending_[i] = 0;
+    }
+    last_ = i;
+}
+
+bool DemoReader::readSlow(int64_t& position, uint8_t* destination, uint32_t count) {
+    if (!file_ || size_ <= 0) return false;
+    for (;;) {
+        if (position >= size_ || position < 0) return false;
+        const int i = chooseWindow(position);
+        makeReady(i);
+        if (windowEnd_[i] <= position) return false;  // window could not be filled
+        const uint64_t avail = static_cast<uint64_t>(windowEnd_[i] - position);
+        const uint32_t k = static_cast<uint32_t>(std::min<uint64_t>(avail, count));
+        std::memcpy(destination, buffer_[i].data() + (position - windowStart_[i]), k);
+        position += k;
+        if (k >= count) return true;
+        if (status_ < 0) return false;
+        destination += k;
+        count -= k;
+    }
+}
+
+const uint8_t* DemoReader::viewInPlace(int64_t position, uint32_t count) {
+    if (!file_ || status_ < 0 || position < 0 || position >= size_) return nullptr;
+    const int i = chooseWindow(position);
+    makeReady(i);
+    if (position < windowStart_[i] || count > static_cast<uint64_t>(windowEnd_[i] - position)) return nullptr;
+    return buffer_[i].data() + (position - windowStart_[i]);
+}
+
+}  // namespace rw

@@ -1,0 +1,69 @@
+#pragma once
+// Double-buffered reader for one demo file: two 1 MiB windows, and the next
+// MiB is already being read while the walk consumes the current one. Reads are
+// served from memory; a forward walk waits at most once per MiB.
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "platform/async_file.h"
+
+namespace rw {
+
+class DemoReader {
+public:
+    static constexpr uint32_t chunk = 1u << 20;
+
+    DemoReader() = default;
+    ~DemoReader() { close(); }
+    DemoReader(const DemoReader&) = delete;
+    DemoReader& operator=(const DemoReader&) = delete;
+
+    // Status 0 when usable; -1 when the file cannot be opened or is empty.
+    int32_t open(const std::filesystem::path& path);
+    // Reads from bytes the caller keeps alive until close (tests, fuzzing).
+    int32_t openMemory(std::span<const uint8_t> bytes);
+    void close();
+
+    int32_t status() const { return status_; }
+    int64_t size() const { return size_; }
+
+    // Copies count bytes at position into destination, advances position by
+    // what was copied, and answers true only when all count bytes were copied.
+    bool read(int64_t& position, void* destination, uint32_t count) {
+        const int i = last_;
+        if (!pending_[i] && position >= windowStart_[i] && position < windowEnd_[i] &&
+            count <= static_cast<uint64_t>(windowEnd_[i] - position)) {
+            std::memcpy(destination, buffer_[i].data() + (position - windowStart_[i]), count);
+            position += count;
+            return true;
+        }
+        return readSlow(position, static_cast<uint8_t*>(destination), count);
+    }
+
+    // The count bytes at position, in place, when they lie inside one window
+    // (after the same buffer bookkeeping a read would do); null otherwise.
+    const uint8_t* viewInPlace(int64_t position, uint32_t count);
+
+private:
+    int32_t start(std::unique_ptr<platform::AsyncFile> file);
+    bool readSlow(int64_t& position, uint8_t* destination, uint32_t count);
+    int chooseWindow(int64_t position);
+    void makeReady(int i);
+    void issue(int i, int64_t position);
+    void cancelAll();
+
+    std::unique_ptr<platform::AsyncFile> file_;
+    std::vector<uint8_t> buffer_[2];
+    int64_t size_ = 0;
+    int32_t status_ = -1;
+    int64_t windowStart_[2] = {0, 0};
+    int64_t windowEnd_[2] = {0, 0};
+    uint8_t pending_[2] = {0, 0};
+    int last_ = 0;
+};
+
+}  // namespace rw

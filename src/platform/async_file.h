@@ -1,0 +1,33 @@
+#pragma once
+// Asynchronous positioned reads for the demo reader: up to two reads in flight,
+// one per request slot. The Win32 backend uses overlapped ReadFile; the POSIX
+// backend and the in-memory one complete a read when it is collected.
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <span>
+
+namespace rw::platform {
+
+class AsyncFile {
+public:
+    virtual ~AsyncFile() = default;
+    virtual int64_t size() const = 0;
+    // Starts reading n bytes at offset into dst for the given slot (0 or 1).
+    // dst stays owned by the caller and must live until collect or cancel.
+    virtual void issue(int slot, int64_t offset, uint8_t* dst, uint32_t n) = 0;
+    // Waits until the slot's read has completed; what arrived is in dst.
+    virtual void collect(int slot) = 0;
+    // Cancels every outstanding read and waits until the system no longer
+    // touches their buffers, so the slots can be reused at once.
+    virtual void cancelAll() = 0;
+};
+
+// Opens an existing file for reading, with no sharing where the OS has share
+// modes. Null when it cannot be opened.
+std::unique_ptr<AsyncFile> openAsyncFile(const std::filesystem::path& path);
+
+// Serves reads from bytes the caller keeps alive (tests and fuzzing).
+std::unique_ptr<AsyncFile> openMemoryFile(std::span<const uint8_t> bytes);
+
+}  // namespace rw::platform

@@ -1,0 +1,28 @@
+#pragma once
+// Plain file operations for the program's own files (records data, the
+// program file during an update, archive extracts).
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace rw::platform {
+
+// The whole file, when it can be read and its size lies in [minSize, maxSize].
+std::optional<std::vector<uint8_t>> readFileBounded(const std::filesystem::path& path, uint64_t minSize,
+                                                    uint64_t maxSize);
+// Exactly the first n bytes, or none when the file is shorter or unreadable.
+std::optional<std::vector<uint8_t>> readFilePrefix(const std::filesystem::path& path, size_t n);
+std::optional<uint64_t> fileSize(const std::filesystem::path& path);
+bool fileExists(const std::filesystem::path& path);
+// Creates or replaces the file with these bytes.
+bool writeFile(const std::filesystem::path& path, std::span<const uint8_t> bytes);
+// True when the file is gone afterwards (a missing file counts as deleted).
+bool removeFile(const std::filesystem::path& path);
+// Moves a file; fails when the target exists.
+bool moveFile(const std::filesystem::path& from, const std::filesystem::path& to);
+// Moves a file over the target, replacing it in one step where the OS can.
+bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
+
+}  // namespace rw::platform

@@ -1,0 +1,103 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "platform/file_system.h"
+
+namespace rw::platform {
+namespace {
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    int release() {
+        int f = fd_;
+        fd_ = -1;
+        return f;
+    }
+
+private:
+    int fd_;
+};
+
+bool readFully(int fd, uint8_t* dst, size_t n) {
+    size_t done = 0;
+    while (done < n) {
+        ssize_t got = ::read(fd, dst + done, n - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        done += static_cast<size_t>(got);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::vector<uint8_t>> readFileBounded(const std::filesystem::path& path, uint64_t minSize,
+                                                    uint64_t maxSize) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    const auto size = static_cast<uint64_t>(st.st_size);
+    if (size < minSize || size > maxSize) return std::nullopt;
+    std::vector<uint8_t> bytes(static_cast<size_t>(size));
+    if (!readFully(fd.get(), bytes.data(), bytes.size())) return std::nullopt;
+    return bytes;
+}
+
+std::optional<std::vector<uint8_t>> readFilePrefix(const std::filesystem::path& path, size_t n) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) return std::nullopt;
+    std::vector<uint8_t> bytes(n);
+    if (!readFully(fd.get(), bytes.data(), n)) return std::nullopt;
+    return bytes;
+}
+
+std::optional<uint64_t> fileSize(const std::filesystem::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return static_cast<uint64_t>(st.st_size);
+}
+
+bool fileExists(const std::filesystem::path& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool writeFile(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
+    Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (fd.get() < 0) return false;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t put = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        done += static_cast<size_t>(put);
+    }
+    return ::close(fd.release()) == 0;
+}
+
+bool removeFile(const std::filesystem::path& path) {
+    return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+}
+
+bool moveFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (fileExists(to)) return false;
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+}  // namespace rw::platform

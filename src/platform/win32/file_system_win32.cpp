@@ -1,0 +1,86 @@
+#include <windows.h>
+
+#include <algorithm>
+
+#include "platform/file_system.h"
+#include "platform/win32/handle.h"
+
+namespace rw::platform {
+namespace {
+
+UniqueHandle openForRead(const std::filesystem::path& path) {
+    return UniqueHandle(
+        CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool readFully(HANDLE h, uint8_t* dst, size_t n) {
+    size_t done = 0;
+    while (done < n) {
+        DWORD want = static_cast<DWORD>(std::min<size_t>(n - done, 1u << 30));
+        DWORD got = 0;
+        if (!ReadFile(h, dst + done, want, &got, nullptr) || got == 0) return false;
+        done += got;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::vector<uint8_t>> readFileBounded(const std::filesystem::path& path, uint64_t minSize,
+                                                    uint64_t maxSize) {
+    UniqueHandle h = openForRead(path);
+    if (!h) return std::nullopt;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(h.get(), &size) || size.QuadPart < 0) return std::nullopt;
+    const auto n = static_cast<uint64_t>(size.QuadPart);
+    if (n < minSize || n > maxSize) return std::nullopt;
+    std::vector<uint8_t> bytes(static_cast<size_t>(n));
+    if (!readFully(h.get(), bytes.data(), bytes.size())) return std::nullopt;
+    return bytes;
+}
+
+std::optional<std::vector<uint8_t>> readFilePrefix(const std::filesystem::path& path, size_t n) {
+    UniqueHandle h = openForRead(path);
+    if (!h) return std::nullopt;
+    std::vector<uint8_t> bytes(n);
+    if (!readFully(h.get(), bytes.data(), n)) return std::nullopt;
+    return bytes;
+}
+
+std::optional<uint64_t> fileSize(const std::filesystem::path& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool fileExists(const std::filesystem::path& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool writeFile(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
+    UniqueHandle h(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h) return false;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+        DWORD put = 0;
+        if (!WriteFile(h.get(), bytes.data() + done, want, &put, nullptr) || put == 0) return false;
+        done += put;
+    }
+    return true;
+}
+
+bool removeFile(const std::filesystem::path& path) {
+    if (DeleteFileW(path.c_str())) return true;
+    const DWORD err = GetLastError();
+    return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND;
+}
+
+bool moveFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+    return MoveFileW(from.c_str(), to.c_str()) != 0;
+}
+
+bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+}  // namespace rw::platform

@@ -1,0 +1,64 @@
+#pragma once
+// What the program knows about each climbing map: how to recognise its start
+// and stop buttons in a demo, and its world-record lines.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "analysis/wide_text.h"
+
+namespace rw {
+
+using ByteString = std::vector<uint8_t>;
+
+struct MapRecord {
+    std::string name;               // lower case, at most 255 bytes, no NUL
+    std::vector<std::string> runs;  // world-record lines, in records-list order
+    uint8_t mode = 0;               // button detection mode; 0 to 3 detect
+    std::vector<ByteString> startEntries;
+    std::vector<ByteString> stopEntries;
+    std::vector<bool> startKinds;  // mode 3 only: true = message pattern, false = 6-byte position
+    std::vector<bool> stopKinds;
+};
+
+inline constexpr uint32_t kRecordsFormatVersion = 2;
+inline constexpr size_t kRecordsHeaderSize = 12;
+inline constexpr size_t kRecordsMaxFileSize = 1u << 20;
+
+class RecordsDatabase {
+public:
+    explicit RecordsDatabase(std::filesystem::path fileName = "RecData.dat");
+
+    std::vector<MapRecord> records;
+    int32_t state = 0;  // 0 not loaded, 1 loaded and sorted, -1 failed its check
+    uint32_t revision = 0;
+    uint32_t bodyCrc = 0;
+    WideText statusText;
+    std::filesystem::path fileName;
+    bool statusPresent = false;
+    uint32_t maxFormatVersion = kRecordsFormatVersion;
+
+    // Decodes the body of a whole RecData.dat image (header included) whose
+    // checksum the caller has verified, sorts, and sets state 1. A body that
+    // ends inside a record or holds a zero-length entry is rejected: state -1,
+    // no records, false.
+    bool decodeRecords(std::span<const uint8_t> file);
+
+    // Index of the record with this lower-case name; none unless state is 1.
+    std::optional<size_t> findMap(std::string_view lowerName) const;
+    uint32_t runCount(std::string_view lowerName) const;
+    // A copy of the line, or empty when there is none.
+    std::string runAt(std::string_view lowerName, uint32_t index) const;
+
+    // Replaces statusText and sets statusPresent.
+    void setStatus(std::wstring_view text);
+};
+
+// ASCII A-Z lowered, every other byte unchanged.
+std::string lowerAscii(std::string_view text);
+
+}  // namespace rw

@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <vector>
+
+#include "analysis/demo_reader.h"
+#include "temp_dir.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace rw {
+namespace {
+
+constexpr int64_t MiB = 1 << 20;
+
+// Byte k of a test file: a pattern that differs across MiB boundaries.
+uint8_t patternAt(int64_t k) { return static_cast<uint8_t>((k * 7 + (k >> 20) * 13) & 0xFF); }
+
+std::vector<uint8_t> patternFile(int64_t size) {
+    std::vector<uint8_t> bytes(static_cast<size_t>(size));
+    for (int64_t k = 0; k < size; ++k) bytes[static_cast<size_t>(k)] = patternAt(k);
+    return bytes;
+}
+
+// Every behaviour test runs against the file backend of the platform and the
+// in-memory backend, so both answer the same.
+class DemoReaderTest : public ::testing::TestWithParam<bool> {
+protected:
+    DemoReader& openWith(int64_t size) {
+        bytes_ = patternFile(size);
+        if (GetParam()) {
+            reader_.openMemory(bytes_);
+        } else {
+            reader_.open(dir_.write("demo.dem", bytes_));
+        }
+        return reader_;
+    }
+    test::TempDir dir_;
+    std::vector<uint8_t> bytes_;
+    DemoReader reader_;
+};
+
+TEST_P(DemoReaderTest, ExactlyOneMiBHasNoSecondWindow) {
+    DemoReader& r = openWith(MiB);
+    ASSERT_EQ(r.status(), 0);
+    EXPECT_EQ(r.size(), MiB);
+    int64_t pos = MiB - 4;
+    uint8_t buf[4];
+    EXPECT_TRUE(r.read(pos, buf, 4));
+    EXPECT_EQ(pos, MiB);
+    EXPECT_EQ(buf[3], patternAt(MiB - 1));
+    EXPECT_FALSE(r.read(pos, buf, 1));
+    EXPECT_EQ(pos, MiB);
+}
+
+TEST_P(DemoReaderTest, ReadRunningPastTheEndCopiesWhatThereIs) {
+    DemoReader& r = openWith(MiB + 1);
+    int64_t pos = MiB - 2;
+    uint8_t buf[4] = {0xEE, 0xEE, 0xEE, 0xEE};
+    EXPECT_FALSE(r.read(pos, buf, 4));
+    EXPECT_EQ(pos, MiB + 1);
+    EXPECT_EQ(buf[0], patternAt(MiB - 2));
+    EXPECT_EQ(buf[1], patternAt(MiB - 1));
+    EXPECT_EQ(buf[2], patternAt(MiB));
+    EXPECT_EQ(buf[3], 0xEE);
+}
+
+TEST_P(DemoReaderTest, ReadStraddlingTwoWindows) {
+    DemoReader& r = openWith(3 * MiB);
+    int64_t pos = MiB - 4;
+    uint8_t buf[8];
+    EXPECT_TRUE(r.read(pos, buf, 8));
+    EXPECT_EQ(pos, MiB + 4);
+    for (int k = 0; k < 8; ++k) EXPECT_EQ(buf[k], patternAt(MiB - 4 + k)) << k;
+}
+
+TEST_P(DemoReaderTest, ForwardSeekBeyondBothWindowsAndBack) {
+    DemoReader& r = openWith(5 * MiB + 123);
+    uint8_t b = 0;
+    int64_t pos = 10;
+    ASSERT_TRUE(r.read(pos, &b, 1));
+    // Far beyond the read-ahead window: the reader restarts there.
+    pos = 3 * MiB + 17;
+    ASSERT_TRUE(r.read(pos, &b, 1));
+    EXPECT_EQ(b, patternAt(3 * MiB + 17));
+    // Walk forward across the following windows to the end.
+    std::vector<uint8_t> rest(static_cast<size_t>(r.size() - pos));
+    ASSERT_TRUE(r.read(pos, rest.data(), static_cast<uint32_t>(rest.size())));
+    for (size_t k = 0; k < rest.size(); k += 4099) EXPECT_EQ(rest[k], patternAt(3 * MiB + 18 + k));
+    EXPECT_EQ(pos, r.size());
+    // Backwards is served too.
+    pos = 5;
+    ASSERT_TRUE(r.read(pos, &b, 1));
+    EXPECT_EQ(b, patternAt(5));
+}
+
+TEST_P(DemoReaderTest, WholeFileInOneReadAndInSmallPieces) {
+    DemoReader& r = openWith(2 * MiB + 999);
+    std::vector<uint8_t> all(static_cast<size_t>(r.size()));
+    int64_t pos = 0;
+    ASSERT_TRUE(r.read(pos, all.data(), static_cast<uint32_t>(all.size())));
+    EXPECT_EQ(all, bytes_);
+    pos = 0;
+    uint8_t piece[7];
+    bool same = true;
+    while (pos + 7 <= r.size()) {
+        const int64_t at = pos;
+        ASSERT_TRUE(r.read(pos, piece, 7));
+        for (int k = 0; k < 7; ++k) same = same && piece[k] == bytes_[static_cast<size_t>(at + k)];
+    }
+    EXPECT_TRUE(same);
+}
+
+TEST_P(DemoReaderTest, ViewInPlaceMatchesReads) {
+    DemoReader& r = openWith(2 * MiB + 10);
+    const uint8_t* v = r.viewInPlace(100, 64);
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(v[0], patternAt(100));
+    EXPECT_EQ(r.viewInPlace(MiB - 10, 64), nullptr);  // straddles a window edge
+    v = r.viewInPlace(MiB + 5, 64);
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(v[63], patternAt(MiB + 5 + 63));
+    EXPECT_EQ(r.viewInPlace(r.size(), 1), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, DemoReaderTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Memory" : "File"; });
+
+TEST(DemoReaderOpen, EmptyAndMissingFilesAreUnusable) {
+    test::TempDir dir;
+    DemoReader r;
+    EXPECT_EQ(r.open(dir / "missing.dem"), -1);
+    uint8_t b;
+    int64_t pos = 0;
+    EXPECT_FALSE(r.read(pos, &b, 1));
+    EXPECT_EQ(r.open(dir.write("empty.dem", std::string())), -1);
+    EXPECT_FALSE(r.read(pos, &b, 1));
+    r.close();
+    r.close();  // closing twice is harmless
+}
+
+#ifdef _WIN32
+TEST(DemoReaderOpen, FileHeldWithoutSharingCannotBeOpened) {
+    test::TempDir dir;
+    const auto path = dir.write("held.dem", std::string("HLDEMO\0\0", 8));
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DemoReader r;
+    EXPECT_EQ(r.open(path), -1);
+    CloseHandle(h);
+    EXPECT_EQ(r.open(path), 0);
+    // And while the reader holds it, nobody else can.
+    HANDLE again = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(again, INVALID_HANDLE_VALUE);
+    if (again != INVALID_HANDLE_VALUE) CloseHandle(again);
+}
+#endif
+
+}  // namespace
+}  // namespace rw
