@@ -44,6 +44,8 @@ bool endsWithDem(std::wstring_view line) { return line.size() >= 4 && line.subst
 
 }  // namespace
 
+bool isArchivePath(std::wstring_view path) { return path.size() >= 4 && path.substr(path.size() - 4) == L".rar"; }
+
 bool isSafeEntryName(std::wstring_view entry) {
     if (entry.empty() || entry.size() > kMaxEntryLength) return false;
     size_t start = 0;

@@ -15,6 +15,9 @@ inline constexpr uint64_t kMaxListingSize = 1u << 20;
 // Longest entry name that fits a 260-character text with its terminator.
 inline constexpr size_t kMaxEntryLength = 259;
 
+// A chosen file is an archive when its last 4 characters are exactly ".rar".
+bool isArchivePath(std::wstring_view path);
+
 // True for a name made of backslash-separated folder and file names that a
 // Windows file system can hold, with no characters a command line or the
 // shell would treat specially (quotes, percent signs, control characters).

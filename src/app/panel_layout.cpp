@@ -1,6 +1,7 @@
 #include "app/panel_layout.h"
 
 #include "analysis/steam_id.h"
+#include "app/command_rule.h"
 #include "platform/text.h"
 
 namespace rw::app {
@@ -105,7 +106,7 @@ PanelLayout layoutPanel(int32_t status, const CheckResult& result, const WorldRe
                         const RecordsListState& listBefore) {
     PanelLayout layout;
     LayoutWriter out(layout.ops);
-    layout.enableButton = status == status::finished || status <= 0;
+    layout.enableButton = checkMayStart(status);
 
     out.fadeLine(362, 80, colour::black);
     out.fadeLine(40, 80, colour::black);
