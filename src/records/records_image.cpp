@@ -1,5 +1,7 @@
 #include "records/records_image.h"
 
+#include <cstdio>
+
 #include "analysis/byte_cursor.h"
 #include "records/crc32.h"
 
@@ -102,6 +104,37 @@ RecordsBodyParse parseRecordsBody(std::span<const uint8_t> file) {
     }
     result.ok = true;
     result.maps = std::move(maps);
+    return result;
+}
+
+RecordsImageParse parseRecordsImage(std::span<const uint8_t> file) {
+    RecordsImageParse result;
+    if (file.size() < kRecordsHeaderSize) {
+        result.error = "shorter than the 12-byte header";
+        return result;
+    }
+    if (file.size() > kRecordsMaxFileSize) {
+        result.error = "larger than 1,048,576 bytes, which the program does not load";
+        return result;
+    }
+    const uint32_t stored = loadU32(file.data() + 8);
+    const uint32_t computed = crc32(file.subspan(kRecordsHeaderSize));
+    if (stored != computed) {
+        char text[96];
+        std::snprintf(text, sizeof text, "checksum mismatch: the header says 0x%08X, the body gives 0x%08X",
+                      static_cast<unsigned>(stored), static_cast<unsigned>(computed));
+        result.error = text;
+        return result;
+    }
+    RecordsBodyParse body = parseRecordsBody(file);
+    if (!body.ok) {
+        result.error = "offset " + std::to_string(body.errorOffset) + ": " + body.error;
+        return result;
+    }
+    result.image.revision = loadU32(file.data());
+    result.image.formatVersion = loadU32(file.data() + 4);
+    result.image.maps = std::move(body.maps);
+    result.ok = true;
     return result;
 }
 

@@ -52,6 +52,16 @@ struct RecordsBodyParse {
 // count or entry runs past the end, or when a pattern has length 0.
 RecordsBodyParse parseRecordsBody(std::span<const uint8_t> file);
 
+struct RecordsImageParse {
+    bool ok = false;
+    RecordsImage image;
+    std::string error;  // why the file is not one the program would load
+};
+
+// A whole file as the program would accept it: 12 bytes to 1 MiB, the stored
+// checksum equal to the body's, and a body that parses.
+RecordsImageParse parseRecordsImage(std::span<const uint8_t> file);
+
 // The map name of a stored name field: the bytes up to the first NUL, lowered.
 std::string mapNameOf(std::string_view nameField);
 
