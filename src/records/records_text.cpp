@@ -1,5 +1,6 @@
 #include "records/records_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -119,6 +120,8 @@ public:
         if (!failed()) {
             result_.ok = true;
             result_.hasRevision = revisionLine_ != 0;
+            std::stable_sort(result_.warnings.begin(), result_.warnings.end(),
+                             [](const RecordsTextIssue& a, const RecordsTextIssue& b) { return a.line < b.line; });
         } else {
             result_.image = RecordsImage{};
             result_.warnings.clear();

@@ -154,10 +154,10 @@ TEST(RecordsText, WarnsAboutLegalSurprises) {
     ASSERT_EQ(parsed.warnings.size(), 3u);
     EXPECT_EQ(parsed.warnings[0].line, 3u);
     EXPECT_NE(parsed.warnings[0].message.find("empty"), std::string::npos);
-    EXPECT_EQ(parsed.warnings[1].line, 6u);
-    EXPECT_NE(parsed.warnings[1].message.find("mode 5"), std::string::npos);
-    EXPECT_EQ(parsed.warnings[2].line, 5u);
-    EXPECT_NE(parsed.warnings[2].message.find("also defined at line 1"), std::string::npos);
+    EXPECT_EQ(parsed.warnings[1].line, 5u);
+    EXPECT_NE(parsed.warnings[1].message.find("also defined at line 1"), std::string::npos);
+    EXPECT_EQ(parsed.warnings[2].line, 6u);
+    EXPECT_NE(parsed.warnings[2].message.find("mode 5"), std::string::npos);
 }
 
 TEST(RecordsImage, EncoderRefusesFieldsThatDoNotFit) {
