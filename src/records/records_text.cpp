@@ -297,14 +297,21 @@ void appendEntry(std::string& out, const char* side, const StoredEntry& e, bool 
     out += side;
     if (!withKinds || e.isPattern()) {
         out += " pattern";
-        for (uint8_t b : e.bytes) out += " " + hexByte(b);
+        for (uint8_t b : e.bytes) {
+            out += ' ';
+            out += hexByte(b);
+        }
     } else {
         out += " position";
         for (size_t i = 0; i + 1 < e.bytes.size(); i += 2) {
             const auto v = static_cast<int16_t>(static_cast<uint16_t>(e.bytes[i] | (e.bytes[i + 1] << 8)));
-            out += " " + std::to_string(v);
+            out += ' ';
+            out += std::to_string(v);
         }
-        if (e.kind != 0) out += " kind " + std::to_string(e.kind);
+        if (e.kind != 0) {
+            out += " kind ";
+            out += std::to_string(e.kind);
+        }
     }
     out += "\n";
 }

@@ -3,7 +3,7 @@ if(TARGET runwarden-recdata)
   set(RECDATA_EMULATOR "")
   set(RECDATA_PREFIX "cli.recdata")
   if(RW_TARGET_WINDOWS)
-    include(${CMAKE_SOURCE_DIR}/tests/wine_fixture.cmake)
+    # Runs under Wine; the wine fixture comes from tests/CMakeLists.txt.
     string(REPLACE ";" "|" RECDATA_EMULATOR "${CMAKE_CROSSCOMPILING_EMULATOR}")
     set(RECDATA_PREFIX "win.cli.recdata")
   endif()
