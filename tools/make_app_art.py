@@ -68,6 +68,12 @@ def rounded_box(img, x0, y0, x1, y1, radius, top_colour, bottom_colour, edge):
 
 def background():
     img = blank(PANEL_W, PANEL_H, PALE)
+    # Below the banner the picture pales from white towards a cool grey, so
+    # the bands that lighten groups of rows stand out a little.
+    for y in range(40, PANEL_H):
+        shade = 252 - (y - 40) * 10 // (PANEL_H - 40)
+        for x in range(PANEL_W):
+            img[y][x] = (shade - 1, shade, min(252, shade + 2))
     # Below the banner: a faint mountain ridge near the bottom, pale enough
     # that every row of text stays readable on it.
     peaks = [(0, 334), (38, 306), (66, 320), (118, 284), (158, 312), (204, 290), (242, 318), (279, 302)]
@@ -77,8 +83,8 @@ def background():
                 ridge = ya + (yb - ya) * (x - xa) // (xb - xa)
                 break
         for y in range(ridge, PANEL_H):
-            shade = 246 - min(8, (y - ridge) // 10)
-            img[y][x] = (shade, shade + 1, min(252, shade + 4))
+            shade = img[y][x][1] - 5 - min(8, (y - ridge) // 10)
+            img[y][x] = (shade, shade + 1, shade + 4)
     # The title banner in the top 40 rows; pixel (0, 0) stays PALE.
     rounded_box(img, 6, 4, PANEL_W - 7, 35, 6, (88, 118, 168), (44, 66, 112), (34, 50, 86))
     title = "RUNWARDEN"
