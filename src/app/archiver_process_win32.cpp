@@ -56,7 +56,7 @@ std::optional<DWORD> runArchiver(const ArchiverCommand& command, HANDLE output) 
     HandleList handles(inherited);
 
     STARTUPINFOEXW startup{};
-    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.cb = handles.get() ? sizeof(STARTUPINFOEXW) : sizeof(STARTUPINFOW);
     startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
     startup.StartupInfo.hStdInput = input.get();
     startup.StartupInfo.hStdOutput = out;
