@@ -62,7 +62,9 @@ std::optional<DWORD> runArchiver(const ArchiverCommand& command, HANDLE output) 
     startup.StartupInfo.hStdOutput = out;
     startup.StartupInfo.hStdError = discard.get();
     startup.lpAttributeList = handles.get();
-    DWORD flags = CREATE_NO_WINDOW;
+    // No console at all: nothing flashes on screen, and no console host holds
+    // on to the redirected handles after the program has ended.
+    DWORD flags = DETACHED_PROCESS;
     if (handles.get()) flags |= EXTENDED_STARTUPINFO_PRESENT;
 
     // CreateProcessW may write into the command line, so it gets its own copy.

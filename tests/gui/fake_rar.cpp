@@ -9,6 +9,9 @@
 // rar_calls.log beside this program, so tests can see exactly what ran.
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -73,6 +76,7 @@ void logCall() {
 }
 
 int list(const std::wstring& archive) {
+    _setmode(_fileno(stdout), _O_BINARY);  // the names end in CR LF, not CR CR LF
     const auto entries = readBundle(archive);
     if (!entries) {
         std::fprintf(stderr, "ERROR: cannot open archive\n");

@@ -268,7 +268,7 @@ class Session:
 
     # --- screenshots -------------------------------------------------------
     def grab(self):
-        done = subprocess.run(["import", "-window", "root", "ppm:-"], stdin=subprocess.DEVNULL,
+        done = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"], stdin=subprocess.DEVNULL,
                               capture_output=True, env=self.env, timeout=60)
         check(done.returncode == 0, "screenshot failed")
         image = Image.from_ppm(done.stdout)
