@@ -1,4 +1,4 @@
-# The command-line checker: its option parsing and reports, and the program
+# runwarden-check: its option parsing, reports and batches, and the program
 # itself run on the bundled sample, the real demos and rejected files.
 add_executable(runwarden_cli_tests check_options_test.cpp check_report_test.cpp batch_check_test.cpp)
 target_link_libraries(runwarden_cli_tests PRIVATE runwarden_cli_lib runwarden_test_support GTest::gtest_main)
