@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "analysis/demo_walk.h"
+#include "platform/text.h"
 
 namespace rw::cli {
 namespace {
@@ -52,16 +53,14 @@ CheckReport checkOne(const DemoInput& demo, const RecordsDatabase* records, bool
         state.name = demo.shown;
         result->repaint = {&showProgress, &state};
     }
+    result->demoName.assign(demoNameFromPath(platform::utf8ToWide(pathToUtf8(demo.path))));
     checkDemoFile(demo.path, false, records, *result);
     if (show && state.shown) {
         std::lock_guard lock(gProgressLock);
         std::fprintf(stderr, "\r%*s\r", static_cast<int>(state.name.size() + 6), "");
         std::fflush(stderr);
     }
-    CheckReport report = makeReport(demo.shown, *result, records);
-    // The demo name comes from the file name even when the file cannot be opened.
-    if (report.demo.empty()) report.demo = pathToUtf8(std::filesystem::path(demoNameFromPath(demo.path.wstring())));
-    return report;
+    return makeReport(demo.shown, *result, records);
 }
 
 }  // namespace
