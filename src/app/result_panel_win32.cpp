@@ -106,6 +106,13 @@ void drawBand(HDC dc, HDC pictureDc, int32_t y, int32_t height, const BLENDFUNCT
 }
 
 void paintResultPanel(HWND window, MainWindow& w) {
+    // Begin painting before reading the result: a worker that publishes after
+    // this point invalidates the window again, so its change gets a paint of
+    // its own. Reading first could let this paint validate that change while
+    // drawing the older state, and the final state would never reach the screen.
+    PAINTSTRUCT ps{};
+    const HDC windowDc = BeginPaint(window, &ps);
+
     const CheckResult& result = checkResult();
     const int32_t status = result.status();
 
@@ -115,9 +122,6 @@ void paintResultPanel(HWND window, MainWindow& w) {
 
     const PanelLayout layout = layoutPanel(status, result, lookupIn(startupValues().records), w.recordsListState);
     if (layout.enableButton) EnableWindow(w.checkButton, TRUE);
-
-    PAINTSTRUCT ps{};
-    const HDC windowDc = BeginPaint(window, &ps);
     {
         MemoryDc back(windowDc);
         MemoryDc picture(windowDc);

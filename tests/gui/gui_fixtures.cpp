@@ -38,7 +38,7 @@ Bytes goodDemo() {
         .networkFrame(at(5.0f, 10))
         .networkFrame(at(10.0f, 10), press(kStart));
     for (int k = 1; k <= 50; ++k) b.networkFrame(at(10.0f + k, 10));
-    b.networkFrame(at(93.456f, 10), press(kStop));
+    b.networkFrame(at(93.456f, 10), press(kStop)).startMarker();
     return b.bytes();
 }
 
@@ -54,7 +54,7 @@ Bytes slowDemo() {
     wrong.stepSize = 24.0f;
     wrong.footsteps = 0;
     for (int k = 0; k < 20; ++k) b.networkFrame(k == 10 ? wrong : at(3.0f + k, 14));
-    b.networkFrame(at(61.99f, 14), press(kStop));
+    b.networkFrame(at(61.99f, 14), press(kStop)).startMarker();
     return b.bytes();
 }
 
