@@ -19,6 +19,13 @@ std::optional<std::wstring> pick(const std::string& listing) {
     return firstDemoEntry(std::span(reinterpret_cast<const uint8_t*>(listing.data()), listing.size()));
 }
 
+TEST(ArchiveListing, OnlyALowerCaseRarEndingMakesAnArchive) {
+    EXPECT_TRUE(isArchivePath(L"C:\\demos\\pack.rar"));
+    EXPECT_FALSE(isArchivePath(L"C:\\demos\\pack.RAR"));
+    EXPECT_FALSE(isArchivePath(L"C:\\demos\\run.dem"));
+    EXPECT_FALSE(isArchivePath(L"rar"));
+}
+
 TEST(ArchiveListing, TakesTheFirstDemoEntry) {
     EXPECT_EQ(pick("readme.txt\r\nkz\\run.dem\r\nother.dem\r\n"), L"kz\\run.dem");
     EXPECT_EQ(pick("readme.txt\nkz\\run.dem\nother.dem\n"), L"kz\\run.dem");
