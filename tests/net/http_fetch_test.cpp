@@ -98,9 +98,17 @@ TEST(FetchToMemory, DroppedConnectionGivesThePartialBytes) {
 }
 
 TEST(FetchToMemory, UnopenedUrlGivesNothing) {
-    FetchedBytes none = fetchToMemory(TestServer::instance().deadUrl("/body.txt"), kUpdateAgent, kNoLimit);
-    EXPECT_FALSE(none.opened);
-    EXPECT_TRUE(none.bytes.empty());
+    FetchedBytes refused = fetchToMemory(TestServer::instance().deadUrl("/body.txt"), kUpdateAgent, kNoLimit);
+    EXPECT_FALSE(refused.opened);
+    EXPECT_TRUE(refused.bytes.empty());
+
+    // A server that hangs up without a reply: the URL does not open either.
+    ServedFolder served;
+    served.put("body.txt", kBody);
+    served.put("body.txt.hangup", std::string_view());
+    FetchedBytes hungUp = fetchToMemory(served.url("body.txt"), kUpdateAgent, kNoLimit);
+    EXPECT_FALSE(hungUp.opened);
+    EXPECT_TRUE(hungUp.bytes.empty());
 }
 
 TEST(FetchToMemory, StopsAtTheLimit) {
