@@ -90,6 +90,13 @@ std::optional<UpdateDescriptor> parseUpdateDescriptor(std::span<const uint8_t> b
     return d;
 }
 
+std::array<uint8_t, kUpdateDescriptorSize> encodeUpdateDescriptor(const UpdateDescriptor& descriptor) {
+    std::array<uint8_t, kUpdateDescriptorSize> bytes{};
+    storeU32(bytes.data(), descriptor.version);
+    storeU32(bytes.data() + 4, descriptor.programCrc);
+    return bytes;
+}
+
 UpdatePassEnd runUpdatePass(CheckResult& result, RecordsDatabase& db, UpdateHost& host, const UpdateSettings& settings,
                             std::optional<std::vector<uint8_t>>* runsList) {
     int32_t outcome = kNoOutcome;
@@ -111,7 +118,8 @@ UpdatePassEnd runUpdatePass(CheckResult& result, RecordsDatabase& db, UpdateHost
     const std::string platformFolder = settings.updateFolderUrl + "x64/";
     std::optional<UpdateDescriptor> descriptor;
     if (outcome != kConnectionFailed) {
-        if (auto bytes = platform::fetchPrefix(platformFolder + "UpdateData.dat", platform::kUpdateAgent, 8)) {
+        if (auto bytes = platform::fetchPrefix(platformFolder + "UpdateData.dat", platform::kUpdateAgent,
+                                               kUpdateDescriptorSize)) {
             descriptor = parseUpdateDescriptor(*bytes);
         }
     }

@@ -4,9 +4,11 @@
 // the program file and restart into it, else refresh the records database.
 // Every decision lives here; the prompts, the command line, the clock and the
 // file and process operations go through an UpdateHost.
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -77,7 +79,9 @@ struct UpdateDescriptor {
     uint32_t version = 0;
     uint32_t programCrc = 0;
 };
+inline constexpr size_t kUpdateDescriptorSize = 8;
 std::optional<UpdateDescriptor> parseUpdateDescriptor(std::span<const uint8_t> bytes);
+std::array<uint8_t, kUpdateDescriptorSize> encodeUpdateDescriptor(const UpdateDescriptor& descriptor);
 
 enum class UpdatePassEnd {
     Finished,   // the pass is over; the program keeps running

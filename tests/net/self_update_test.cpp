@@ -15,6 +15,7 @@
 #include "recdata_builder.h"
 #include "records/crc32.h"
 #include "records/self_update.h"
+#include "recording_host.h"
 #include "temp_dir.h"
 #include "test_server.h"
 
@@ -22,72 +23,15 @@ namespace rw {
 namespace {
 
 using test::Bytes;
+using test::RecordingHost;
 using test::ServedFolder;
 using test::TempDir;
 using test::TestServer;
 namespace fs = std::filesystem;
 
-class RecordingHost : public UpdateHost {
-public:
-    std::vector<std::wstring> args{L"C:\\Games\\Runwarden.exe"};
-    bool answerYes = false;
-    bool startSucceeds = true;
-    std::optional<fs::path> ownPath;
-    // Deleting this file fails while lockedTries is above 0 (or always, when negative).
-    fs::path locked;
-    int lockedTries = 0;
-
-    std::vector<std::string> events;
-    std::vector<std::string> changeLogs;
-    uint64_t clockMs = 0;
-    uint64_t sleeps = 0;
-
-    std::vector<std::wstring> commandLineArguments() override { return args; }
-    bool deleteFile(const fs::path& path) override {
-        if (!locked.empty() && path == locked && lockedTries != 0) {
-            if (lockedTries > 0) --lockedTries;
-            return false;
-        }
-        std::error_code ec;
-        return fs::remove(path, ec);  // like DeleteFileW: false for a missing file
-    }
-    bool fileExists(const fs::path& path) override { return fs::exists(path); }
-    void sleepMilliseconds(uint32_t ms) override {
-        clockMs += ms;
-        ++sleeps;
-    }
-    uint64_t steadyMilliseconds() override { return clockMs; }
-    std::optional<fs::path> modulePath() override {
-        events.push_back("module path");
-        return ownPath;
-    }
-    bool moveFile(const fs::path& from, const fs::path& to) override {
-        events.push_back("move " + from.filename().string() + " > " + to.filename().string());
-        std::error_code ec;
-        if (fs::exists(to)) return false;  // MoveFileW does not replace
-        fs::rename(from, to, ec);
-        return !ec;
-    }
-    bool startProgram(const fs::path& file, std::wstring_view parameters) override {
-        events.push_back("start " + file.filename().string() + " " + platform::wideToUtf8(parameters));
-        return startSucceeds;
-    }
-    void showChangeLog(const std::string& text) override {
-        events.push_back("change log");
-        changeLogs.push_back(text);
-    }
-    bool confirmUpdate() override {
-        events.push_back("prompt");
-        return answerYes;
-    }
-    void closeMainWindow() override { events.push_back("close"); }
-};
-
 Bytes descriptor(uint32_t version, uint32_t crc) {
-    Bytes d(8);
-    storeU32(d.data(), version);
-    storeU32(d.data() + 4, crc);
-    return d;
+    const auto d = encodeUpdateDescriptor(UpdateDescriptor{version, crc});
+    return Bytes(d.begin(), d.end());
 }
 
 // Every file of a folder with its bytes.

@@ -46,6 +46,8 @@ public:
     void put(std::string_view relative, std::span<const uint8_t> bytes) const;
     void put(std::string_view relative, std::string_view text) const;
     void remove(std::string_view relative) const;
+    // The folder on disk.
+    const std::filesystem::path& dir() const { return dir_; }
     // Requests the server saw whose path starts with this folder's path, with
     // the folder part dropped: "AGENT /relative".
     std::vector<std::string> requests() const;
