@@ -102,13 +102,13 @@ TEST(FetchToMemory, UnopenedUrlGivesNothing) {
     EXPECT_FALSE(refused.opened);
     EXPECT_TRUE(refused.bytes.empty());
 
-    // A server that hangs up without a reply: the URL does not open either.
+    // Redirected to a port where nothing listens: the URL does not open either.
     ServedFolder served;
     served.put("body.txt", kBody);
-    served.put("body.txt.hangup", std::string_view());
-    FetchedBytes hungUp = fetchToMemory(served.url("body.txt"), kUpdateAgent, kNoLimit);
-    EXPECT_FALSE(hungUp.opened);
-    EXPECT_TRUE(hungUp.bytes.empty());
+    served.put("body.txt.unreachable", std::string_view());
+    FetchedBytes redirected = fetchToMemory(served.url("body.txt"), kUpdateAgent, kNoLimit);
+    EXPECT_FALSE(redirected.opened);
+    EXPECT_TRUE(redirected.bytes.empty());
 }
 
 TEST(FetchToMemory, StopsAtTheLimit) {

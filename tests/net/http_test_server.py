@@ -10,16 +10,15 @@ It serves the files under DIR, and special paths that misbehave on purpose:
     /_/status/CODE            reply CODE with a short HTML error page as body
     /_/bytes/N                N pattern bytes (byte i = (i * 7 + 3) & 0xff)
     /_/empty                  200 with an empty body
-    /_/nothing                close the connection without any reply
-    /_/reset                  reset the connection without any reply
     /_/slow/N                 N pattern bytes, sent 100 at a time with pauses
     /_/drop/N/M               announce N pattern bytes, send M of them, close
     /_/cut/M/PATH             announce the whole file PATH, send M bytes, close
     /_/redirect/PATH          302 to /PATH
     /_/stream/N               N pattern bytes without a Content-Length
 
-A served file FILE is made unreachable by putting FILE.hangup beside it: a
-request for FILE then gets its connection reset without any reply.
+A served file FILE is made unreachable by putting FILE.unreachable beside it:
+a request for FILE is then redirected to the port where nothing listens, so
+the client's connection is refused.
 
 Every request is appended to STATE/requests.log as "AGENT PATH" before the
 reply starts, so a client that has its answer can read its own request there.
@@ -33,7 +32,6 @@ import shutil
 import signal
 import socket
 import socketserver
-import struct
 import subprocess
 import sys
 import threading
@@ -70,8 +68,9 @@ class Handler(http.server.SimpleHTTPRequestHandler):
     def do_GET(self):
         self.log_request_line()
         path = urllib.parse.urlsplit(self.path).path
-        if os.path.exists(self.translate_path(path) + ".hangup"):
-            return self.special(["reset"])
+        if os.path.exists(self.translate_path(path) + ".unreachable"):
+            dead = f"http://127.0.0.1:{self.server.dead_port}{path}"
+            return self.head(302, 0, extra=[("Location", dead)])
         if not path.startswith("/_/"):
             return super().do_GET()
         parts = path[3:].split("/")
@@ -112,13 +111,6 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             self.send_pattern(n)
         elif kind == "empty":
             self.head(200, 0)
-        elif kind == "nothing":
-            self.close_connection = True
-            self.connection.shutdown(socket.SHUT_RDWR)
-        elif kind == "reset":
-            self.close_connection = True
-            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
-            self.connection.close()
         elif kind == "slow" and len(parts) == 2:
             n = min(int(parts[1]), 1024 * 1024)
             self.head(200, n)
@@ -177,6 +169,7 @@ def serve(root, state):
     open(httpd.log_path, "w").close()
     dead = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     dead.bind(("127.0.0.1", 0))  # bound, never listening: connections are refused
+    httpd.dead_port = dead.getsockname()[1]
     port_file = os.path.join(state, "port")
     with open(port_file + ".tmp", "w") as f:
         f.write(f"{httpd.server_address[1]}\n{dead.getsockname()[1]}\n")

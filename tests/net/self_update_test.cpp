@@ -203,7 +203,7 @@ TEST_F(SelfUpdate, ProgramThatDoesNotStartIsRolledBack) {
 TEST_F(SelfUpdate, UnopenedProgramUrlTouchesNoFile) {
     const auto before = snapshot(dir.path());
     publish(16, newProgram);
-    served.put("intern/Runwarden/x64/Runwarden.exe.hangup", std::string_view());
+    served.put("intern/Runwarden/x64/Runwarden.exe.unreachable", std::string_view());
     host.answerYes = true;
     EXPECT_EQ(run(), UpdatePassEnd::Finished);
     EXPECT_EQ(host.events, (std::vector<std::string>{"prompt"}));
@@ -248,7 +248,7 @@ TEST_F(SelfUpdate, AfterAnUpdateTheChangeLogIsShownAndTheVersionCheckedAgain) {
 TEST_F(SelfUpdate, UnreachableChangeLogShowsAnEmptyBoxAndSkipsTheDescriptor) {
     host.args = {L"-delete " + (dir / "Updating.tmp").wstring()};  // argument 0 counts too
     publish(16, newProgram);
-    served.put("intern/Runwarden/changelog.txt.hangup", std::string_view());
+    served.put("intern/Runwarden/changelog.txt.unreachable", std::string_view());
     EXPECT_EQ(run(), UpdatePassEnd::Finished);
     EXPECT_EQ(host.events, (std::vector<std::string>{"change log"}));
     EXPECT_EQ(host.changeLogs, (std::vector<std::string>{""}));

@@ -49,6 +49,7 @@ ServedFolder::ServedFolder() {
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
     std::filesystem::create_directories(dir_);
+    logStart_ = TestServer::instance().requestLog().size();
 }
 
 std::string ServedFolder::path(std::string_view relative) const {
@@ -75,7 +76,9 @@ void ServedFolder::remove(std::string_view relative) const {
 
 std::vector<std::string> ServedFolder::requests() const {
     std::vector<std::string> mine;
-    for (const std::string& line : TestServer::instance().requestLog()) {
+    const std::vector<std::string> log = TestServer::instance().requestLog();
+    for (size_t i = logStart_; i < log.size(); ++i) {
+        const std::string& line = log[i];
         const size_t space = line.find(' ');
         if (space == std::string::npos) continue;
         std::string_view path = std::string_view(line).substr(space + 1);

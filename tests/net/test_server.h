@@ -48,13 +48,14 @@ public:
     void remove(std::string_view relative) const;
     // The folder on disk.
     const std::filesystem::path& dir() const { return dir_; }
-    // Requests the server saw whose path starts with this folder's path, with
-    // the folder part dropped: "AGENT /relative".
+    // Requests for this folder's files since it was made, with the folder
+    // part dropped: "AGENT /relative".
     std::vector<std::string> requests() const;
 
 private:
     std::string urlPath_;
     std::filesystem::path dir_;
+    size_t logStart_ = 0;  // requests of earlier runs are not this folder's
 };
 
 // Pattern byte i of the server's generated replies.
