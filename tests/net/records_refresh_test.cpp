@@ -81,6 +81,14 @@ protected:
     RecordsSources sources;
 };
 
+TEST(RecordsRefreshMessages, NameTheFileAsTheProgramDoes) {
+    const RecordsDatabase db;  // "RecData.dat" in the current folder
+    EXPECT_EQ(updatedFileText(db, 57), L"Updated file: \"RecData.dat\" (57)");
+    EXPECT_EQ(restoredFileText(db), L"Restored file: \"RecData.dat\"");
+    EXPECT_EQ(crcErrorText(db.fileName), L"CRC32 error in file: \"RecData.dat\"");
+    EXPECT_EQ(kConnectionMessage, L"Unable to connect to update server!");
+}
+
 TEST_F(RecordsRefresh, EqualHeadersNeedNoDownloadAndNoMessage) {
     serve(twoMaps(7).bytes());
     writeLocal(twoMaps(7).bytes());
