@@ -1,0 +1,286 @@
+#include "analysis/demo_walk.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+#include <optional>
+#include <vector>
+
+#include "analysis/byte_cursor.h"
+#include "analysis/demo_reader.h"
+#include "analysis/message_block.h"
+#include "analysis/run_findings.h"
+#include "analysis/trigger_detector.h"
+#include "platform/file_system.h"
+#include "platform/text.h"
+
+namespace rw {
+namespace {
+
+constexpr int64_t kProtocolOffset = 12;
+constexpr int64_t kMapNameOffset = 16;
+constexpr size_t kMapNameSize = 260;
+constexpr int64_t kFirstFrame = 544;
+constexpr int64_t kProgressStep = 1 << 20;
+constexpr uint32_t kOldestProtocol = 47;
+constexpr uint32_t kNewestProtocol = 48;
+
+enum FrameType : uint8_t {
+    kStartupFrame = 0,
+    kNetworkFrame = 1,
+    kStartMarker = 2,
+    kConsoleCommand = 3,
+    kClientData = 4,
+    kNextSection = 5,
+    kEvent = 6,
+    kWeaponAnimation = 7,
+    kSoundFrame = 8,
+    kDemoBuffer = 9,
+    kNoFrame = 10,
+};
+
+// How a check ends: the status code to publish last, and for a failure its message.
+struct CheckEnd {
+    int32_t code = status::finished;
+    std::wstring message;
+};
+
+CheckEnd failure(std::wstring message, int32_t code) { return {code, std::move(message)}; }
+
+// Percent walked, never 0 (idle) and, while the walk still runs, never the
+// finished code or above, even when a frame claims bytes beyond the end.
+int32_t progressCode(int64_t position, int64_t size) {
+    if (size <= 0 || position >= size) return 99;
+    const int64_t percent = position <= std::numeric_limits<int64_t>::max() / 100 ? position * 100 / size
+                                                                                 : position / (size / 100);
+    return static_cast<int32_t>(std::clamp<int64_t>(percent, 1, 99));
+}
+
+std::optional<CheckEnd> checkHeader(DemoReader& reader, CheckResult& result) {
+    int64_t position = 0;
+    std::array<uint8_t, 7> magic{};
+    if (!reader.read(position, magic.data(), 7) || std::memcmp(magic.data(), "HLDEMO", 7) != 0) {
+        return failure(L"File is not a HLDEMO!", status::rejected);
+    }
+    position = kProtocolOffset;
+    std::array<uint8_t, 4> protocolBytes{};
+    reader.read(position, protocolBytes.data(), 4);
+    const uint32_t protocol = loadU32(protocolBytes.data());
+    if (protocol < kOldestProtocol) return failure(L"Demo is recorded with an old protocol!", status::rejected);
+    if (protocol > kNewestProtocol) return failure(L"Demo is recorded with an unsupported protocol!", status::rejected);
+
+    position = kMapNameOffset;
+    std::array<char, kMapNameSize> mapName{};
+    reader.read(position, mapName.data(), kMapNameSize);
+    const size_t length = strnlen(mapName.data(), mapName.size());
+    for (size_t k = 0; k < length; ++k) {
+        if (mapName[k] >= 'A' && mapName[k] <= 'Z') mapName[k] = static_cast<char>(mapName[k] - 'A' + 'a');
+    }
+    result.mapName.assign(platform::oemToWide(std::string_view(mapName.data(), length)));
+    result.mapKey = mapName;
+    setStatusAndRepaint(result, 1);
+    return std::nullopt;
+}
+
+// The frame loop from the first frame to the second start marker or the stop
+// press. Positions are 64-bit and a frame's end is at most 4 GiB past its
+// start, so no sum can overflow.
+class FrameWalk {
+public:
+    FrameWalk(DemoReader& reader, CheckResult& result, RunFindings& findings)
+        : reader_(reader), result_(result), findings_(findings), size_(reader.size()) {}
+
+    CheckEnd run() {
+        for (;;) {
+            if (nextProgressMark_ < position_) {
+                setStatusAndRepaint(result_, progressCode(position_, size_));
+                nextProgressMark_ += kProgressStep;
+            }
+            uint8_t type = kNoFrame;
+            if (position_ < size_) reader_.read(position_, &type, 1);
+            if (type > kDemoBuffer) return readError();
+            if (!handleFrame(type)) return failure(L"Demo was not recorded on lan server!", status::rejected);
+            if (!keepWalking_) return {};
+        }
+    }
+
+private:
+    // Moves the position to the next frame; false when the LAN test fails.
+    bool handleFrame(uint8_t type) {
+        switch (type) {
+            case kStartupFrame:
+                startupFrame();
+                break;
+            case kNetworkFrame:
+                findings_.networkFrameSeen = true;
+                if (startMarkerSeen_) {
+                    runFrame();
+                } else {
+                    skipClientFrame();
+                }
+                break;
+            case kStartMarker:
+                if (startMarkerSeen_) keepWalking_ = false;
+                startMarkerSeen_ = true;
+                position_ += 8;
+                break;
+            case kConsoleCommand:
+                if (findings_.mode != 0) consoleCommand();
+                position_ += 72;
+                break;
+            case kClientData:
+                position_ += 40;
+                break;
+            case kNextSection:
+                position_ += 8;
+                break;
+            case kEvent:
+                position_ += 92;
+                break;
+            case kWeaponAnimation:
+                position_ += 16;
+                break;
+            case kSoundFrame:
+                if (uint32_t length = 0; readLength(position_ + 12, length)) {
+                    lastLength_ = length;
+                    position_ += 16 + static_cast<int64_t>(length) + 16;
+                }
+                break;
+            case kDemoBuffer:
+                if (!passLanTest(findings_, startMarkerSeen_)) return false;
+                if (uint32_t length = 0; readLength(position_ + 8, length)) {
+                    position_ += 12 + static_cast<int64_t>(length);
+                }
+                break;
+        }
+        return true;
+    }
+
+    // A length field at the given position. When the file ends inside it the
+    // frame is cut: the position goes to the end of the file.
+    bool readLength(int64_t at, uint32_t& length) {
+        std::array<uint8_t, 4> bytes{};
+        if (!reader_.read(at, bytes.data(), 4)) {
+            position_ = size_;
+            return false;
+        }
+        length = loadU32(bytes.data());
+        return true;
+    }
+
+    void skipClientFrame() {
+        uint32_t length = 0;
+        if (!readLength(position_ + (kClientFrameFixedSize - 4), length)) return;
+        lastLength_ = length;
+        position_ += kClientFrameFixedSize + static_cast<int64_t>(length);
+    }
+
+    void startupFrame() {
+        uint32_t length = 0;
+        if (!readLength(position_ + (kClientFrameFixedSize - 4), length)) return;
+        lastLength_ = length;
+        const int64_t messages = position_ + kClientFrameFixedSize;
+        position_ = messages + length;
+        if (identityComplete(findings_, result_)) return;
+        const std::span<const uint8_t> block = loadMessageBlock(reader_, messages, length, scratch_);
+        scanStartupBlock(findings_, block, result_, progressCode(position_, size_));
+    }
+
+    void runFrame() {
+        std::array<uint8_t, kClientFrameFixedSize> fixed;
+        int64_t messages = position_;
+        if (!reader_.read(messages, fixed.data(), kClientFrameFixedSize)) {
+            position_ = size_;  // cut by the end of the file
+            return;
+        }
+        const ClientFrameFields frame = decodeClientFrame(fixed);
+        lastLength_ = frame.messageLength;
+        position_ = messages + frame.messageLength;
+        countRunFrame(findings_, frame);
+        if (takeDetectorTurn(findings_)) {
+            const bool detected =
+                detectTrigger(reader_, messages, frame.messageLength, triggerInputs(findings_), scratch_);
+            if (applyTrigger(findings_, detected, frame.time)) keepWalking_ = false;
+        }
+    }
+
+    void consoleCommand() {
+        std::array<uint8_t, 5> command{};
+        int64_t at = position_ + 8;
+        if (reader_.read(at, command.data(), 5)) noteConsoleCommand(findings_, command);
+    }
+
+    CheckEnd readError() const {
+        std::wstring message = L"Error reading demo at Pos: ";
+        message += std::to_wstring(static_cast<long long>(position_));
+        message += L" with Offset: ";
+        message += std::to_wstring(static_cast<long long>(lastLength_));
+        return failure(std::move(message), status::rejected);
+    }
+
+    DemoReader& reader_;
+    CheckResult& result_;
+    RunFindings& findings_;
+    const int64_t size_;
+    int64_t position_ = kFirstFrame;
+    int64_t lastLength_ = 0;  // of the latest type 0, 1 or 8 frame
+    int64_t nextProgressMark_ = 0;
+    bool keepWalking_ = true;
+    bool startMarkerSeen_ = false;
+    std::vector<uint8_t> scratch_;  // message blocks that straddle the reader's windows
+};
+
+// Everything but the last step: the caller closes the reader, removes an
+// extracted file and then publishes the end, so a final status code always
+// means the check is over.
+CheckEnd walkDemo(DemoReader& reader, const RecordsDatabase* records, CheckResult& result) {
+    result.playerName.clear();
+    if (reader.status() < 0) return failure(L"Opening file failed!", status::openFailed);
+    if (std::optional<CheckEnd> rejected = checkHeader(reader, result)) return *rejected;
+
+    RunFindings findings;
+    lookUpMap(findings, records, result.mapKeyView());
+    result.steamId.valid = 0;
+    FrameWalk walk(reader, result, findings);
+    CheckEnd end = walk.run();
+    if (end.code == status::finished) writeVerdicts(findings, result);
+    return end;
+}
+
+void publish(const CheckEnd& end, CheckResult& result) {
+    if (end.code == status::finished) {
+        setStatusAndRepaint(result, status::finished);
+    } else {
+        reportFailure(result, end.message, end.code);
+    }
+}
+
+}  // namespace
+
+void checkDemoFile(const std::filesystem::path& demoPath, bool fromArchive, const RecordsDatabase* records,
+                   CheckResult& result) {
+    DemoReader reader;
+    reader.open(demoPath);
+    const CheckEnd end = walkDemo(reader, records, result);
+    reader.close();
+    if (fromArchive) platform::removeFile(demoPath);
+    publish(end, result);
+}
+
+void checkDemoBytes(std::span<const uint8_t> demo, const RecordsDatabase* records, CheckResult& result) {
+    DemoReader reader;
+    reader.openMemory(demo);
+    const CheckEnd end = walkDemo(reader, records, result);
+    reader.close();
+    publish(end, result);
+}
+
+std::wstring demoNameFromPath(std::wstring_view path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    std::wstring_view name = slash == std::wstring_view::npos ? path : path.substr(slash + 1);
+    name.remove_suffix(std::min<size_t>(4, name.size()));
+    return std::wstring(name);
+}
+
+}  // namespace rw

@@ -1,0 +1,30 @@
+#pragma once
+// One check of a demo: the header test, the walk over its frames with the run
+// findings and the button detection, and the verdicts, all published in the
+// given CheckResult. Keeps no state between calls, so checks of different
+// demos may run in parallel, each with its own CheckResult.
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "analysis/check_result.h"
+#include "records/records_database.h"
+
+namespace rw {
+
+// Checks the demo file. The records are used for the map's buttons only when
+// given and loaded. A demo taken out of an archive (fromArchive) is deleted on
+// every way out. The demo name is the caller's to set.
+void checkDemoFile(const std::filesystem::path& demoPath, bool fromArchive, const RecordsDatabase* records,
+                   CheckResult& result);
+
+// The same check over a demo held in memory.
+void checkDemoBytes(std::span<const uint8_t> demo, const RecordsDatabase* records, CheckResult& result);
+
+// The chosen file's name without its folder (up to the last backslash or
+// slash) and without its last four characters (".dem").
+std::wstring demoNameFromPath(std::wstring_view path);
+
+}  // namespace rw

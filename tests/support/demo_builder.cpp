@@ -1,0 +1,219 @@
+#include "demo_builder.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <fstream>
+
+namespace rw::test {
+namespace {
+
+void putU32(Bytes& b, size_t at, uint32_t v) {
+    for (int k = 0; k < 4; ++k) b[at + k] = static_cast<uint8_t>(v >> (8 * k));
+}
+void putF32(Bytes& b, size_t at, float v) { putU32(b, at, std::bit_cast<uint32_t>(v)); }
+void appendU32(Bytes& b, uint32_t v) {
+    b.resize(b.size() + 4);
+    putU32(b, b.size() - 4, v);
+}
+
+// Offsets of the client-state fields from a type-0/1 frame's type byte.
+constexpr size_t kTime = 1;
+constexpr size_t kOrigin = 113;
+constexpr size_t kMsec = 247;
+constexpr size_t kGravity = 297;
+constexpr size_t kMaxSpeed = 305;
+constexpr size_t kAirAcceleration = 317;
+constexpr size_t kEdgeFriction = 329;
+constexpr size_t kStepSize = 345;
+constexpr size_t kMaxVelocity = 349;
+constexpr size_t kFootsteps = 361;
+constexpr size_t kLength = 473;
+
+}  // namespace
+
+DemoBuilder::DemoBuilder(std::string_view name, uint32_t networkProtocol) : bytes_(kHeaderSize, 0) {
+    magic(std::string_view("HLDEMO\0\0", 8));
+    putU32(bytes_, 8, 5);  // demo format version
+    protocol(networkProtocol);
+    mapName(name);
+    std::memcpy(bytes_.data() + 276, "cstrike", 7);
+}
+
+DemoBuilder& DemoBuilder::magic(std::string_view eightBytes) {
+    std::fill_n(bytes_.begin(), 8, 0);
+    std::copy_n(eightBytes.begin(), std::min<size_t>(8, eightBytes.size()), bytes_.begin());
+    return *this;
+}
+
+DemoBuilder& DemoBuilder::protocol(uint32_t networkProtocol) {
+    putU32(bytes_, 12, networkProtocol);
+    return *this;
+}
+
+DemoBuilder& DemoBuilder::mapName(std::string_view name) {
+    std::fill_n(bytes_.begin() + 16, 260, 0);
+    std::copy_n(name.begin(), std::min<size_t>(260, name.size()), bytes_.begin() + 16);
+    return *this;
+}
+
+void DemoBuilder::frameStart(uint8_t type, float time) {
+    bytes_.push_back(type);
+    appendU32(bytes_, std::bit_cast<uint32_t>(time));
+    appendU32(bytes_, 0);  // frame number
+}
+
+DemoBuilder& DemoBuilder::clientFrameClaiming(uint8_t type, const ClientState& s, std::span<const uint8_t> messages,
+                                              uint32_t claimedLength) {
+    const size_t at = bytes_.size();
+    bytes_.resize(at + kClientFixedSize, 0);
+    bytes_[at] = type;
+    putF32(bytes_, at + kTime, s.time);
+    for (size_t axis = 0; axis < 3; ++axis) putF32(bytes_, at + kOrigin + 4 * axis, s.origin[axis]);
+    bytes_[at + kMsec] = s.msec;
+    putF32(bytes_, at + kGravity, s.gravity);
+    putF32(bytes_, at + kMaxSpeed, s.maxSpeed);
+    putF32(bytes_, at + kAirAcceleration, s.airAcceleration);
+    putF32(bytes_, at + kEdgeFriction, s.edgeFriction);
+    putF32(bytes_, at + kStepSize, s.stepSize);
+    putF32(bytes_, at + kMaxVelocity, s.maxVelocity);
+    putU32(bytes_, at + kFootsteps, static_cast<uint32_t>(s.footsteps));
+    putU32(bytes_, at + kLength, claimedLength);
+    bytes_.insert(bytes_.end(), messages.begin(), messages.end());
+    return *this;
+}
+
+DemoBuilder& DemoBuilder::startupFrame(std::span<const uint8_t> messages, const ClientState& state) {
+    return clientFrameClaiming(0, state, messages, static_cast<uint32_t>(messages.size()));
+}
+
+DemoBuilder& DemoBuilder::networkFrame(const ClientState& state, std::span<const uint8_t> messages) {
+    return clientFrameClaiming(1, state, messages, static_cast<uint32_t>(messages.size()));
+}
+
+DemoBuilder& DemoBuilder::startMarker(float time) {
+    frameStart(2, time);
+    return *this;
+}
+
+DemoBuilder& DemoBuilder::consoleCommand(std::string_view text, float time) {
+    frameStart(3, time);
+    const size_t at = bytes_.size();
+    bytes_.resize(at + 64, 0);
+    std::copy_n(text.begin(), std::min<size_t>(64, text.size()), bytes_.begin() + static_cast<ptrdiff_t>(at));
+    return *this;
+}
+
+DemoBuilder& DemoBuilder::clientData() {
+    frameStart(4, 0.0f);
+    bytes_.resize(bytes_.size() + 32, 0);
+    return *this;
+}
+
+DemoBuilder& DemoBuilder::nextSection() {
+    frameStart(5, 0.0f);
+    return *this;
+}
+
+DemoBuilder& DemoBuilder::event() {
+    frameStart(6, 0.0f);
+    bytes_.resize(bytes_.size() + 84, 0);
+    return *this;
+}
+
+DemoBuilder& DemoBuilder::weaponAnimation() {
+    frameStart(7, 0.0f);
+    bytes_.resize(bytes_.size() + 8, 0);
+    return *this;
+}
+
+DemoBuilder& DemoBuilder::soundFrame(uint32_t sampleLength) {
+    frameStart(8, 0.0f);
+    appendU32(bytes_, 1);  // channel
+    appendU32(bytes_, sampleLength);
+    bytes_.resize(bytes_.size() + sampleLength + 16, 0x33);
+    return *this;
+}
+
+DemoBuilder& DemoBuilder::demoBuffer(uint32_t length) {
+    frameStart(9, 0.0f);
+    appendU32(bytes_, length);
+    bytes_.resize(bytes_.size() + length, 0x44);
+    return *this;
+}
+
+DemoBuilder& DemoBuilder::rawBytes(std::span<const uint8_t> bytes) {
+    bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+    return *this;
+}
+
+std::filesystem::path DemoBuilder::writeTo(const std::filesystem::path& path) const {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes_.data()), static_cast<std::streamsize>(bytes_.size()));
+    return path;
+}
+
+namespace msg {
+
+Bytes text(std::string_view s) { return Bytes(s.begin(), s.end()); }
+
+Bytes filler(size_t n, uint8_t value) { return Bytes(n, value); }
+
+Bytes concat(std::initializer_list<std::span<const uint8_t>> parts) {
+    Bytes out;
+    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+Bytes steamIdKey(std::string_view digits) { return text(std::string("\\*sid\\") + std::string(digits)); }
+
+Bytes nameKey(std::string_view name) { return text(std::string("\\name\\") + std::string(name)); }
+
+Bytes userInfo(std::string_view name, std::string_view steamIdDigits) {
+    // A message number and a player slot come first in a real block.
+    return concat({filler(3, 0x0D), nameKey(name), steamIdKey(steamIdDigits), text("\\model\\urban"), Bytes(1, 0),
+                   filler(12, 0x21)});
+}
+
+Bytes soundResources(int selectIndex, int denyIndex) {
+    Bytes out{0x2D, 0x01, 0x00};
+    auto add = [&](std::string_view name, int index) {
+        if (index < 0) return;
+        out.insert(out.end(), name.begin(), name.end());
+        out.push_back(0);
+        out.push_back(static_cast<uint8_t>(index & 0xFF));
+        out.push_back(static_cast<uint8_t>(((index >> 8) & 0x0F) | 0x30));  // high nibble is other data
+        out.insert(out.end(), {0x00, 0x00, 0x00});
+    };
+    out.insert(out.end(), {'a', 'm', 'b', 'i', 'e', 'n', 'c', 'e', '.', 'w', 'a', 'v', 0, 0x01, 0x00});
+    add("common/wpn_select.wav", selectIndex);
+    add("common/wpn_denyselect.wav", denyIndex);
+    out.insert(out.end(), 8, 0x00);
+    return out;
+}
+
+Bytes buttonPattern66(std::span<const uint8_t> pattern, uint8_t fill) {
+    return concat({Bytes{0x06, 0x06}, filler(5, fill), pattern});
+}
+
+Bytes buttonPattern67(std::span<const uint8_t> pattern, uint8_t fill) {
+    return concat({Bytes{0x06, 0x07}, filler(6, fill), pattern});
+}
+
+Bytes buttonSound(uint8_t lowByte, uint8_t highByte) { return Bytes{0x06, 0x07, 0xCC, 0x66, 0x16, lowByte, highByte, 0x80}; }
+
+Bytes buttonSoundFor(int soundIndex) {
+    return buttonSound(static_cast<uint8_t>((soundIndex & 1) << 7), static_cast<uint8_t>(soundIndex >> 1));
+}
+
+Bytes positionEntry(int16_t x, int16_t y, int16_t z) {
+    Bytes out;
+    for (int16_t v : {x, y, z}) {
+        out.push_back(static_cast<uint8_t>(static_cast<uint16_t>(v) & 0xFF));
+        out.push_back(static_cast<uint8_t>(static_cast<uint16_t>(v) >> 8));
+    }
+    return out;
+}
+
+}  // namespace msg
+}  // namespace rw::test

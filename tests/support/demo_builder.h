@@ -1,0 +1,96 @@
+#pragma once
+// Writes synthetic GoldSrc demos frame by frame for tests, benchmarks and fuzz
+// seeds: the 544-byte header, then frames of every type with their layouts.
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rw::test {
+
+using Bytes = std::vector<uint8_t>;
+
+// The client-state fields of a type-0/1 frame that the check reads. The
+// defaults are the values a correct LAN run holds.
+struct ClientState {
+    float time = 0.0f;
+    std::array<float, 3> origin{};
+    uint8_t msec = 10;
+    float gravity = 800.0f;
+    float maxSpeed = 320.0f;
+    float airAcceleration = 10.0f;
+    float edgeFriction = 2.0f;
+    float stepSize = 18.0f;
+    float maxVelocity = 2000.0f;
+    int32_t footsteps = 1;
+};
+
+class DemoBuilder {
+public:
+    static constexpr size_t kHeaderSize = 544;
+
+    explicit DemoBuilder(std::string_view mapName = "kz_builder", uint32_t networkProtocol = 48);
+
+    // Header fields.
+    DemoBuilder& magic(std::string_view eightBytes);
+    DemoBuilder& protocol(uint32_t networkProtocol);
+    DemoBuilder& mapName(std::string_view name);
+
+    // Type 0 and 1: fixed part with the client state, length L = messages.size().
+    DemoBuilder& startupFrame(std::span<const uint8_t> messages = {}, const ClientState& state = {});
+    DemoBuilder& networkFrame(const ClientState& state = {}, std::span<const uint8_t> messages = {});
+    // A type-0/1 frame whose length field claims more (or fewer) bytes than follow.
+    DemoBuilder& clientFrameClaiming(uint8_t type, const ClientState& state, std::span<const uint8_t> messages,
+                                     uint32_t claimedLength);
+    DemoBuilder& startMarker(float time = 0.0f);                         // type 2
+    DemoBuilder& consoleCommand(std::string_view text, float time = 0.0f);  // type 3, 64 bytes zero-padded
+    DemoBuilder& clientData();                                          // type 4
+    DemoBuilder& nextSection();                                         // type 5
+    DemoBuilder& event();                                               // type 6
+    DemoBuilder& weaponAnimation();                                     // type 7
+    DemoBuilder& soundFrame(uint32_t sampleLength);                     // type 8: 33 + L bytes
+    DemoBuilder& demoBuffer(uint32_t length = 8);                       // type 9: 13 + L bytes
+    DemoBuilder& rawBytes(std::span<const uint8_t> bytes);
+
+    // The whole network frame layout offsets, for tests that patch fields.
+    static constexpr size_t kClientFixedSize = 477;
+
+    const Bytes& bytes() const { return bytes_; }
+    size_t size() const { return bytes_.size(); }
+    std::filesystem::path writeTo(const std::filesystem::path& path) const;
+
+private:
+    void frameStart(uint8_t type, float time);
+    Bytes bytes_;
+};
+
+// Message blocks and pieces of them.
+namespace msg {
+
+// A user-info string as a type-0 block holds it: "\name\<name>\*sid\<digits>".
+Bytes userInfo(std::string_view name, std::string_view steamIdDigits);
+Bytes steamIdKey(std::string_view digits);  // "\*sid\<digits>"
+Bytes nameKey(std::string_view name);       // "\name\<name>"
+// A resource-list block (first byte 0x2D) naming the two weapon-selection
+// sounds with their index bytes; a negative index leaves that sound out.
+Bytes soundResources(int selectIndex, int denyIndex = -1);
+// 06 06, five bytes, then the pattern (modes 0, 1 and 3's pattern entries).
+Bytes buttonPattern66(std::span<const uint8_t> pattern, uint8_t filler = 0x11);
+// 06 07, six bytes, then the pattern (mode 2).
+Bytes buttonPattern67(std::span<const uint8_t> pattern, uint8_t filler = 0x11);
+// 06 07 CC 66 16, the two bit-packed sound-index bytes, 80 (mode 3 positions).
+Bytes buttonSound(uint8_t lowByte, uint8_t highByte);
+// The two sound bytes that name sound index s.
+Bytes buttonSoundFor(int soundIndex);
+// A 6-byte mode-3 position entry.
+Bytes positionEntry(int16_t x, int16_t y, int16_t z);
+
+Bytes concat(std::initializer_list<std::span<const uint8_t>> parts);
+Bytes text(std::string_view s);
+Bytes filler(size_t n, uint8_t value = 0x55);
+
+}  // namespace msg
+}  // namespace rw::test
