@@ -18,8 +18,9 @@ Options:
   --json                one JSON object per demo per line
   --recursive           also check .dem files in subfolders of FOLDER arguments
   --jobs N              check N demos at a time (default: one per core)
-  --refresh             update the records file (and demos_tcl.txt beside it) from
-                        the servers first, as the Windows program does at start-up
+  --refresh             bring the records file up to date from the update server
+                        first, as the Windows program does at start-up, and save
+                        the records list as demos_tcl.txt beside it (or at --runs)
   --update-server URL   update server for --refresh (default: the built-in one)
   --list-server URL     records-list server for --refresh (default: the built-in one)
   --help                show this help

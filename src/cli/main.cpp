@@ -1,6 +1,8 @@
 // runwarden-check: checks recorded climbing runs from the command line.
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "platform/text.h"
 #include "records/records_database.h"
 #include "records/records_file.h"
+#include "records/records_refresh.h"
 #include "records/runs_list.h"
 #include "rw_config.h"
 
@@ -53,6 +56,39 @@ int loadRecords(const rw::cli::CheckOptions& o, rw::RecordsDatabase& db, bool& h
     return 0;
 }
 
+// Brings the records file up to date from the servers, as the Windows program
+// does at start-up, and keeps the fetched records list beside it. Answers
+// whether the records are usable; failed is set when the servers could not
+// give a verified copy.
+bool refreshLocalRecords(const rw::cli::CheckOptions& o, rw::RecordsDatabase& db, bool& failed) {
+    db.fileName = pathFromUtf8(o.recordsPath.empty() ? "RecData.dat" : o.recordsPath);
+    rw::RecordsSources sources = rw::defaultRecordsSources();
+    if (!o.updateServer.empty()) sources.recordsUrl = o.updateServer + "/intern/Runwarden/RecData.dat";
+    if (!o.listServer.empty()) sources.runsListUrl = o.listServer + "/demos_tcl.txt";
+    std::optional<std::vector<uint8_t>> list;
+    rw::refreshRecords(db, sources, &list);
+    failed = db.state != 1;
+    if (db.statusPresent) {
+        const std::string text = rw::platform::wideToUtf8(db.statusText.view());
+        std::fprintf(stderr, "runwarden-check: %s\n", text.c_str());
+        failed = failed || db.statusText.view() == rw::kConnectionMessage;
+    }
+    if (list) {
+        const std::filesystem::path runs =
+            o.runsPath.empty() ? db.fileName.parent_path() / "demos_tcl.txt" : pathFromUtf8(o.runsPath);
+        std::filesystem::path part = runs;
+        part += ".part";
+        if (!rw::platform::writeFile(part, *list) || !rw::platform::replaceFile(part, runs)) {
+            rw::platform::removeFile(part);
+            std::fprintf(stderr, "runwarden-check: cannot write %s\n", rw::cli::pathToUtf8(runs).c_str());
+            failed = true;
+        }
+    } else {
+        std::fprintf(stderr, "runwarden-check: the records list could not be fetched\n");
+    }
+    return db.state == 1;
+}
+
 int run(const std::vector<std::string>& args) {
     const rw::cli::ParsedOptions parsed = rw::cli::parseCheckOptions(args);
     if (!parsed.error.empty()) return usageError(parsed.error);
@@ -68,7 +104,13 @@ int run(const std::vector<std::string>& args) {
 
     rw::RecordsDatabase db;
     bool haveRecords = false;
-    if (int rc = loadRecords(o, db, haveRecords)) return rc;
+    bool refreshFailed = false;
+    if (o.refresh) {
+        haveRecords = refreshLocalRecords(o, db, refreshFailed);
+        if (o.demos.empty()) return refreshFailed ? 1 : 0;
+    } else if (int rc = loadRecords(o, db, haveRecords)) {
+        return rc;
+    }
 
     std::vector<std::string> errors;
     const std::vector<rw::cli::DemoInput> demos = rw::cli::expandDemoArguments(o.demos, o.recursive, errors);
