@@ -52,9 +52,7 @@ bool bytesAt(std::span<const uint8_t> block, size_t at, std::string_view text) {
            std::memcmp(block.data() + at, text.data(), text.size()) == 0;
 }
 
-int32_t soundIndexAt(std::span<const uint8_t> block, size_t at) {
-    return block[at] + ((block[at + 1] & 0x0F) << 8);
-}
+int32_t soundIndexAt(std::span<const uint8_t> block, size_t at) { return block[at] + ((block[at + 1] & 0x0F) << 8); }
 
 void scanSoundResources(RunFindings& f, std::span<const uint8_t> block) {
     // Both names and their two index bytes must fit: i + 28 < n.
@@ -152,8 +150,7 @@ bool identityComplete(const RunFindings& f, const CheckResult& result) {
     return result.steamId.valid && f.playerName[0] != '\0' && f.soundsFound;
 }
 
-void scanStartupBlock(RunFindings& f, std::span<const uint8_t> block, CheckResult& result,
-                      int32_t progressAfterBlock) {
+void scanStartupBlock(RunFindings& f, std::span<const uint8_t> block, CheckResult& result, int32_t progressAfterBlock) {
     if (identityComplete(f, result)) return;
     if (!block.empty() && block[0] == kResourceListMessage && !f.soundsFound) {
         scanSoundResources(f, block);
@@ -229,8 +226,7 @@ void writeVerdicts(const RunFindings& f, CheckResult& result) {
         if (!f.settingCorrect[k]) result.settingsLines[k + 1].assign(kSettings[k].message);
     }
     // A run without a counted frame has no rate; it shows as 0.00.
-    const float average =
-        f.fpsCount == 0 ? 0.0f : static_cast<float>(f.fpsSum) / static_cast<float>(f.fpsCount);
+    const float average = f.fpsCount == 0 ? 0.0f : static_cast<float>(f.fpsSum) / static_cast<float>(f.fpsCount);
     result.averageFps = average;
     result.averageFpsText.assign(averageFpsText(average));
     if (f.highestFps > 100) result.settingsLines[0].assign(L"highest fps is " + std::to_wstring(f.highestFps));

@@ -200,7 +200,9 @@ Bytes buttonPattern67(std::span<const uint8_t> pattern, uint8_t fill) {
     return concat({Bytes{0x06, 0x07}, filler(6, fill), pattern});
 }
 
-Bytes buttonSound(uint8_t lowByte, uint8_t highByte) { return Bytes{0x06, 0x07, 0xCC, 0x66, 0x16, lowByte, highByte, 0x80}; }
+Bytes buttonSound(uint8_t lowByte, uint8_t highByte) {
+    return Bytes{0x06, 0x07, 0xCC, 0x66, 0x16, lowByte, highByte, 0x80};
+}
 
 Bytes buttonSoundFor(int soundIndex) {
     return buttonSound(static_cast<uint8_t>((soundIndex & 1) << 7), static_cast<uint8_t>(soundIndex >> 1));

@@ -1,3 +1,5 @@
+#include "analysis/demo_walk.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -5,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "analysis/demo_walk.h"
 #include "demo_builder.h"
 #include "platform/file_system.h"
 #include "temp_dir.h"
@@ -338,7 +339,9 @@ TEST(DemoWalkSettings, EachWrongSettingHasItsLine) {
 
 class DemoWalkRun : public ::testing::Test {
 protected:
-    static Bytes press(const Bytes& entry) { return msg::concat({msg::filler(3, 0), msg::buttonPattern66(entry), msg::filler(4, 0)}); }
+    static Bytes press(const Bytes& entry) {
+        return msg::concat({msg::filler(3, 0), msg::buttonPattern66(entry), msg::filler(4, 0)});
+    }
 };
 
 TEST_F(DemoWalkRun, Mode0StartsAndStopsOnTheButtons) {
@@ -392,13 +395,22 @@ TEST_F(DemoWalkRun, SettingsWrongOnlyBeforeTheStartAreForgiven) {
     EXPECT_EQ(c->line(0), L"");
     EXPECT_EQ(c->line(1), L"");
     // One wrong frame inside the run is reported; so is one on the stop frame.
-    ClientState wrongStop = at(3.0f);
-    wrongStop.gravity = 400.0f;
     DemoBuilder inside("kz_test");
     inside.startMarker().networkFrame(at(2.0f), press(kStart)).networkFrame(wrong).networkFrame(at(3.0f), press(kStop));
     auto d = run(inside, db.get());
     EXPECT_EQ(d->line(1), L"sv_gravity is not correct");
     EXPECT_EQ(d->line(0), L"highest fps is 250");
+    ClientState wrongStop = at(3.0f);
+    wrongStop.gravity = 400.0f;
+    DemoBuilder atStop("kz_test");
+    atStop.startMarker().networkFrame(at(2.0f), press(kStart)).networkFrame(wrongStop, press(kStop));
+    EXPECT_EQ(run(atStop, db.get())->line(1), L"sv_gravity is not correct");
+    // On the start frame it is forgiven with the rest.
+    ClientState wrongStart = at(2.0f);
+    wrongStart.gravity = 400.0f;
+    DemoBuilder atStart("kz_test");
+    atStart.startMarker().networkFrame(wrongStart, press(kStart)).networkFrame(at(3.0f), press(kStop));
+    EXPECT_EQ(run(atStart, db.get())->line(1), L"");
 }
 
 TEST_F(DemoWalkRun, UseGatesTheDetectorInModes1To3) {
@@ -435,7 +447,9 @@ TEST_F(DemoWalkRun, UseGatesTheDetectorInModes1To3) {
 TEST_F(DemoWalkRun, Mode3PositionsWithTheSelectSoundFromTheResourceList) {
     auto db = database("kz_test", 3, {msg::positionEntry(100, 200, -50)}, {msg::positionEntry(-3000, 0, 0)}, {false},
                        {false});
-    auto sound = [](int index) { return msg::concat({msg::filler(2, 0), msg::buttonSoundFor(index), msg::filler(3, 0)}); };
+    auto sound = [](int index) {
+        return msg::concat({msg::filler(2, 0), msg::buttonSoundFor(index), msg::filler(3, 0)});
+    };
     ClientState nearStart = at(4.0f);
     nearStart.origin = {264.9f, 200.0f, -50.0f};
     ClientState nearStop = at(70.25f);
@@ -473,12 +487,12 @@ TEST_F(DemoWalkRun, Mode3OriginIsTakenOnlyFromFramesAfterUse) {
 TEST(DemoWalkFiles, ExtractedDemoIsDeletedOnEveryWayOut) {
     test::TempDir dir;
     const std::vector<Bytes> demos = {
-        DemoBuilder().startMarker().startMarker().bytes(),                 // finished
-        msg::text("not a demo"),                                            // not HLDEMO
-        DemoBuilder("m", 46).bytes(),                                       // old protocol
-        DemoBuilder().startMarker().rawBytes(Bytes{42}).bytes(),            // read error
-        DemoBuilder().startMarker().demoBuffer().demoBuffer().bytes(),      // not LAN
-        Bytes{},                                                            // empty: cannot be opened
+        DemoBuilder().startMarker().startMarker().bytes(),              // finished
+        msg::text("not a demo"),                                        // not HLDEMO
+        DemoBuilder("m", 46).bytes(),                                   // old protocol
+        DemoBuilder().startMarker().rawBytes(Bytes{42}).bytes(),        // read error
+        DemoBuilder().startMarker().demoBuffer().demoBuffer().bytes(),  // not LAN
+        Bytes{},                                                        // empty: cannot be opened
     };
     for (size_t k = 0; k < demos.size(); ++k) {
         const auto path = dir.write("extracted" + std::to_string(k) + ".dem", demos[k]);

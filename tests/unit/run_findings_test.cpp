@@ -1,3 +1,5 @@
+#include "analysis/run_findings.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -5,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "analysis/run_findings.h"
 #include "analysis/verdict_text.h"
 #include "demo_builder.h"
 

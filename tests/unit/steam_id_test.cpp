@@ -1,9 +1,10 @@
+#include "analysis/steam_id.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "analysis/steam_id.h"
 #include "rw_config.h"
 
 namespace rw {
@@ -59,7 +60,8 @@ TEST(SteamIdConversion, NoNumberLeavesTheRecordUnchanged) {
 TEST(SteamIdProfile, AddressUsesTheStoredDigits) {
     SteamIdRecord r = withDigits("76561198000000000");
     ASSERT_TRUE(convertSteamId(r));
-    EXPECT_EQ(profileAddress(r), L"http://" + std::wstring(RW_PROFILE_HOST, RW_PROFILE_HOST + std::strlen(RW_PROFILE_HOST)) +
+    EXPECT_EQ(profileAddress(r), L"http://" +
+                                     std::wstring(RW_PROFILE_HOST, RW_PROFILE_HOST + std::strlen(RW_PROFILE_HOST)) +
                                      L"/profiles/76561198000000000");
     // The digits as found, not the parsed number.
     SteamIdRecord padded = withDigits(" 0076561198000000");
