@@ -3,7 +3,9 @@
 // runs unless avx2Available() said so.
 #include "analysis/sound_openings_vector.h"
 
-#if defined(__GNUC__) && defined(__x86_64__)
+// Not on Windows: MinGW's GCC assumes a 16-byte aligned stack there and may
+// spill 32-byte vectors with aligned moves that fault.
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(_WIN32)
 #pragma GCC push_options
 #pragma GCC target("avx2")
 #include <immintrin.h>

@@ -12,7 +12,8 @@ namespace {
 
 SteamIdRecord withDigits(const char* digits) {
     SteamIdRecord r;
-    std::strncpy(r.digits.data(), digits, r.digits.size());  // may leave no terminator
+    // Up to all 18 bytes, which may leave no terminator.
+    for (size_t k = 0; k < r.digits.size() && digits[k] != '\0'; ++k) r.digits[k] = digits[k];
     return r;
 }
 
