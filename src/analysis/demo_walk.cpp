@@ -198,17 +198,35 @@ private:
                 return;
             }
             fixed = fixedCopy_.data();
+        } else {
+            // Most frames lie inside one window, message bytes and all: then
+            // they are scanned where they are.
+            const uint64_t frameSize = kClientFrameFixedSize + uint64_t{loadU32(fixed + kClientFrameFixedSize - 4)};
+            const uint8_t* whole =
+                frameSize <= DemoReader::chunk ? reader_.viewInPlace(position_, static_cast<uint32_t>(frameSize)) : nullptr;
+            if (whole != nullptr) {
+                judgeFrame(whole, [&](const ClientFrameFields& fields) {
+                    return detectTriggerInBlock({whole + kClientFrameFixedSize, fields.messageLength},
+                                                triggerInputs(findings_));
+                });
+                return;
+            }
         }
+        judgeFrame(fixed, [&](const ClientFrameFields& fields) {
+            return detectTrigger(reader_, messages, fields.messageLength, triggerInputs(findings_), scratch_);
+        });
+    }
+
+    // The findings of a network frame after the start marker, given its fixed
+    // part, and the button detection when it is due.
+    template <class Detect>
+    void judgeFrame(const uint8_t* fixed, Detect&& detect) {
         const ClientFrameFields frame =
             decodeClientFrame(std::span<const uint8_t, kClientFrameFixedSize>(fixed, kClientFrameFixedSize));
         lastLength_ = frame.messageLength;
-        position_ = messages + frame.messageLength;
+        position_ += kClientFrameFixedSize + static_cast<int64_t>(frame.messageLength);
         countRunFrame(findings_, frame);
-        if (takeDetectorTurn(findings_)) {
-            const bool detected =
-                detectTrigger(reader_, messages, frame.messageLength, triggerInputs(findings_), scratch_);
-            if (applyTrigger(findings_, detected, frame.time)) keepWalking_ = false;
-        }
+        if (takeDetectorTurn(findings_) && applyTrigger(findings_, detect(frame), frame.time)) keepWalking_ = false;
     }
 
     void consoleCommand() {
