@@ -407,6 +407,27 @@ TEST_F(DemoWalkRun, SettingsWrongOnlyBeforeTheStartAreForgiven) {
     EXPECT_EQ(run(atStart, db.get())->line(1), L"");
 }
 
+TEST_F(DemoWalkRun, PressesInFramesAcrossTheReadersWindowEdges) {
+    constexpr size_t MiB = 1u << 20;
+    auto db = database("kz_test", 0, {kStart}, {kStop});
+    DemoBuilder b("kz_test");
+    b.startMarker();
+    // Filler frames so that the next frame starts exactly at the given place.
+    auto padTo = [&](size_t start) {
+        while (b.size() + 2 * 1477 < start) b.networkFrame(at(1.0f), msg::filler(1000));
+        b.networkFrame(at(1.0f), msg::filler(start - b.size() - 477));
+        ASSERT_EQ(b.size(), start);
+    };
+    padTo(MiB - 500);  // fixed part before the first edge, messages across it
+    b.networkFrame(at(3.0f), msg::concat({msg::filler(900), press(kStart)}));
+    padTo(2 * MiB - 100);  // the fixed part itself across the second edge
+    b.networkFrame(at(9.5f), msg::concat({msg::filler(900), press(kStop)}));
+    b.rawBytes(Bytes{0xFF});
+    auto c = run(b, db.get());
+    ASSERT_EQ(c->status(), 100) << std::string(c->message().begin(), c->message().end());
+    EXPECT_EQ(c->result.runTimeText.view(), L"00:06.50");
+}
+
 TEST_F(DemoWalkRun, UseGatesTheDetectorInModes1To3) {
     for (uint8_t mode : {1, 2}) {
         auto db = database("kz_test", mode, {kStart}, {kStop});
