@@ -31,6 +31,13 @@ constexpr std::array<SettingRule, kSettingCount> kSettings = {{
     {361, 1u, L"mp_footsteps is not correct"},                 // integer 1
 }};
 
+// 1000 / d for every command duration d; a division per frame shows in the walk's time.
+constexpr auto kFpsOfMsec = [] {
+    std::array<uint16_t, 256> fps{};
+    for (uint32_t d = 1; d < fps.size(); ++d) fps[d] = static_cast<uint16_t>(1000u / d);
+    return fps;
+}();
+
 constexpr uint32_t kTimeOffset = 1;
 constexpr uint32_t kOriginOffset = 113;
 constexpr uint32_t kCommandMsecOffset = 247;
@@ -167,7 +174,7 @@ void countRunFrame(RunFindings& f, const ClientFrameFields& frame) {
     if (f.useSeen && f.mode == 3) f.origin = frame.origin;
     // A command of 0 ms has no frame rate; such a frame is not counted.
     if (frame.commandMsec != 0) {
-        const uint32_t fps = 1000u / frame.commandMsec;
+        const uint32_t fps = kFpsOfMsec[frame.commandMsec];
         f.highestFps = std::max(f.highestFps, fps);
         f.fpsSum += fps;
         ++f.fpsCount;
