@@ -43,9 +43,11 @@ public:
     uint32_t maxFormatVersion = kRecordsFormatVersion;
 
     // Decodes the body of a whole RecData.dat image (header included) whose
-    // checksum the caller has verified, sorts, and sets state 1. A body that
-    // ends inside a record or holds a zero-length entry is rejected: state -1,
-    // no records, false.
+    // checksum the caller has verified, sorts, and sets state 1. The records
+    // are replaced, not added to. An image shorter than the header, a body
+    // that ends inside a record or one holding a zero-length pattern is
+    // rejected: state -1, no records, false (the caller reports it like a
+    // checksum failure).
     bool decodeRecords(std::span<const uint8_t> file);
 
     // Index of the record with this lower-case name; none unless state is 1.

@@ -1,0 +1,152 @@
+// Times the demo walk against a plain sequential read of the same file.
+//
+//   walk_bench [--size MIB] [--file PATH] [--repeat N]
+//
+// Generates (or reuses) a demo of a mode-0 map whose type-1 frames carry
+// 200-1500-byte message blocks, so the button detector scans every frame, then
+// reports both throughputs and their ratio. Run it from a Release build.
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "analysis/check_result.h"
+#include "analysis/demo_walk.h"
+#include "records/records_database.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void putU32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
+    for (int k = 0; k < 4; ++k) out[at + k] = static_cast<uint8_t>(v >> (8 * k));
+}
+void putF32(std::vector<uint8_t>& out, size_t at, float f) {
+    uint32_t v;
+    std::memcpy(&v, &f, 4);
+    putU32(out, at, v);
+}
+
+// Writes the benchmark demo frame by frame without holding it in memory.
+void writeDemo(const std::filesystem::path& path, uint64_t targetBytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::vector<uint8_t> header(544, 0);
+    std::memcpy(header.data(), "HLDEMO", 6);
+    putU32(header, 8, 5);
+    putU32(header, 12, 48);
+    std::memcpy(header.data() + 16, "kz_bench", 8);
+    out.write(reinterpret_cast<const char*>(header.data()), 544);
+    uint64_t written = 544;
+
+    const uint8_t marker[9] = {2, 0, 0, 0, 0, 0, 0, 0, 0};
+    out.write(reinterpret_cast<const char*>(marker), 9);
+    written += 9;
+
+    std::mt19937 rng(12345);
+    std::uniform_int_distribution<uint32_t> len(200, 1500);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::vector<uint8_t> frame;
+    float t = 1.0f;
+    while (written < targetBytes) {
+        const uint32_t l = len(rng);
+        frame.assign(477 + l, 0);
+        frame[0] = 1;
+        putF32(frame, 1, t);
+        frame[247] = 10;
+        putF32(frame, 297, 800.0f);
+        putF32(frame, 305, 320.0f);
+        putF32(frame, 317, 10.0f);
+        putF32(frame, 329, 2.0f);
+        putF32(frame, 345, 18.0f);
+        putF32(frame, 349, 2000.0f);
+        putU32(frame, 361, 1);
+        putU32(frame, 473, l);
+        // Message bytes with sound-message openings sprinkled in, none matching.
+        for (uint32_t k = 0; k < l; ++k) frame[477 + k] = static_cast<uint8_t>(byte(rng));
+        for (uint32_t k = 16; k + 20 < l; k += 97) {
+            frame[477 + k] = 6;
+            frame[477 + k + 1] = 6;
+        }
+        out.write(reinterpret_cast<const char*>(frame.data()), static_cast<std::streamsize>(frame.size()));
+        written += frame.size();
+        const uint8_t lan[21] = {9, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0};
+        out.write(reinterpret_cast<const char*>(lan), 21);
+        written += 21;
+        t += 0.01f;
+    }
+    out.write(reinterpret_cast<const char*>(marker), 9);
+}
+
+double plainRead(const std::filesystem::path& path) {
+    const auto start = Clock::now();
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::vector<char> buf(1 << 20);
+    uint64_t sum = 0;
+    while (size_t n = std::fread(buf.data(), 1, buf.size(), f)) sum += static_cast<uint8_t>(buf[n - 1]);
+    std::fclose(f);
+    const double s = std::chrono::duration<double>(Clock::now() - start).count();
+    if (sum == 42) std::puts("");  // keep the loop
+    return s;
+}
+
+long peakRssKiB() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    uint64_t mib = 256;
+    int repeat = 3;
+    std::filesystem::path file = std::filesystem::temp_directory_path() / "runwarden-walk-bench.dem";
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string a = argv[i];
+        if (a == "--size") mib = std::stoull(argv[i + 1]);
+        if (a == "--file") file = argv[i + 1];
+        if (a == "--repeat") repeat = std::max(1, std::stoi(argv[i + 1]));
+    }
+    std::error_code ec;
+    if (std::filesystem::file_size(file, ec) < mib << 20 || ec) {
+        std::printf("writing %llu MiB demo to %s\n", static_cast<unsigned long long>(mib), file.c_str());
+        writeDemo(file, mib << 20);
+    }
+    const double bytes = static_cast<double>(std::filesystem::file_size(file));
+
+    rw::RecordsDatabase db;
+    rw::MapRecord map;
+    map.name = "kz_bench";
+    map.mode = 0;
+    map.startEntries = {{0xDE, 0xAD, 0xBE, 0xEF, 0x01}, {0x2A, 0x0B, 0x53}};
+    map.stopEntries = {{0xFE, 0xED}};
+    db.records.push_back(map);
+    db.state = 1;
+
+    plainRead(file);  // page cache
+    const long rssBefore = peakRssKiB();
+    double bestRead = 1e9, bestWalk = 1e9;
+    int32_t status = 0;
+    for (int r = 0; r < repeat; ++r) {
+        bestRead = std::min(bestRead, plainRead(file));
+        rw::CheckResult result;
+        const auto start = Clock::now();
+        rw::checkDemoFile(file, false, &db, result);
+        bestWalk = std::min(bestWalk, std::chrono::duration<double>(Clock::now() - start).count());
+        status = result.status();
+    }
+    const double mb = bytes / (1 << 20);
+    std::printf("demo            %.0f MiB, walk status %d\n", mb, status);
+    std::printf("plain read      %8.1f MiB/s  (%.3f s)\n", mb / bestRead, bestRead);
+    std::printf("walk            %8.1f MiB/s  (%.3f s)\n", mb / bestWalk, bestWalk);
+    std::printf("walk/read ratio %8.2f\n", bestWalk / bestRead);
+    std::printf("peak RSS        %ld KiB (before the walks: %ld KiB)\n", peakRssKiB(), rssBefore);
+    return 0;
+}

@@ -1,0 +1,64 @@
+#include "app/update_host_win32.h"
+
+#include <shellapi.h>
+
+#include <memory>
+
+namespace rw::app {
+namespace {
+
+struct LocalFreeDeleter {
+    void operator()(LPWSTR* p) const { LocalFree(p); }
+};
+
+}  // namespace
+
+std::vector<std::wstring> Win32UpdateHost::commandLineArguments() {
+    std::vector<std::wstring> args;
+    int count = 0;
+    std::unique_ptr<LPWSTR, LocalFreeDeleter> argv(CommandLineToArgvW(GetCommandLineW(), &count));
+    if (!argv) return args;
+    for (int i = 0; i < count; ++i) args.emplace_back(argv.get()[i]);
+    return args;
+}
+
+bool Win32UpdateHost::deleteFile(const std::filesystem::path& path) { return DeleteFileW(path.c_str()) != 0; }
+
+bool Win32UpdateHost::fileExists(const std::filesystem::path& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void Win32UpdateHost::sleepMilliseconds(uint32_t ms) { Sleep(ms); }
+
+uint64_t Win32UpdateHost::steadyMilliseconds() { return GetTickCount64(); }
+
+std::optional<std::filesystem::path> Win32UpdateHost::modulePath() {
+    wchar_t path[MAX_PATH] = {};
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    // A truncated path names some other file; better no path at all.
+    if (n == 0 || n >= MAX_PATH) return std::nullopt;
+    return std::filesystem::path(path);
+}
+
+bool Win32UpdateHost::moveFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+    return MoveFileW(from.c_str(), to.c_str()) != 0;
+}
+
+bool Win32UpdateHost::startProgram(const std::filesystem::path& file, std::wstring_view parameters) {
+    const std::wstring params(parameters);
+    HINSTANCE r = ShellExecuteW(nullptr, L"open", file.c_str(), params.c_str(), nullptr, SW_SHOWNORMAL);
+    return reinterpret_cast<INT_PTR>(r) > 32;
+}
+
+void Win32UpdateHost::showChangeLog(const std::string& text) {
+    MessageBoxA(mainWindow_, text.c_str(), "Updateinfo", MB_OK | MB_ICONINFORMATION);
+}
+
+bool Win32UpdateHost::confirmUpdate() {
+    return MessageBoxW(mainWindow_, L"New Runwarden Version Available\n\nUpdate now?", L"Software Update",
+                       MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+void Win32UpdateHost::closeMainWindow() { SendMessageW(mainWindow_, WM_CLOSE, 0, 0); }
+
+}  // namespace rw::app

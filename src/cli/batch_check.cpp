@@ -1,0 +1,155 @@
+#include "cli/batch_check.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
+
+#include "analysis/demo_walk.h"
+#include "platform/text.h"
+
+namespace rw::cli {
+namespace {
+
+constexpr uint64_t kProgressThreshold = 64ull << 20;
+
+bool isDemoName(const std::filesystem::path& p) {
+    std::string ext = pathToUtf8(p.extension());
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
+    return ext == ".dem";
+}
+
+std::mutex gProgressLock;
+
+struct Progress {
+    CheckResult* result = nullptr;
+    std::string name;
+    int shown = 0;
+};
+
+void showProgress(void* context) {
+    auto* p = static_cast<Progress*>(context);
+    const int32_t code = p->result->status();
+    if (code < 1 || code > 99 || code == p->shown) return;
+    p->shown = code;
+    std::lock_guard lock(gProgressLock);
+    std::fprintf(stderr, "\r%s: %d%%", p->name.c_str(), code);
+    std::fflush(stderr);
+}
+
+CheckReport checkOne(const DemoInput& demo, const RecordsDatabase* records, bool progress) {
+    auto result = std::make_unique<CheckResult>();
+    Progress state;
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(demo.path, ec);
+    const bool show = progress && !ec && size > kProgressThreshold;
+    if (show) {
+        state.result = result.get();
+        state.name = demo.shown;
+        result->repaint = {&showProgress, &state};
+    }
+    result->demoName.assign(demoNameFromPath(platform::utf8ToWide(pathToUtf8(demo.path))));
+    checkDemoFile(demo.path, false, records, *result);
+    if (show && state.shown) {
+        std::lock_guard lock(gProgressLock);
+        std::fprintf(stderr, "\r%*s\r", static_cast<int>(state.name.size() + 6), "");
+        std::fflush(stderr);
+    }
+    return makeReport(demo.shown, *result, records);
+}
+
+}  // namespace
+
+std::filesystem::path pathFromUtf8(const std::string& text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string pathToUtf8(const std::filesystem::path& path) {
+    const std::u8string s = path.u8string();
+    return std::string(s.begin(), s.end());
+}
+
+std::vector<DemoInput> expandDemoArguments(const std::vector<std::string>& args, bool recursive,
+                                           std::vector<std::string>& errors) {
+    std::vector<DemoInput> out;
+    for (const std::string& arg : args) {
+        const std::filesystem::path p = pathFromUtf8(arg);
+        std::error_code ec;
+        if (!std::filesystem::is_directory(p, ec)) {
+            out.push_back({arg, p});
+            continue;
+        }
+        std::vector<std::filesystem::path> found;
+        auto collect = [&](auto it) {
+            for (const auto end = decltype(it)(); it != end; it.increment(ec)) {
+                if (ec) break;
+                std::error_code fe;
+                if (it->is_regular_file(fe) && isDemoName(it->path())) found.push_back(it->path());
+            }
+        };
+        if (recursive) {
+            collect(std::filesystem::recursive_directory_iterator(
+                p, std::filesystem::directory_options::skip_permission_denied, ec));
+        } else {
+            collect(std::filesystem::directory_iterator(p, ec));
+        }
+        if (ec) errors.push_back(arg + ": " + ec.message());
+        std::sort(found.begin(), found.end());
+        for (const auto& f : found) out.push_back({pathToUtf8(f), f});
+    }
+    return out;
+}
+
+BatchSummary runBatch(const std::vector<DemoInput>& demos, const RecordsDatabase* records, unsigned jobs,
+                      bool progress, const std::function<void(const CheckReport&)>& emit) {
+    BatchSummary summary;
+    if (demos.empty()) return summary;
+    jobs = std::clamp<unsigned>(jobs, 1, static_cast<unsigned>(demos.size()));
+
+    std::vector<std::optional<CheckReport>> reports(demos.size());
+    std::mutex lock;
+    std::condition_variable ready;
+    std::atomic<size_t> next{0};
+    auto worker = [&] {
+        for (size_t i = next++; i < demos.size(); i = next++) {
+            CheckReport r = checkOne(demos[i], records, progress);
+            {
+                std::lock_guard guard(lock);
+                reports[i] = std::move(r);
+            }
+            ready.notify_one();
+        }
+    };
+    std::vector<std::thread> threads;
+    if (jobs == 1) {
+        worker();
+    } else {
+        for (unsigned t = 0; t < jobs; ++t) threads.emplace_back(worker);
+    }
+
+    for (size_t i = 0; i < demos.size(); ++i) {
+        CheckReport r;
+        {
+            std::unique_lock guard(lock);
+            ready.wait(guard, [&] { return reports[i].has_value(); });
+            r = std::move(*reports[i]);
+            reports[i].reset();
+        }
+        ++summary.checked;
+        if (r.status == status::finished) {
+            ++summary.finished;
+        } else {
+            ++summary.rejected;
+        }
+        emit(r);
+    }
+    for (auto& t : threads) t.join();
+    return summary;
+}
+
+}  // namespace rw::cli

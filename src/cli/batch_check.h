@@ -1,0 +1,40 @@
+#pragma once
+// Checks many demos at a time and hands their reports back in input order.
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cli/check_report.h"
+#include "records/records_database.h"
+
+namespace rw::cli {
+
+struct DemoInput {
+    std::string shown;  // the path as the user gave it or as found in a folder (UTF-8)
+    std::filesystem::path path;
+};
+
+std::filesystem::path pathFromUtf8(const std::string& text);
+std::string pathToUtf8(const std::filesystem::path& path);
+
+// Files as given; folders replaced by the .dem files in them (sorted), and in
+// their subfolders too when recursive. Folders that cannot be read are named
+// in errors.
+std::vector<DemoInput> expandDemoArguments(const std::vector<std::string>& args, bool recursive,
+                                           std::vector<std::string>& errors);
+
+struct BatchSummary {
+    size_t checked = 0;
+    size_t finished = 0;
+    size_t rejected = 0;
+};
+
+// Runs the checks on up to `jobs` threads; emit is called on the calling
+// thread, once per demo, in input order. progress shows a percentage on
+// stderr for demos over 64 MiB.
+BatchSummary runBatch(const std::vector<DemoInput>& demos, const RecordsDatabase* records, unsigned jobs,
+                      bool progress, const std::function<void(const CheckReport&)>& emit);
+
+}  // namespace rw::cli

@@ -1,0 +1,90 @@
+#include "cli/check_options.h"
+
+#include <charconv>
+
+namespace rw::cli {
+
+std::string checkUsage() {
+    return R"(Usage: runwarden-check [OPTIONS] DEMO|FOLDER...
+
+Checks recorded Counter-Strike climbing runs (.dem files): player, SteamID, map,
+run time between the map's start and stop buttons, world records, frame rate,
+server settings, and whether the demo was recorded on a LAN server.
+
+Options:
+  --records PATH        records data file (default: RecData.dat in the current
+                        folder when present); its checksum must be right
+  --runs PATH           world-record list (demos_tcl.txt) to merge into the records
+  --json                one JSON object per demo per line
+  --recursive           also check .dem files in subfolders of FOLDER arguments
+  --jobs N              check N demos at a time (default: one per core)
+  --refresh             bring the records file up to date from the update server
+                        first, as the Windows program does at start-up, and save
+                        the records list as demos_tcl.txt beside it (or at --runs)
+  --update-server URL   update server for --refresh (default: the built-in one)
+  --list-server URL     records-list server for --refresh (default: the built-in one)
+  --help                show this help
+  --version             show the program version
+
+Exit status: 0 when every demo finished, 1 when any did not, 2 on a usage error.
+)";
+}
+
+ParsedOptions parseCheckOptions(const std::vector<std::string>& args) {
+    ParsedOptions parsed;
+    CheckOptions& o = parsed.options;
+    bool onlyFiles = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= args.size()) {
+                parsed.error = "option " + a + " needs a value";
+                return false;
+            }
+            out = args[++i];
+            return true;
+        };
+        if (onlyFiles || a.empty() || a[0] != '-' || a == "-") {
+            o.demos.push_back(a);
+        } else if (a == "--") {
+            onlyFiles = true;
+        } else if (a == "--help" || a == "-h") {
+            o.help = true;
+        } else if (a == "--version") {
+            o.version = true;
+        } else if (a == "--json") {
+            o.json = true;
+        } else if (a == "--recursive" || a == "-r") {
+            o.recursive = true;
+        } else if (a == "--refresh") {
+            o.refresh = true;
+        } else if (a == "--records") {
+            if (!value(o.recordsPath)) return parsed;
+        } else if (a == "--runs") {
+            if (!value(o.runsPath)) return parsed;
+        } else if (a == "--update-server") {
+            if (!value(o.updateServer)) return parsed;
+        } else if (a == "--list-server") {
+            if (!value(o.listServer)) return parsed;
+        } else if (a == "--jobs" || a == "-j") {
+            std::string text;
+            if (!value(text)) return parsed;
+            unsigned n = 0;
+            auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+            if (ec != std::errc() || end != text.data() + text.size() || n == 0 || n > 256) {
+                parsed.error = "--jobs takes a whole number from 1 to 256";
+                return parsed;
+            }
+            o.jobs = n;
+        } else {
+            parsed.error = "unknown option " + a;
+            return parsed;
+        }
+    }
+    if (!o.help && !o.version && o.demos.empty() && !o.refresh) parsed.error = "no demo given";
+    if ((!o.updateServer.empty() || !o.listServer.empty()) && !o.refresh)
+        parsed.error = "--update-server and --list-server go with --refresh";
+    return parsed;
+}
+
+}  // namespace rw::cli

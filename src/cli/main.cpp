@@ -1,0 +1,150 @@
+// runwarden-check: checks recorded climbing runs from the command line.
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/batch_check.h"
+#include "cli/check_options.h"
+#include "cli/check_report.h"
+#include "platform/file_system.h"
+#include "platform/terminal.h"
+#include "platform/text.h"
+#include "records/records_database.h"
+#include "records/records_file.h"
+#include "records/records_refresh.h"
+#include "records/runs_list.h"
+#include "rw_config.h"
+
+namespace {
+
+using rw::cli::pathFromUtf8;
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "runwarden-check: %s\nTry 'runwarden-check --help'.\n", message.c_str());
+    return 2;
+}
+
+// Loads the records file and merges the runs list. Explicitly named files must
+// be usable; a default RecData.dat that is damaged is only warned about.
+int loadRecords(const rw::cli::CheckOptions& o, rw::RecordsDatabase& db, bool& haveRecords) {
+    const bool named = !o.recordsPath.empty();
+    const std::string path = named ? o.recordsPath : "RecData.dat";
+    db.fileName = pathFromUtf8(path);
+    haveRecords = false;
+    if (named || rw::platform::fileExists(db.fileName)) {
+        const rw::LocalRecordsStatus st = rw::loadLocalRecords(db, db.fileName);
+        if (st != rw::LocalRecordsStatus::Loaded) {
+            const std::string why = st == rw::LocalRecordsStatus::Missing    ? "cannot be read"
+                                    : st == rw::LocalRecordsStatus::TooLarge ? "is larger than 1 MiB"
+                                                                             : "fails its checksum or format check";
+            if (named) return usageError("records file " + path + " " + why);
+            std::fprintf(stderr, "runwarden-check: warning: %s %s; checking without records\n", path.c_str(),
+                         why.c_str());
+        } else {
+            haveRecords = true;
+        }
+    }
+    if (!o.runsPath.empty()) {
+        auto bytes = rw::platform::readFileBounded(pathFromUtf8(o.runsPath), 0, 64ull << 20);
+        if (!bytes) return usageError("runs list " + o.runsPath + " cannot be read");
+        if (haveRecords) rw::mergeRunsList(db, *bytes);
+    }
+    return 0;
+}
+
+// Brings the records file up to date from the servers, as the Windows program
+// does at start-up, and keeps the fetched records list beside it. Answers
+// whether the records are usable; failed is set when the servers could not
+// give a verified copy.
+bool refreshLocalRecords(const rw::cli::CheckOptions& o, rw::RecordsDatabase& db, bool& failed) {
+    db.fileName = pathFromUtf8(o.recordsPath.empty() ? "RecData.dat" : o.recordsPath);
+    rw::RecordsSources sources = rw::defaultRecordsSources();
+    if (!o.updateServer.empty()) sources.recordsUrl = o.updateServer + "/intern/Runwarden/RecData.dat";
+    if (!o.listServer.empty()) sources.runsListUrl = o.listServer + "/demos_tcl.txt";
+    std::optional<std::vector<uint8_t>> list;
+    rw::refreshRecords(db, sources, &list);
+    failed = db.state != 1;
+    if (db.statusPresent) {
+        const std::string text = rw::platform::wideToUtf8(db.statusText.view());
+        std::fprintf(stderr, "runwarden-check: %s\n", text.c_str());
+        failed = failed || db.statusText.view() == rw::kConnectionMessage;
+    }
+    if (list) {
+        const std::filesystem::path runs =
+            o.runsPath.empty() ? db.fileName.parent_path() / "demos_tcl.txt" : pathFromUtf8(o.runsPath);
+        std::filesystem::path part = runs;
+        part += ".part";
+        if (!rw::platform::writeFile(part, *list) || !rw::platform::replaceFile(part, runs)) {
+            rw::platform::removeFile(part);
+            std::fprintf(stderr, "runwarden-check: cannot write %s\n", rw::cli::pathToUtf8(runs).c_str());
+            failed = true;
+        }
+    } else {
+        std::fprintf(stderr, "runwarden-check: the records list could not be fetched\n");
+    }
+    return db.state == 1;
+}
+
+int run(const std::vector<std::string>& args) {
+    const rw::cli::ParsedOptions parsed = rw::cli::parseCheckOptions(args);
+    if (!parsed.error.empty()) return usageError(parsed.error);
+    const rw::cli::CheckOptions& o = parsed.options;
+    if (o.help) {
+        std::fputs(rw::cli::checkUsage().c_str(), stdout);
+        return 0;
+    }
+    if (o.version) {
+        std::printf("runwarden-check %u\n", RW_PROGRAM_VERSION);
+        return 0;
+    }
+
+    rw::RecordsDatabase db;
+    bool haveRecords = false;
+    bool refreshFailed = false;
+    if (o.refresh) {
+        haveRecords = refreshLocalRecords(o, db, refreshFailed);
+        if (o.demos.empty()) return refreshFailed ? 1 : 0;
+    } else if (int rc = loadRecords(o, db, haveRecords)) {
+        return rc;
+    }
+
+    std::vector<std::string> errors;
+    const std::vector<rw::cli::DemoInput> demos = rw::cli::expandDemoArguments(o.demos, o.recursive, errors);
+    for (const std::string& e : errors) std::fprintf(stderr, "runwarden-check: %s\n", e.c_str());
+
+    unsigned jobs = o.jobs ? o.jobs : std::max(1u, std::thread::hardware_concurrency());
+    const bool progress = rw::platform::isTerminal(stderr);
+    bool first = true;
+    const rw::cli::BatchSummary summary =
+        rw::cli::runBatch(demos, haveRecords ? &db : nullptr, jobs, progress, [&](const rw::cli::CheckReport& r) {
+            if (o.json) {
+                std::printf("%s\n", rw::cli::toJsonLine(r).c_str());
+            } else {
+                std::printf("%s%s", first ? "" : "\n", rw::cli::toText(r).c_str());
+            }
+            first = false;
+            std::fflush(stdout);
+        });
+    if (demos.size() > 1 || !errors.empty()) {
+        std::fprintf(stderr, "%zu checked, %zu finished, %zu rejected\n", summary.checked, summary.finished,
+                     summary.rejected);
+    }
+    if (!errors.empty()) return 1;
+    return summary.finished == summary.checked ? 0 : 1;
+}
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.push_back(rw::platform::wideToUtf8(argv[i]));
+    return run(args);
+}
+#else
+int main(int argc, char** argv) { return run(std::vector<std::string>(argv + 1, argv + argc)); }
+#endif

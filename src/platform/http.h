@@ -1,0 +1,62 @@
+#pragma once
+// Plain HTTP GET downloads for the update pass and the records refresh. Every
+// call opens its own session with the given user agent and a 2000 ms connect
+// time-out, skips any cached copy, blocks until done and closes everything it
+// opened before it returns.
+//
+// The HTTP status is never looked at: whatever body the server sends, an error
+// page included, is the data; callers protect themselves with length, format
+// and checksum tests. A transfer broken off half-way ends like the end of the
+// body: the bytes that arrived are the result.
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace rw::platform {
+
+// User agents the servers see.
+inline constexpr std::string_view kUpdateAgent = "RWUpdate";   // change log, descriptor, program, records list
+inline constexpr std::string_view kRecordsAgent = "VoZedida";  // the records data file
+
+inline constexpr uint32_t kConnectTimeoutMs = 2000;
+inline constexpr size_t kReadChunk = 1024;
+inline constexpr size_t kNoLimit = SIZE_MAX;
+
+// The first n bytes of the body, or none when the URL does not open or fewer
+// than n bytes arrive. The rest of the reply is never read.
+std::optional<std::vector<uint8_t>> fetchPrefix(std::string_view url, std::string_view agent, size_t n);
+
+struct FetchedBytes {
+    bool opened = false;      // the URL opened (a reply came back)
+    bool overflowed = false;  // the body was longer than the limit; reading stopped there
+    std::vector<uint8_t> bytes;
+};
+
+// The whole body in memory, at most `limit` bytes of it.
+FetchedBytes fetchToMemory(std::string_view url, std::string_view agent, size_t limit);
+
+// Streams the body into `path`, created or replaced. True when the URL opened
+// and the file was created, however short the body. False as well when the
+// body ran past `limit` or a write failed; the file then holds only part of
+// the body. When the URL does not open, an existing file is left untouched.
+bool fetchToFile(std::string_view url, std::string_view agent, const std::filesystem::path& path,
+                 size_t limit = kNoLimit);
+
+struct FetchedFileAndBytes {
+    bool ok = false;          // the URL opened and the file was created
+    bool incomplete = false;  // the body ran past the limit or a write failed: the file is not the body
+    std::vector<uint8_t> bytes;
+};
+
+// As fetchToFile, keeping the body in memory too. `prepare` runs after the
+// URL has opened and before the file is created; the file is closed before
+// this returns, so the caller may check, start or delete it.
+FetchedFileAndBytes fetchToFileAndMemory(std::string_view url, std::string_view agent,
+                                         const std::filesystem::path& path, const std::function<void()>& prepare,
+                                         size_t limit);
+
+}  // namespace rw::platform

@@ -1,0 +1,125 @@
+// Downloads through WinINet in synchronous mode. Each operation opens a root
+// handle of its own, drops any cached copy of the URL, and closes every handle
+// it opened before it returns.
+#include <windows.h>
+#include <wininet.h>
+
+#include <algorithm>
+#include <string>
+
+#include "platform/http.h"
+#include "platform/text.h"
+#include "platform/win32/handle.h"
+#include "platform/win32/internet_handle.h"
+
+namespace rw::platform {
+namespace {
+
+// Declared in this order so the request is closed before its root.
+struct OpenedUrl {
+    InternetHandle root;
+    InternetHandle request;
+};
+
+OpenedUrl openUrl(std::string_view url, std::string_view agent) {
+    OpenedUrl o;
+    const std::wstring wideAgent = utf8ToWide(agent);
+    // A missing root handle simply makes the calls below fail.
+    o.root.reset(InternetOpenW(wideAgent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+    DWORD timeout = kConnectTimeoutMs;
+    InternetSetOptionW(o.root.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof timeout);
+    const std::wstring wideUrl = utf8ToWide(url);
+    // The request must reach the server, never a cached copy.
+    DeleteUrlCacheEntryW(wideUrl.c_str());
+    o.request.reset(InternetOpenUrlW(o.root.get(), wideUrl.c_str(), nullptr, 0, 0, 0));
+    return o;
+}
+
+// Reads the body in 1024-byte chunks until a read fails or comes back empty;
+// a transfer broken off half-way ends here like the end of the body. At most
+// `limit` bytes reach the sink; returns false when more arrived or the sink
+// refused a chunk.
+template <class Sink>
+bool readLoop(HINTERNET request, size_t limit, Sink&& sink) {
+    uint8_t chunk[kReadChunk];
+    size_t total = 0;
+    for (;;) {
+        DWORD got = 0;
+        if (!InternetReadFile(request, chunk, sizeof chunk, &got) || got == 0) return true;
+        const size_t keep = std::min<size_t>(got, limit - total);
+        if (keep > 0 && !sink(chunk, keep)) return false;
+        total += keep;
+        if (keep < got) return false;
+    }
+}
+
+bool writeAll(HANDLE file, const uint8_t* p, size_t n) {
+    DWORD put = 0;
+    return WriteFile(file, p, static_cast<DWORD>(n), &put, nullptr) && put == n;
+}
+
+UniqueHandle createOutput(const std::filesystem::path& path) {
+    return UniqueHandle(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+FetchedFileAndBytes streamToFile(std::string_view url, std::string_view agent, const std::filesystem::path& path,
+                                 const std::function<void()>* prepare, bool keepBytes, size_t limit) {
+    FetchedFileAndBytes out;
+    OpenedUrl o = openUrl(url, agent);
+    if (!o.request) return out;
+    if (prepare && *prepare) (*prepare)();
+    UniqueHandle file = createOutput(path);
+    if (!file) return out;
+    out.ok = true;
+    const bool whole = readLoop(o.request.get(), limit, [&](const uint8_t* p, size_t n) {
+        if (!writeAll(file.get(), p, n)) return false;
+        if (keepBytes) out.bytes.insert(out.bytes.end(), p, p + n);
+        return true;
+    });
+    out.incomplete = !whole;
+    file.reset();  // closed before returning so the caller may check, start or delete it
+    return out;
+}
+
+}  // namespace
+
+std::optional<std::vector<uint8_t>> fetchPrefix(std::string_view url, std::string_view agent, size_t n) {
+    if (n > MAXDWORD) return std::nullopt;
+    OpenedUrl o = openUrl(url, agent);
+    if (!o.request) return std::nullopt;
+    DWORD available = 0;
+    if (!InternetQueryDataAvailable(o.request.get(), &available, 0, 0) || available < n) return std::nullopt;
+    std::vector<uint8_t> prefix(n);
+    DWORD got = 0;
+    if (!InternetReadFile(o.request.get(), prefix.data(), static_cast<DWORD>(n), &got) || got != n) {
+        return std::nullopt;
+    }
+    return prefix;  // the rest of the reply is never read
+}
+
+FetchedBytes fetchToMemory(std::string_view url, std::string_view agent, size_t limit) {
+    FetchedBytes out;
+    OpenedUrl o = openUrl(url, agent);
+    if (!o.request) return out;
+    out.opened = true;
+    const bool whole = readLoop(o.request.get(), limit, [&](const uint8_t* p, size_t n) {
+        out.bytes.insert(out.bytes.end(), p, p + n);
+        return true;
+    });
+    out.overflowed = !whole;
+    return out;
+}
+
+bool fetchToFile(std::string_view url, std::string_view agent, const std::filesystem::path& path, size_t limit) {
+    FetchedFileAndBytes r = streamToFile(url, agent, path, nullptr, false, limit);
+    return r.ok && !r.incomplete;
+}
+
+FetchedFileAndBytes fetchToFileAndMemory(std::string_view url, std::string_view agent,
+                                         const std::filesystem::path& path, const std::function<void()>& prepare,
+                                         size_t limit) {
+    return streamToFile(url, agent, path, &prepare, true, limit);
+}
+
+}  // namespace rw::platform

@@ -1,0 +1,153 @@
+#include "records/records_refresh.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "platform/file_system.h"
+#include "platform/http.h"
+#include "records/records_file.h"
+#include "records/records_image.h"
+#include "records/runs_list.h"
+#include "rw_config.h"
+
+namespace rw {
+namespace {
+
+// The local file as the pass last loaded it. Each field keeps its value when
+// a load finds nothing to load, as the header words of a file too large to
+// load must still be compared.
+struct LoadedFile {
+    std::vector<uint8_t> bytes;
+    uint32_t storedCrc = 0;
+    uint32_t format = 0;
+};
+
+void loadFile(RecordsDatabase& db, LoadedFile& file) {
+    file.bytes.clear();
+    std::optional<std::vector<uint8_t>> bytes = loadRecordsFile(db.fileName);
+    if (!bytes) return;
+    const std::optional<RecordsHeader> header = parseRecordsHeader(*bytes);
+    if (!header) return;
+    db.revision = header->revision;
+    file.format = header->formatVersion;
+    file.storedCrc = header->bodyCrc;
+    db.bodyCrc = recordsBodyCrc(*bytes);
+    file.bytes = std::move(*bytes);
+}
+
+bool fileVerifies(std::span<const uint8_t> file, uint32_t maxFormatVersion) {
+    const std::optional<RecordsHeader> header = parseRecordsHeader(file);
+    return header && header->formatVersion <= maxFormatVersion && header->bodyCrc == recordsBodyCrc(file) &&
+           parseRecordsBody(file).ok;
+}
+
+// Downloads the server's file beside the local one and moves it over the
+// local file only once it verifies, so a transfer cut short or a damaged copy
+// on the server never replaces a good local file.
+bool downloadVerified(const RecordsDatabase& db, const std::string& url) {
+    std::filesystem::path part = db.fileName;
+    part += ".part";
+    bool replaced = false;
+    if (platform::fetchToFile(url, platform::kRecordsAgent, part, kRecordsMaxFileSize)) {
+        const std::optional<std::vector<uint8_t>> bytes = loadRecordsFile(part);
+        replaced = bytes && fileVerifies(*bytes, db.maxFormatVersion) && platform::replaceFile(part, db.fileName);
+    }
+    if (!replaced) platform::removeFile(part);
+    return replaced;
+}
+
+// An oversized list is merged up to its last whole line.
+void dropCutLine(std::vector<uint8_t>& list) {
+    const auto lastBreak = std::find(list.rbegin(), list.rend(), uint8_t{'\n'});
+    list.erase(lastBreak.base(), list.end());
+}
+
+void mergeList(RecordsDatabase& db, const RecordsSources& sources, std::optional<std::vector<uint8_t>>* runsList) {
+    platform::FetchedBytes list = platform::fetchToMemory(sources.runsListUrl, platform::kUpdateAgent, kRunsListLimit);
+    if (!list.opened) return;
+    if (list.overflowed) dropCutLine(list.bytes);
+    mergeRunsList(db, list.bytes);
+    if (runsList) *runsList = std::move(list.bytes);
+}
+
+}  // namespace
+
+RecordsSources defaultRecordsSources() {
+    return RecordsSources{std::string(RW_UPDATE_SERVER) + "/intern/Runwarden/RecData.dat",
+                          std::string(RW_LIST_SERVER) + "/demos_tcl.txt"};
+}
+
+std::wstring updatedFileText(const RecordsDatabase& db, uint32_t serverRevision) {
+    return L"Updated file: " + quotedFileName(db.fileName) + L" (" + std::to_wstring(serverRevision) + L")";
+}
+
+std::wstring restoredFileText(const RecordsDatabase& db) { return L"Restored file: " + quotedFileName(db.fileName); }
+
+bool refreshRecords(RecordsDatabase& db, const RecordsSources& sources, std::optional<std::vector<uint8_t>>* runsList) {
+    // 1. Both headers.
+    db.revision = 0;
+    db.bodyCrc = 0;
+    std::optional<RecordsHeader> server;
+    if (auto prefix = platform::fetchPrefix(sources.recordsUrl, platform::kRecordsAgent, kRecordsHeaderSize)) {
+        server = parseRecordsHeader(*prefix);
+    }
+    const bool serverUsable = server && server->formatVersion <= db.maxFormatVersion;
+    const std::optional<RecordsHeader> local = readLocalRecordsHeader(db.fileName);
+    if (local) {
+        db.revision = local->revision;
+        db.bodyCrc = local->bodyCrc;
+    }
+
+    // 2. A newer file on the server. A missing local file waits for step 4.
+    bool downloadFailed = false;
+    if (!server) {
+        db.setStatus(kConnectionMessage);
+    } else if (serverUsable && local && (server->revision != db.revision || server->bodyCrc != db.bodyCrc)) {
+        if (downloadVerified(db, sources.recordsUrl)) {
+            db.setStatus(updatedFileText(db, server->revision));
+        } else {
+            db.setStatus(kConnectionMessage);
+            downloadFailed = true;
+        }
+    }
+
+    // 3. Verify the local file.
+    LoadedFile file;
+    if (local) loadFile(db, file);
+    const bool verified = local && file.storedCrc == db.bodyCrc;
+
+    // 4. Restore a file that failed its check.
+    if (!verified && file.format <= db.maxFormatVersion && serverUsable && !downloadFailed) {
+        if (downloadVerified(db, sources.recordsUrl)) {
+            loadFile(db, file);
+            db.setStatus(restoredFileText(db));
+        } else {
+            db.setStatus(kConnectionMessage);
+        }
+    }
+
+    // 5. Still failing: the CRC message, and the records list is not fetched.
+    if (file.storedCrc != db.bodyCrc) {
+        db.setStatus(crcErrorText(db.fileName));
+        db.state = -1;
+        db.records.clear();
+        return true;
+    }
+
+    // 6. Decode. With no file at all (or one whose stored checksum is 0 but
+    // which is too large to load) the database is loaded and empty.
+    if (file.bytes.empty()) {
+        db.records.clear();
+        db.state = 1;
+    } else if (!db.decodeRecords(file.bytes)) {
+        db.setStatus(crcErrorText(db.fileName));
+        return true;
+    }
+    file.bytes = {};
+
+    // 7. The world-record list.
+    mergeList(db, sources, runsList);
+    return db.statusPresent;
+}
+
+}  // namespace rw

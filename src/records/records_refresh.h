@@ -1,0 +1,42 @@
+#pragma once
+// Brings the RecordsDatabase up to date once per run: compares the local
+// RecData.dat with the update server's copy, downloads a newer or restores a
+// damaged file, decodes the verified file and merges the world-record list.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "records/records_database.h"
+
+namespace rw {
+
+struct RecordsSources {
+    std::string recordsUrl;   // RecData.dat on the update server
+    std::string runsListUrl;  // demos_tcl.txt on the records-list server
+};
+
+// The build's servers: RW_UPDATE_SERVER "/intern/Runwarden/RecData.dat" and
+// RW_LIST_SERVER "/demos_tcl.txt".
+RecordsSources defaultRecordsSources();
+
+// Larger records lists are cut at the last whole line below this size.
+inline constexpr size_t kRunsListLimit = 8u << 20;
+
+// Status messages of the refresh.
+inline constexpr std::wstring_view kConnectionMessage = L"Unable to connect to update server!";
+std::wstring updatedFileText(const RecordsDatabase& db, uint32_t serverRevision);
+std::wstring restoredFileText(const RecordsDatabase& db);
+
+// The whole pass on a freshly constructed database. A download replaces the
+// local file only after it has verified (size, format version, checksum and a
+// body that decodes); a download that does not verify leaves the local file as
+// it was and counts as failed. Returns whether the database now holds a
+// status message. When `runsList` is given it receives the records list bytes
+// that were merged, if the list URL opened.
+bool refreshRecords(RecordsDatabase& db, const RecordsSources& sources,
+                    std::optional<std::vector<uint8_t>>* runsList = nullptr);
+
+}  // namespace rw

@@ -1,0 +1,96 @@
+#pragma once
+// The UpdateThread's pass: finish an update the previous run began, show the
+// change log after it, offer a newer program from the update server, replace
+// the program file and restart into it, else refresh the records database.
+// Every decision lives here; the prompts, the command line, the clock and the
+// file and process operations go through an UpdateHost.
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "analysis/check_result.h"
+#include "records/records_database.h"
+#include "records/records_refresh.h"
+#include "rw_config.h"
+
+namespace rw {
+
+inline constexpr uint32_t programVersion = RW_PROGRAM_VERSION;
+
+inline constexpr std::wstring_view kProgramFileName = L"Runwarden.exe";
+inline constexpr std::wstring_view kUpdatingFileName = L"Updating.tmp";
+inline constexpr std::wstring_view kDeleteSwitch = L"-delete ";
+inline constexpr std::wstring_view kRestartParameters = L"\"-delete Updating.tmp\"";
+// The switch argument lives in a 260-character buffer; longer ones are refused.
+inline constexpr size_t kSwitchArgumentMax = 259;
+// Giving up on deleting the previous program after this long.
+inline constexpr uint64_t kDeleteRetryLimitMs = 10000;
+
+inline constexpr std::wstring_view kUpdatedText = L"Updated Successfully";
+inline constexpr std::wstring_view kUpdatingText = L"Updating Software ...";
+inline constexpr std::wstring_view kUpdateFailedText = L"Update Failed!";
+
+// Caps on what is held in memory.
+inline constexpr size_t kChangeLogLimit = 1u << 20;
+inline constexpr size_t kProgramFileLimit = 64u << 20;
+
+// The UI and OS side of the pass. Paths may be relative to the current folder.
+class UpdateHost {
+public:
+    virtual ~UpdateHost() = default;
+    // The process's arguments, the program path first.
+    virtual std::vector<std::wstring> commandLineArguments() = 0;
+    virtual bool deleteFile(const std::filesystem::path& path) = 0;
+    virtual bool fileExists(const std::filesystem::path& path) = 0;
+    virtual void sleepMilliseconds(uint32_t ms) = 0;
+    virtual uint64_t steadyMilliseconds() = 0;
+    // The running program's own full path; none when it cannot be had.
+    virtual std::optional<std::filesystem::path> modulePath() = 0;
+    virtual bool moveFile(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
+    // Starts the program with these parameters; true when it started.
+    virtual bool startProgram(const std::filesystem::path& file, std::wstring_view parameters) = 0;
+    // The change log box; `text` is 8-bit text in the ANSI code page.
+    virtual void showChangeLog(const std::string& text) = 0;
+    // The update prompt; true only for yes.
+    virtual bool confirmUpdate() = 0;
+    virtual void closeMainWindow() = 0;
+};
+
+struct UpdateSettings {
+    std::string updateFolderUrl;  // ends with "/intern/Runwarden/"
+    RecordsSources records;
+    uint32_t programVersion = rw::programVersion;
+    // Where "Runwarden.exe" and "Updating.tmp" are made; empty: the current folder.
+    std::filesystem::path workingFolder;
+};
+
+// The build's update server: RW_UPDATE_SERVER "/intern/Runwarden/", and the
+// records sources of defaultRecordsSources().
+UpdateSettings defaultUpdateSettings();
+
+// The update descriptor UpdateData.dat: newest version and the CRC-32 of its
+// program file, little-endian; bytes past the first 8 are ignored.
+struct UpdateDescriptor {
+    uint32_t version = 0;
+    uint32_t programCrc = 0;
+};
+inline constexpr size_t kUpdateDescriptorSize = 8;
+std::optional<UpdateDescriptor> parseUpdateDescriptor(std::span<const uint8_t> bytes);
+std::array<uint8_t, kUpdateDescriptorSize> encodeUpdateDescriptor(const UpdateDescriptor& descriptor);
+
+enum class UpdatePassEnd {
+    Finished,   // the pass is over; the program keeps running
+    Restarted,  // a newer copy was started and the main window was asked to close
+};
+
+// The whole pass. Writes the message text and status code of `result`;
+// `runsList`, when given, receives the merged records list bytes.
+UpdatePassEnd runUpdatePass(CheckResult& result, RecordsDatabase& db, UpdateHost& host, const UpdateSettings& settings,
+                            std::optional<std::vector<uint8_t>>* runsList = nullptr);
+
+}  // namespace rw

@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli/batch_check.h"
+#include "temp_dir.h"
+
+namespace rw::cli {
+namespace {
+
+const std::filesystem::path kSample = std::filesystem::path(RW_SOURCE_DIR) / "examples" / "sample.dem";
+
+// Many checks on several threads: every report arrives once, in input order,
+// and equals the single-threaded answer.
+TEST(Batch, ParallelChecksReportInInputOrder) {
+    test::TempDir dir;
+    std::vector<DemoInput> demos;
+    for (int i = 0; i < 12; ++i) {
+        const auto name = "run" + std::to_string(i) + ".dem";
+        if (i % 4 == 3) {
+            demos.push_back({name, dir.write(name, std::string("HLDEMO"))});
+        } else {
+            std::filesystem::copy_file(kSample, dir / name);
+            demos.push_back({name, dir / name});
+        }
+    }
+    std::vector<CheckReport> serial, parallel;
+    const BatchSummary one = runBatch(demos, nullptr, 1, false, [&](const CheckReport& r) { serial.push_back(r); });
+    const BatchSummary four = runBatch(demos, nullptr, 4, false, [&](const CheckReport& r) { parallel.push_back(r); });
+    EXPECT_EQ(one.checked, 12u);
+    EXPECT_EQ(one.finished, 9u);
+    EXPECT_EQ(one.rejected, 3u);
+    EXPECT_EQ(four.finished, one.finished);
+    ASSERT_EQ(parallel.size(), demos.size());
+    for (size_t i = 0; i < demos.size(); ++i) {
+        EXPECT_EQ(parallel[i].file, demos[i].shown);
+        EXPECT_EQ(toJsonLine(parallel[i]), toJsonLine(serial[i]));
+    }
+}
+
+TEST(Batch, FoldersExpandToSortedDemosAndBadFoldersAreNamed) {
+    test::TempDir dir;
+    std::filesystem::create_directories(dir / "a" / "b");
+    dir.write("a/z.dem", std::string("x"));
+    dir.write("a/m.dem", std::string("x"));
+    dir.write("a/b/k.dem", std::string("x"));
+    dir.write("a/readme.txt", std::string("x"));
+    std::vector<std::string> errors;
+    const std::string folder = pathToUtf8(dir / "a");
+    auto flat = expandDemoArguments({folder, "plain.dem"}, false, errors);
+    ASSERT_EQ(flat.size(), 3u);
+    EXPECT_EQ(flat[0].path.filename(), "m.dem");
+    EXPECT_EQ(flat[1].path.filename(), "z.dem");
+    EXPECT_EQ(flat[2].shown, "plain.dem");
+    auto deep = expandDemoArguments({folder}, true, errors);
+    ASSERT_EQ(deep.size(), 3u);
+    EXPECT_EQ(deep[0].path.filename(), "k.dem");
+    EXPECT_TRUE(errors.empty());
+}
+
+}  // namespace
+}  // namespace rw::cli

@@ -1,0 +1,93 @@
+// Writes the seed corpora of the fuzz targets with the test builders:
+// fuzz_seeds OUT_DIR makes OUT_DIR/<target>/seed-N files.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "demo_builder.h"
+#include "recdata_builder.h"
+
+namespace {
+
+using rw::test::Bytes;
+using rw::test::ClientState;
+using rw::test::DemoBuilder;
+namespace msg = rw::test::msg;
+
+void save(const std::filesystem::path& dir, const std::vector<Bytes>& seeds) {
+    std::filesystem::create_directories(dir);
+    int n = 0;
+    for (const Bytes& s : seeds) {
+        std::ofstream out(dir / ("seed-" + std::to_string(n++)), std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(s.data()), static_cast<std::streamsize>(s.size()));
+    }
+}
+
+// A complete timed run on each of the fuzz maps, plus damaged variants.
+std::vector<Bytes> demoSeeds() {
+    std::vector<Bytes> seeds;
+    const Bytes start = {0xAA, 0xBB}, stop = {0xCC};
+    for (int mode = 0; mode < 4; ++mode) {
+        DemoBuilder d("fz" + std::to_string(mode));
+        d.startupFrame(msg::userInfo("Fuzz Player", "76561198000000001"));
+        d.startupFrame(msg::soundResources(300, 301));
+        d.startMarker();
+        ClientState s;
+        s.origin = {16.0f, 32.0f, 48.0f};
+        for (int k = 0; k < 3; ++k) {
+            if (mode != 0) d.consoleCommand("+use");
+            s.time += 1.0f;
+            const Bytes block = mode == 2   ? msg::buttonPattern67(k == 0 ? start : stop)
+                                : mode == 3 ? msg::concat({msg::buttonSound(0x00, 0x96), msg::buttonPattern66(start)})
+                                            : msg::buttonPattern66(k == 0 ? start : stop);
+            d.networkFrame(s, block);
+            d.demoBuffer();
+        }
+        d.soundFrame(4).clientData().nextSection().event().weaponAnimation().startMarker();
+        seeds.push_back(d.bytes());
+    }
+    Bytes truncated = seeds[0];
+    truncated.resize(truncated.size() / 2);
+    seeds.push_back(truncated);
+    DemoBuilder huge("fz0");
+    huge.startMarker().clientFrameClaiming(1, ClientState{}, msg::filler(16), 0xFFFFFFF0u);
+    seeds.push_back(huge.bytes());
+    return seeds;
+}
+
+std::vector<Bytes> recordsSeeds() {
+    rw::test::RecDataBuilder b;
+    b.map("kz_b", 0).start({1, 2, 3}).stop({4});
+    b.map("KZ_A\0\0", 2).start({9}).stop({8, 7});
+    b.map("kz_cave", 3).startAt(100, 200, -50).start({1, 2, 3}).stopAt(1, 2, 3, 5);
+    rw::test::RecDataBuilder empty;
+    return {b.bytes(), empty.bytes(), b.body()};
+}
+
+std::vector<Bytes> runsSeeds() {
+    const std::string list =
+        "header line\r\nfz0 01:00.00 first\nFZ1[pro] 02:00.00 second\r\nfz2 \nunknown 00:01.00 x\n[odd\nfz3 last";
+    return {Bytes(list.begin(), list.end())};
+}
+
+std::vector<Bytes> steamIdSeeds() {
+    auto b = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
+    return {b("76561198000000001"), b("  76561197960265729"), b("7656119800000000123456"), b("x123")};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: fuzz_seeds OUT_DIR\n");
+        return 2;
+    }
+    const std::filesystem::path out = argv[1];
+    save(out / "demo_walk", demoSeeds());
+    save(out / "recdata", recordsSeeds());
+    save(out / "runs_list", runsSeeds());
+    save(out / "steam_id", steamIdSeeds());
+    return 0;
+}

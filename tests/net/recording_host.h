@@ -1,0 +1,75 @@
+#pragma once
+// An UpdateHost for tests: file operations are real (in the test's folder);
+// the prompts, the program start, the close and the clock are recorded or
+// scripted.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "platform/text.h"
+#include "records/self_update.h"
+
+namespace rw::test {
+
+class RecordingHost : public UpdateHost {
+public:
+    using Path = std::filesystem::path;
+
+    std::vector<std::wstring> args{L"C:\\Games\\Runwarden.exe"};
+    bool answerYes = false;
+    bool startSucceeds = true;
+    std::optional<Path> ownPath;
+    // Deleting this file fails while lockedTries is above 0 (or always, when negative).
+    Path locked;
+    int lockedTries = 0;
+
+    std::vector<std::string> events;
+    std::vector<std::string> changeLogs;
+    uint64_t clockMs = 0;
+    uint64_t sleeps = 0;
+
+    std::vector<std::wstring> commandLineArguments() override { return args; }
+    bool deleteFile(const Path& file) override {
+        if (!locked.empty() && file == locked && lockedTries != 0) {
+            if (lockedTries > 0) --lockedTries;
+            return false;
+        }
+        std::error_code ec;
+        return std::filesystem::remove(file, ec);  // like DeleteFileW: false for a missing file
+    }
+    bool fileExists(const Path& file) override { return std::filesystem::exists(file); }
+    void sleepMilliseconds(uint32_t ms) override {
+        clockMs += ms;
+        ++sleeps;
+    }
+    uint64_t steadyMilliseconds() override { return clockMs; }
+    std::optional<Path> modulePath() override {
+        events.push_back("module path");
+        return ownPath;
+    }
+    bool moveFile(const Path& from, const Path& to) override {
+        events.push_back("move " + from.filename().string() + " > " + to.filename().string());
+        if (std::filesystem::exists(to)) return false;  // MoveFileW does not replace
+        std::error_code ec;
+        std::filesystem::rename(from, to, ec);
+        return !ec;
+    }
+    bool startProgram(const Path& file, std::wstring_view parameters) override {
+        events.push_back("start " + file.filename().string() + " " + platform::wideToUtf8(parameters));
+        return startSucceeds;
+    }
+    void showChangeLog(const std::string& text) override {
+        events.push_back("change log");
+        changeLogs.push_back(text);
+    }
+    bool confirmUpdate() override {
+        events.push_back("prompt");
+        return answerYes;
+    }
+    void closeMainWindow() override { events.push_back("close"); }
+};
+
+}  // namespace rw::test

@@ -1,0 +1,248 @@
+#!/usr/bin/env python3
+"""End-to-end self-update under Wine.
+
+A copy of update_e2e_host.exe runs as Runwarden.exe from a scratch folder and
+talks to the running HTTP test server. The server offers a newer build (the
+same program with a marker appended, and its CRC-32 in UpdateData.dat).
+
+  update: the prompt is answered yes; the program must be replaced, restart
+          with "-delete Updating.tmp", delete the old copy, show the change log
+          and end with "Updated Successfully".
+  crc:    the descriptor's CRC-32 is wrong; after yes the folder must be
+          exactly as before and the pass must end with "Update Failed!".
+
+The prompts are answered with xdotool on a private Xvfb display. Without
+xdotool (or with --scripted) the program answers from RW_E2E_ANSWER instead;
+the file moves, the download, ShellExecuteW and the restart stay real.
+"""
+import argparse
+import os
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import time
+import zlib
+
+TIMEOUT = 60.0
+
+
+class Failure(Exception):
+    pass
+
+
+def log(msg):
+    print(msg, flush=True)
+
+
+def snapshot(folder):
+    files = {}
+    for name in sorted(os.listdir(folder)):
+        with open(os.path.join(folder, name), "rb") as f:
+            files[name] = f.read()
+    return files
+
+
+def describe(files):
+    return {name: (len(data), zlib.crc32(data)) for name, data in files.items()}
+
+
+class Display:
+    """A private Xvfb display with a window manager when one is installed."""
+
+    def __init__(self):
+        self.procs = []
+        self.name = None
+
+    def start(self):
+        r, w = os.pipe()
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                                pass_fds=(w,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+        os.close(w)
+        self.procs.append(xvfb)
+        number = b""
+        with os.fdopen(r, "rb") as pipe:
+            while not number.endswith(b"\n"):
+                chunk = pipe.read(1)
+                if not chunk:
+                    raise Failure("Xvfb did not start")
+                number += chunk
+        self.name = ":" + number.decode().strip()
+        if shutil.which("openbox"):
+            env = dict(os.environ, DISPLAY=self.name)
+            self.procs.append(subprocess.Popen(["openbox"], env=env, stdin=subprocess.DEVNULL,
+                                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        return self.name
+
+    def stop(self):
+        for p in reversed(self.procs):
+            p.terminate()
+            try:
+                p.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                p.kill()
+
+
+class E2E:
+    def __init__(self, args):
+        self.args = args
+        self.work = os.path.abspath(args.work)
+        self.prefix = os.path.join(self.work, "wineprefix")
+        self.port = int(open(os.path.join(args.state, "port")).read().split()[0])
+        self.display = None
+        self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+        self.env.pop("DISPLAY", None)
+
+    def xdo(self, *args):
+        return subprocess.run(["xdotool", *args], env=self.env, capture_output=True, text=True, timeout=60)
+
+    def answer_box(self, title, key, before_key=None):
+        """Waits for a visible window with this title, focuses it, presses key."""
+        deadline = time.monotonic() + TIMEOUT
+        while time.monotonic() < deadline:
+            found = self.xdo("search", "--onlyvisible", "--name", f"^{title}$").stdout.split()
+            if found:
+                if before_key:
+                    before_key()
+                self.xdo("windowfocus", "--sync", found[0])
+                time.sleep(0.3)
+                self.xdo("key", "--window", found[0], key)
+                # The box must go away; press again if the key was lost.
+                for _ in range(50):
+                    time.sleep(0.1)
+                    if found[0] not in self.xdo("search", "--onlyvisible", "--name", f"^{title}$").stdout.split():
+                        return
+                self.xdo("windowfocus", "--sync", found[0])
+                self.xdo("key", key)
+                return
+            time.sleep(0.2)
+        raise Failure(f'no "{title}" window appeared')
+
+    def setup(self):
+        shutil.rmtree(self.work, ignore_errors=True)
+        os.makedirs(self.work)
+        if not shutil.which("Xvfb"):
+            raise Failure("Xvfb is needed: Wine makes no windows without a display")
+        self.scripted = self.args.scripted or not shutil.which("xdotool")
+        self.display = Display()
+        self.env["DISPLAY"] = self.display.start()
+        how = "through RW_E2E_ANSWER" if self.scripted else "with xdotool"
+        log(f"display {self.env['DISPLAY']}, prompts answered {how}")
+        subprocess.run(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+        subprocess.run(["wine", "wineboot", "-i"], env=self.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+
+    def teardown(self):
+        subprocess.run(["wineserver", "-k"], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+        if self.display:
+            self.display.stop()
+
+    def scenario(self, name, good_crc):
+        exe = open(self.args.exe, "rb").read()
+        newer = exe + b"\0E2E-NEWER-BUILD\0"
+        served = os.path.join(self.args.root, "e2e", name)
+        shutil.rmtree(served, ignore_errors=True)
+        os.makedirs(os.path.join(served, "intern", "Runwarden", "x64"))
+        records = struct.pack("<III", 1, 2, 0)  # a header-only RecData.dat: checksum 0 verifies
+        files = {
+            "intern/Runwarden/changelog.txt": b"Runwarden 16\r\n- end-to-end test build",
+            "intern/Runwarden/RecData.dat": records,
+            "intern/Runwarden/x64/Runwarden.exe": newer,
+            "demos_tcl.txt": b"records list\n",
+        }
+        crc = zlib.crc32(newer) if good_crc else zlib.crc32(newer) ^ 0x1
+        files["intern/Runwarden/x64/UpdateData.dat"] = struct.pack("<II", 16, crc)
+        for rel, data in files.items():
+            with open(os.path.join(served, rel), "wb") as f:
+                f.write(data)
+        app = os.path.join(self.work, name)
+        os.makedirs(app)
+        with open(os.path.join(app, "Runwarden.exe"), "wb") as f:
+            f.write(exe)
+        with open(os.path.join(app, "RecData.dat"), "wb") as f:
+            f.write(records)
+        result = os.path.join(self.work, name + "-result.txt")
+        base = f"http://127.0.0.1:{self.port}/e2e/{name}"
+        env = dict(self.env, RW_E2E_UPDATE_FOLDER=base + "/intern/Runwarden/",
+                   RW_E2E_RECORDS_URL=base + "/intern/Runwarden/RecData.dat", RW_E2E_LIST_URL=base + "/demos_tcl.txt",
+                   RW_E2E_RESULT="Z:" + result)
+        if self.scripted:
+            env["RW_E2E_ANSWER"] = "yes"  # the restarted instance declines instead
+        before = snapshot(app)
+
+        # The second instance must find the version it now is on the server.
+        def publish_current():
+            with open(os.path.join(served, "intern/Runwarden/x64/UpdateData.dat"), "wb") as f:
+                f.write(struct.pack("<II", 15, crc))
+
+        first = subprocess.Popen(["wine", "Runwarden.exe"], cwd=app, env=env, stdin=subprocess.DEVNULL,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            if not self.scripted:
+                self.answer_box("Software Update", "y", before_key=publish_current if good_crc else None)
+                if good_crc:
+                    self.answer_box("Updateinfo", "Return")
+            lines = self.wait_for(lambda: open(result, encoding="utf-8").read().splitlines()
+                                  if os.path.exists(result) else None, "the final message")
+            first.wait(timeout=TIMEOUT)
+        finally:
+            if first.poll() is None:
+                first.kill()
+        return before, app, lines, newer
+
+    def wait_for(self, probe, what):
+        deadline = time.monotonic() + TIMEOUT
+        while time.monotonic() < deadline:
+            value = probe()
+            if value:
+                return value
+            time.sleep(0.1)
+        raise Failure(f"timed out waiting for {what}")
+
+    def run(self):
+        self.setup()
+        try:
+            before, app, lines, newer = self.scenario("update", good_crc=True)
+            log(f"update: {lines}")
+            if lines != ["1\t-1\tUpdated Successfully"]:
+                raise Failure(f"update: expected one restarted instance ending in 'Updated Successfully', got {lines}")
+            self.wait_for(lambda: not os.path.exists(os.path.join(app, "Updating.tmp")), "Updating.tmp to go")
+            after = snapshot(app)
+            if set(after) != {"Runwarden.exe", "RecData.dat"} or after["Runwarden.exe"] != newer:
+                raise Failure(f"update: folder holds {describe(after)}")
+
+            before, app, lines, _ = self.scenario("crc", good_crc=False)
+            log(f"crc: {lines}")
+            if lines != ["0\t-1\tUpdate Failed!"]:
+                raise Failure(f"crc: expected 'Update Failed!', got {lines}")
+            after = snapshot(app)
+            if after != before:
+                raise Failure(f"crc: folder changed from {describe(before)} to {describe(after)}")
+        finally:
+            self.teardown()
+        log("2 passed, 0 failed")
+        return 0
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--exe", required=True, help="update_e2e_host.exe")
+    ap.add_argument("--root", required=True, help="folder the HTTP test server serves")
+    ap.add_argument("--state", required=True, help="state folder of the HTTP test server")
+    ap.add_argument("--work", required=True, help="scratch folder (emptied)")
+    ap.add_argument("--scripted", action="store_true", help="answer prompts through the environment")
+    args = ap.parse_args()
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+    try:
+        return E2E(args).run()
+    except Failure as e:
+        print(f"FAILED: {e}", file=sys.stderr)
+        return 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

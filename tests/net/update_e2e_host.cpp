@@ -1,0 +1,110 @@
+// A stand-in for Runwarden.exe in the end-to-end self-update test: a main
+// window and an UpdateThread running the real update pass with the real
+// Windows host. Copies of this program are what the test server offers as the
+// "newer build".
+//
+// Environment:
+//   RW_E2E_UPDATE_FOLDER  update folder URL (ends with "/intern/Runwarden/")
+//   RW_E2E_RECORDS_URL    RecData.dat URL
+//   RW_E2E_LIST_URL       demos_tcl.txt URL
+//   RW_E2E_RESULT         file that each finished pass appends one line to:
+//                         "<switch given 0|1>\t<status code>\t<message text>"
+//   RW_E2E_ANSWER         optional "yes" or "no": answer the prompt without a
+//                         message box (and show no change log box); "yes"
+//                         turns into no in an instance started with -delete,
+//                         so a restarted copy never updates again
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "app/update_host_win32.h"
+#include "platform/text.h"
+
+namespace {
+
+std::wstring env(const wchar_t* name) {
+    wchar_t buf[2048] = {};
+    const DWORD n = GetEnvironmentVariableW(name, buf, static_cast<DWORD>(std::size(buf)));
+    return n > 0 && n < std::size(buf) ? std::wstring(buf, n) : std::wstring();
+}
+
+// Answers the prompt from the environment when a test cannot press keys.
+class ScriptedHost : public rw::app::Win32UpdateHost {
+public:
+    ScriptedHost(HWND window, bool yes) : Win32UpdateHost(window), yes_(yes) {}
+    bool confirmUpdate() override { return yes_; }
+    void showChangeLog(const std::string&) override {}
+
+private:
+    bool yes_;
+};
+
+rw::CheckResult g_result;
+rw::RecordsDatabase* g_database = nullptr;
+
+void appendResult(bool switchGiven) {
+    const std::wstring path = env(L"RW_E2E_RESULT");
+    if (path.empty()) return;
+    FILE* f = _wfopen(path.c_str(), L"ab");
+    if (!f) return;
+    const std::string text = rw::platform::wideToUtf8(g_result.messageText.view());
+    std::fprintf(f, "%d\t%d\t%s\n", switchGiven ? 1 : 0, static_cast<int>(g_result.status()), text.c_str());
+    std::fclose(f);
+}
+
+bool switchGiven() {
+    return std::wstring(GetCommandLineW()).find(L"-delete ") != std::wstring::npos;
+}
+
+void updateThread(HWND window) {
+    rw::UpdateSettings settings;
+    settings.updateFolderUrl = rw::platform::wideToUtf8(env(L"RW_E2E_UPDATE_FOLDER"));
+    settings.records.recordsUrl = rw::platform::wideToUtf8(env(L"RW_E2E_RECORDS_URL"));
+    settings.records.runsListUrl = rw::platform::wideToUtf8(env(L"RW_E2E_LIST_URL"));
+    const std::wstring answer = env(L"RW_E2E_ANSWER");
+    rw::app::Win32UpdateHost real(window);
+    ScriptedHost scripted(window, answer == L"yes" && !switchGiven());
+    rw::UpdateHost& host = answer.empty() ? static_cast<rw::UpdateHost&>(real) : scripted;
+    if (rw::runUpdatePass(g_result, *g_database, host, settings) == rw::UpdatePassEnd::Finished) {
+        appendResult(switchGiven());
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    }
+}
+
+LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_CLOSE:
+            DestroyWindow(hwnd);
+            return 0;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        default:
+            return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = windowProc;
+    wc.hInstance = instance;
+    wc.lpszClassName = L"RunwardenUpdateE2E";
+    RegisterClassW(&wc);
+    HWND window = CreateWindowExW(0, wc.lpszClassName, L"Runwarden update test", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, 280, 410, nullptr, nullptr, instance, nullptr);
+    if (!window) return 1;
+    static rw::RecordsDatabase database(L"RecData.dat");
+    g_database = &database;
+    std::thread worker(updateThread, window);
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    worker.join();
+    return 0;
+}

@@ -1,0 +1,99 @@
+#include "fuzz_entries.h"
+
+#include <algorithm>
+#include <cstring>
+#include <span>
+
+#include "analysis/check_result.h"
+#include "analysis/demo_walk.h"
+#include "analysis/steam_id.h"
+#include "records/records_database.h"
+#include "records/records_file.h"
+#include "records/runs_list.h"
+
+namespace rw::fuzz {
+namespace {
+
+// A database with one map per detection mode, with entries small enough that
+// the fuzzer can find them.
+const RecordsDatabase& fuzzDatabase() {
+    static const RecordsDatabase db = [] {
+        RecordsDatabase d;
+        for (uint8_t mode = 0; mode < 4; ++mode) {
+            MapRecord m;
+            m.name = kFuzzMapNames[mode];
+            m.mode = mode;
+            if (mode == 3) {
+                m.startEntries = {{0x10, 0x00, 0x20, 0x00, 0x30, 0x00}, {0xAA}};
+                m.startKinds = {false, true};
+                m.stopEntries = {{0xF0, 0xFF, 0x00, 0x01, 0x00, 0x00}, {0xBB}};
+                m.stopKinds = {false, true};
+            } else {
+                m.startEntries = {{0xAA, 0xBB}};
+                m.stopEntries = {{0xCC}, {0xDD, 0xEE}};
+            }
+            m.runs = {"01:00.00 fuzz"};
+            d.records.push_back(std::move(m));
+        }
+        d.state = 1;
+        return d;
+    }();
+    return db;
+}
+
+}  // namespace
+
+void demoWalk(const uint8_t* data, size_t size) {
+    CheckResult result;
+    checkDemoBytes(std::span(data, size), &fuzzDatabase(), result);
+    // Everything the window or the command line would read must be terminated.
+    if (result.messageText.size() >= kTextCapacity) __builtin_trap();
+    (void)fuzzDatabase().runCount(result.mapKeyView());
+}
+
+void recordsData(const uint8_t* data, size_t size) {
+    const std::span<const uint8_t> bytes(data, size);
+    RecordsDatabase db;
+    (void)parseRecordsHeader(bytes);
+    if (db.decodeRecords(bytes)) {
+        if (db.state != 1) __builtin_trap();
+        for (size_t i = 1; i < db.records.size(); ++i)
+            if (db.records[i - 1].name > db.records[i].name) __builtin_trap();
+        for (const MapRecord& m : db.records) {
+            if (!db.findMap(m.name)) __builtin_trap();
+            if (m.mode == 3 && (m.startKinds.size() != m.startEntries.size() ||
+                                m.stopKinds.size() != m.stopEntries.size()))
+                __builtin_trap();
+        }
+        const char list[] = "header\nkz_a 01:00.00 x\nfz0[pro] 02:00.00 y\n";
+        mergeRunsList(db, std::span(reinterpret_cast<const uint8_t*>(list), sizeof list - 1));
+    } else if (db.state != -1 || !db.records.empty()) {
+        __builtin_trap();
+    }
+}
+
+void runsList(const uint8_t* data, size_t size) {
+    RecordsDatabase db = fuzzDatabase();
+    for (MapRecord& m : db.records) m.runs.clear();
+    mergeRunsList(db, std::span(data, size));
+    for (const MapRecord& m : db.records)
+        for (const std::string& run : m.runs)
+            if (run.size() > 259) __builtin_trap();
+}
+
+void steamId(const uint8_t* data, size_t size) {
+    SteamIdRecord record;
+    std::memcpy(record.digits.data(), data, std::min(size, record.digits.size()));
+    if (convertSteamId(record)) {
+        if (!record.valid || record.parity > 1) __builtin_trap();
+        (void)profileAddress(record);
+    } else if (record.valid) {
+        __builtin_trap();
+    }
+}
+
+std::vector<Target> targets() {
+    return {{"demo_walk", &demoWalk}, {"recdata", &recordsData}, {"runs_list", &runsList}, {"steam_id", &steamId}};
+}
+
+}  // namespace rw::fuzz

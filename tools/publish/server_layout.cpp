@@ -1,0 +1,183 @@
+#include "server_layout.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string_view>
+#include <system_error>
+
+#include "platform/file_system.h"
+#include "records/crc32.h"
+#include "records/records_database.h"
+#include "records/records_file.h"
+#include "records/records_image.h"
+#include "records/records_refresh.h"
+#include "records/runs_list.h"
+#include "records/self_update.h"
+
+namespace rw::publish {
+namespace {
+
+constexpr size_t kMaxListedWarnings = 10;
+
+bool fail(PublishError& error, const std::filesystem::path& where, std::string message) {
+    error.where = where.string();
+    error.message = std::move(message);
+    return false;
+}
+
+// Creates the folders as needed and moves a finished file over the target.
+bool writeServed(const std::filesystem::path& root, const char* relative, std::span<const uint8_t> bytes,
+                 PublishError& error) {
+    const std::filesystem::path target = root / relative;
+    std::error_code ec;
+    std::filesystem::create_directories(target.parent_path(), ec);
+    if (ec) return fail(error, target.parent_path(), "cannot create the folder: " + ec.message());
+    std::filesystem::path tmp = target;
+    tmp += ".tmp";
+    if (!platform::writeFile(tmp, bytes) || !platform::replaceFile(tmp, target)) {
+        platform::removeFile(tmp);
+        return fail(error, target, "cannot write the file");
+    }
+    return true;
+}
+
+std::string sizeText(uint64_t bytes) { return std::to_string(bytes) + " bytes"; }
+
+// Lines of the records list: LF or CR LF ends a line, a lone CR belongs to it.
+std::vector<std::string_view> splitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        const size_t next = end == std::string_view::npos ? text.size() : end + 1;
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        if (end < text.size() && !line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.push_back(line);
+        start = next;
+    }
+    return lines;
+}
+
+void checkRunsList(std::string_view list, const RecordsDatabase* records, RecordsSummary& summary) {
+    const std::vector<std::string_view> lines = splitLines(list);
+    size_t skipped = 0;
+    for (size_t i = 1; i < lines.size(); ++i) {  // the first line is not used
+        const std::string_view line = lines[i];
+        const std::optional<RunsLine> parsed = parseRunsLine(line);
+        if (!parsed) {
+            if (line.empty()) continue;
+            if (++skipped <= kMaxListedWarnings) {
+                const std::string why = line.size() > kRunsLineMax
+                                            ? "is longer than " + std::to_string(kRunsLineMax) + " characters"
+                                            : "holds no map name followed by a blank or '[' and a run";
+                summary.warnings.push_back("line " + std::to_string(i + 1) + " " + why + "; clients skip it");
+            }
+            continue;
+        }
+        ++summary.runLines;
+        if (records && !records->findMap(lowerAscii(parsed->name))) ++summary.unknownMapLines;
+    }
+    if (skipped > kMaxListedWarnings) {
+        summary.warnings.push_back(std::to_string(skipped - kMaxListedWarnings) + " more lines are skipped likewise");
+    }
+    if (lines.size() <= 1) summary.warnings.push_back("the list holds no line after its first, which is not used");
+}
+
+}  // namespace
+
+std::optional<std::string> recordsFileProblem(std::span<const uint8_t> file) {
+    if (file.size() < kRecordsHeaderSize) return "shorter than its 12-byte header";
+    if (file.size() > kRecordsMaxFileSize) return "larger than 1,048,576 bytes, which the program does not load";
+    const RecordsHeader header = *parseRecordsHeader(file);
+    if (header.formatVersion > kRecordsFormatVersion) {
+        return "format version " + std::to_string(header.formatVersion) + "; the program reads up to " +
+               std::to_string(kRecordsFormatVersion);
+    }
+    const uint32_t computed = recordsBodyCrc(file);
+    if (header.bodyCrc != computed) {
+        char text[96];
+        std::snprintf(text, sizeof text, "checksum mismatch: the header says %08X, the body gives %08X",
+                      static_cast<unsigned>(header.bodyCrc), static_cast<unsigned>(computed));
+        return std::string(text);
+    }
+    const RecordsBodyParse body = parseRecordsBody(file);
+    if (!body.ok) return "the body does not decode at offset " + std::to_string(body.errorOffset) + ": " + body.error;
+    return std::nullopt;
+}
+
+bool publishRelease(const ReleaseInput& in, ReleaseSummary& summary, PublishError& error) {
+    const std::optional<uint64_t> programSize = platform::fileSize(in.program);
+    if (!programSize) return fail(error, in.program, "cannot read the program file");
+    if (*programSize == 0) return fail(error, in.program, "the program file is empty");
+    if (*programSize > kProgramFileLimit) {
+        return fail(error, in.program,
+                    sizeText(*programSize) + "; clients refuse programs over " + sizeText(kProgramFileLimit));
+    }
+    const auto program = platform::readFileBounded(in.program, 1, kProgramFileLimit);
+    if (!program) return fail(error, in.program, "cannot read the program file");
+
+    const std::optional<uint64_t> logSize = platform::fileSize(in.changeLog);
+    if (!logSize) return fail(error, in.changeLog, "cannot read the change log");
+    if (*logSize > kChangeLogLimit) {
+        return fail(error, in.changeLog,
+                    sizeText(*logSize) + "; clients show at most " + sizeText(kChangeLogLimit) + " of a change log");
+    }
+    const auto changeLog = platform::readFileBounded(in.changeLog, 0, kChangeLogLimit);
+    if (!changeLog) return fail(error, in.changeLog, "cannot read the change log");
+    const auto zero = std::find(changeLog->begin(), changeLog->end(), uint8_t{0});
+    if (zero != changeLog->end()) {
+        summary.warnings.push_back("the change log holds a zero byte at offset " +
+                                   std::to_string(zero - changeLog->begin()) + "; clients show only the text before it");
+    }
+    if (changeLog->empty()) summary.warnings.push_back("the change log is empty; clients show an empty box");
+
+    summary.version = in.version;
+    summary.programCrc = crc32(*program);
+    summary.programSize = program->size();
+    summary.changeLogSize = changeLog->size();
+    const auto descriptor = encodeUpdateDescriptor(UpdateDescriptor{in.version, summary.programCrc});
+    return writeServed(in.out, kProgramPath, *program, error) &&
+           writeServed(in.out, kChangeLogPath, *changeLog, error) &&
+           writeServed(in.out, kDescriptorPath, descriptor, error);
+}
+
+bool publishRecords(const RecordsInput& in, RecordsSummary& summary, PublishError& error) {
+    std::optional<std::vector<uint8_t>> recData;
+    RecordsDatabase records;
+    if (in.recData) {
+        const std::optional<uint64_t> size = platform::fileSize(*in.recData);
+        if (!size) return fail(error, *in.recData, "cannot read the records file");
+        if (*size > kRecordsMaxFileSize) {
+            return fail(error, *in.recData, "larger than 1,048,576 bytes, which the program does not load");
+        }
+        recData = platform::readFileBounded(*in.recData, 0, kRecordsMaxFileSize);
+        if (!recData) return fail(error, *in.recData, "cannot read the records file");
+        if (auto problem = recordsFileProblem(*recData)) return fail(error, *in.recData, *problem);
+        records.decodeRecords(*recData);
+        summary.revision = records.revision = parseRecordsHeader(*recData)->revision;
+        summary.maps = records.records.size();
+        summary.recDataSize = recData->size();
+    }
+
+    std::optional<std::vector<uint8_t>> list;
+    if (in.runsList) {
+        const std::optional<uint64_t> size = platform::fileSize(*in.runsList);
+        if (!size) return fail(error, *in.runsList, "cannot read the records list");
+        if (*size > kRunsListLimit) {
+            return fail(error, *in.runsList,
+                        sizeText(*size) + "; clients merge at most the first " + sizeText(kRunsListLimit));
+        }
+        list = platform::readFileBounded(*in.runsList, 0, kRunsListLimit);
+        if (!list) return fail(error, *in.runsList, "cannot read the records list");
+        checkRunsList(std::string_view(reinterpret_cast<const char*>(list->data()), list->size()),
+                      recData ? &records : nullptr, summary);
+        summary.listSize = list->size();
+    }
+
+    if (recData && !writeServed(in.out, kRecordsPath, *recData, error)) return false;
+    if (list && !writeServed(in.listOut, kRunsListPath, *list, error)) return false;
+    return true;
+}
+
+}  // namespace rw::publish

@@ -1,0 +1,78 @@
+#pragma once
+// Lays out the folders the two web servers serve, so that any static web
+// server can host them:
+//
+//   update server         intern/Runwarden/changelog.txt
+//                         intern/Runwarden/RecData.dat
+//                         intern/Runwarden/x64/UpdateData.dat
+//                         intern/Runwarden/x64/Runwarden.exe
+//   records-list server   demos_tcl.txt
+//
+// Every input is checked the way the program will check what it downloads,
+// and every file is written beside its target first and then moved over it,
+// so a server never hands out a half-written file.
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace rw::publish {
+
+inline constexpr const char* kChangeLogPath = "intern/Runwarden/changelog.txt";
+inline constexpr const char* kRecordsPath = "intern/Runwarden/RecData.dat";
+inline constexpr const char* kDescriptorPath = "intern/Runwarden/x64/UpdateData.dat";
+inline constexpr const char* kProgramPath = "intern/Runwarden/x64/Runwarden.exe";
+inline constexpr const char* kRunsListPath = "demos_tcl.txt";
+
+// What went wrong, and with which file.
+struct PublishError {
+    std::string where;
+    std::string message;
+};
+
+struct ReleaseInput {
+    std::filesystem::path program;
+    uint32_t version = 0;
+    std::filesystem::path changeLog;
+    std::filesystem::path out;  // the update server's folder
+};
+
+struct ReleaseSummary {
+    uint32_t version = 0;
+    uint32_t programCrc = 0;
+    size_t programSize = 0;
+    size_t changeLogSize = 0;
+    std::vector<std::string> warnings;
+};
+
+// Writes the program, the change log and last the descriptor, so a client
+// never reads a descriptor whose program is not yet in place.
+bool publishRelease(const ReleaseInput& in, ReleaseSummary& summary, PublishError& error);
+
+struct RecordsInput {
+    std::optional<std::filesystem::path> recData;
+    std::optional<std::filesystem::path> runsList;
+    std::filesystem::path out;      // the update server's folder (for RecData.dat)
+    std::filesystem::path listOut;  // the records-list server's folder (for demos_tcl.txt)
+};
+
+struct RecordsSummary {
+    uint32_t revision = 0;
+    size_t maps = 0;
+    size_t recDataSize = 0;
+    size_t runLines = 0;         // list lines that name a map and a run
+    size_t unknownMapLines = 0;  // of those, lines whose map RecData.dat does not hold
+    size_t listSize = 0;
+    std::vector<std::string> warnings;
+};
+
+bool publishRecords(const RecordsInput& in, RecordsSummary& summary, PublishError& error);
+
+// Why a RecData.dat image would be refused by the program, or none when it
+// would load: size, format version, checksum and a body that decodes.
+std::optional<std::string> recordsFileProblem(std::span<const uint8_t> file);
+
+}  // namespace rw::publish
