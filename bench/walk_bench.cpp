@@ -68,9 +68,10 @@ void writeDemo(const std::filesystem::path& path, uint64_t targetBytes) {
         putF32(frame, 349, 2000.0f);
         putU32(frame, 361, 1);
         putU32(frame, 473, l);
-        // Message bytes with sound-message openings sprinkled in, none matching.
+        // Random message bytes with two sound-message openings per frame (more
+        // than a real frame carries), none of them a button.
         for (uint32_t k = 0; k < l; ++k) frame[477 + k] = static_cast<uint8_t>(byte(rng));
-        for (uint32_t k = 16; k + 20 < l; k += 97) {
+        for (uint32_t k : {l / 3, 2 * l / 3}) {
             frame[477 + k] = 6;
             frame[477 + k + 1] = 6;
         }

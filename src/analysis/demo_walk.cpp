@@ -52,8 +52,8 @@ CheckEnd failure(std::wstring message, int32_t code) { return {code, std::move(m
 // finished code or above, even when a frame claims bytes beyond the end.
 int32_t progressCode(int64_t position, int64_t size) {
     if (size <= 0 || position >= size) return 99;
-    const int64_t percent = position <= std::numeric_limits<int64_t>::max() / 100 ? position * 100 / size
-                                                                                 : position / (size / 100);
+    const int64_t percent =
+        position <= std::numeric_limits<int64_t>::max() / 100 ? position * 100 / size : position / (size / 100);
     return static_cast<int32_t>(std::clamp<int64_t>(percent, 1, 99));
 }
 
@@ -188,21 +188,45 @@ private:
     }
 
     void runFrame() {
-        std::array<uint8_t, kClientFrameFixedSize> fixed;
-        int64_t messages = position_;
-        if (!reader_.read(messages, fixed.data(), kClientFrameFixedSize)) {
-            position_ = size_;  // cut by the end of the file
-            return;
+        const int64_t messages = position_ + kClientFrameFixedSize;
+        const uint8_t* fixed = reader_.viewInPlace(position_, kClientFrameFixedSize);
+        if (fixed == nullptr) {
+            // Across a window edge, or cut by the end of the file.
+            int64_t at = position_;
+            if (!reader_.read(at, fixedCopy_.data(), kClientFrameFixedSize)) {
+                position_ = size_;
+                return;
+            }
+            fixed = fixedCopy_.data();
+        } else {
+            // Most frames lie inside one window, message bytes and all: then
+            // they are scanned where they are.
+            const uint64_t frameSize = kClientFrameFixedSize + uint64_t{loadU32(fixed + kClientFrameFixedSize - 4)};
+            const uint8_t* whole =
+                frameSize <= DemoReader::chunk ? reader_.viewInPlace(position_, static_cast<uint32_t>(frameSize)) : nullptr;
+            if (whole != nullptr) {
+                judgeFrame(whole, [&](const ClientFrameFields& fields) {
+                    return detectTriggerInBlock({whole + kClientFrameFixedSize, fields.messageLength},
+                                                triggerInputs(findings_));
+                });
+                return;
+            }
         }
-        const ClientFrameFields frame = decodeClientFrame(fixed);
+        judgeFrame(fixed, [&](const ClientFrameFields& fields) {
+            return detectTrigger(reader_, messages, fields.messageLength, triggerInputs(findings_), scratch_);
+        });
+    }
+
+    // The findings of a network frame after the start marker, given its fixed
+    // part, and the button detection when it is due.
+    template <class Detect>
+    void judgeFrame(const uint8_t* fixed, Detect&& detect) {
+        const ClientFrameFields frame =
+            decodeClientFrame(std::span<const uint8_t, kClientFrameFixedSize>(fixed, kClientFrameFixedSize));
         lastLength_ = frame.messageLength;
-        position_ = messages + frame.messageLength;
+        position_ += kClientFrameFixedSize + static_cast<int64_t>(frame.messageLength);
         countRunFrame(findings_, frame);
-        if (takeDetectorTurn(findings_)) {
-            const bool detected =
-                detectTrigger(reader_, messages, frame.messageLength, triggerInputs(findings_), scratch_);
-            if (applyTrigger(findings_, detected, frame.time)) keepWalking_ = false;
-        }
+        if (takeDetectorTurn(findings_) && applyTrigger(findings_, detect(frame), frame.time)) keepWalking_ = false;
     }
 
     void consoleCommand() {
@@ -229,6 +253,7 @@ private:
     bool keepWalking_ = true;
     bool startMarkerSeen_ = false;
     std::vector<uint8_t> scratch_;  // message blocks that straddle the reader's windows
+    std::array<uint8_t, kClientFrameFixedSize> fixedCopy_{};
 };
 
 // Everything but the last step: the caller closes the reader, removes an

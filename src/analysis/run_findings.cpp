@@ -31,6 +31,13 @@ constexpr std::array<SettingRule, kSettingCount> kSettings = {{
     {361, 1u, L"mp_footsteps is not correct"},                 // integer 1
 }};
 
+// 1000 / d for every command duration d; a division per frame shows in the walk's time.
+constexpr auto kFpsOfMsec = [] {
+    std::array<uint16_t, 256> fps{};
+    for (uint32_t d = 1; d < fps.size(); ++d) fps[d] = static_cast<uint16_t>(1000u / d);
+    return fps;
+}();
+
 constexpr uint32_t kTimeOffset = 1;
 constexpr uint32_t kOriginOffset = 113;
 constexpr uint32_t kCommandMsecOffset = 247;
@@ -52,9 +59,7 @@ bool bytesAt(std::span<const uint8_t> block, size_t at, std::string_view text) {
            std::memcmp(block.data() + at, text.data(), text.size()) == 0;
 }
 
-int32_t soundIndexAt(std::span<const uint8_t> block, size_t at) {
-    return block[at] + ((block[at + 1] & 0x0F) << 8);
-}
+int32_t soundIndexAt(std::span<const uint8_t> block, size_t at) { return block[at] + ((block[at + 1] & 0x0F) << 8); }
 
 void scanSoundResources(RunFindings& f, std::span<const uint8_t> block) {
     // Both names and their two index bytes must fit: i + 28 < n.
@@ -152,8 +157,7 @@ bool identityComplete(const RunFindings& f, const CheckResult& result) {
     return result.steamId.valid && f.playerName[0] != '\0' && f.soundsFound;
 }
 
-void scanStartupBlock(RunFindings& f, std::span<const uint8_t> block, CheckResult& result,
-                      int32_t progressAfterBlock) {
+void scanStartupBlock(RunFindings& f, std::span<const uint8_t> block, CheckResult& result, int32_t progressAfterBlock) {
     if (identityComplete(f, result)) return;
     if (!block.empty() && block[0] == kResourceListMessage && !f.soundsFound) {
         scanSoundResources(f, block);
@@ -170,7 +174,7 @@ void countRunFrame(RunFindings& f, const ClientFrameFields& frame) {
     if (f.useSeen && f.mode == 3) f.origin = frame.origin;
     // A command of 0 ms has no frame rate; such a frame is not counted.
     if (frame.commandMsec != 0) {
-        const uint32_t fps = 1000u / frame.commandMsec;
+        const uint32_t fps = kFpsOfMsec[frame.commandMsec];
         f.highestFps = std::max(f.highestFps, fps);
         f.fpsSum += fps;
         ++f.fpsCount;
@@ -229,8 +233,7 @@ void writeVerdicts(const RunFindings& f, CheckResult& result) {
         if (!f.settingCorrect[k]) result.settingsLines[k + 1].assign(kSettings[k].message);
     }
     // A run without a counted frame has no rate; it shows as 0.00.
-    const float average =
-        f.fpsCount == 0 ? 0.0f : static_cast<float>(f.fpsSum) / static_cast<float>(f.fpsCount);
+    const float average = f.fpsCount == 0 ? 0.0f : static_cast<float>(f.fpsSum) / static_cast<float>(f.fpsCount);
     result.averageFps = average;
     result.averageFpsText.assign(averageFpsText(average));
     if (f.highestFps > 100) result.settingsLines[0].assign(L"highest fps is " + std::to_wstring(f.highestFps));

@@ -5,40 +5,34 @@
 #include <optional>
 
 #include "analysis/message_block.h"
+#include "analysis/sound_openings.h"
 
 namespace rw {
 namespace {
 
-// Opening bytes of a sound message: message number 6, then 6 or 7.
-constexpr uint8_t kSoundMessage = 0x06;
+// Second byte of a sound message's opening: 6 before a pattern, 7 before a
+// button position's sound (or a mode-2 pattern).
 constexpr uint8_t kPatternPair = 0x06;
 constexpr uint8_t kPositionPair = 0x07;
 // Shortest block that holds one scan position.
 constexpr size_t kMinBlock = 9;
+// The byte after 06 07 in a button's sound message.
+constexpr uint8_t kPositionSoundByte = 0xCC;
 // A button position matches an origin closer than this on every axis.
 constexpr int64_t kPositionTolerance = 165;
 
-// Calls visit(i, B[i]) for every scan position i (1 .. n-8) where B[i-1] is
-// the sound message number, until visit answers true.
-template <class Visit>
-bool forEachSoundOpening(std::span<const uint8_t> block, Visit&& visit) {
-    const uint8_t* const base = block.data();
-    const uint8_t* p = base;
-    // The pair starts at i-1, so it starts at most at n-9.
-    const uint8_t* const end = base + (block.size() - 8);
-    while (p < end) {
-        p = static_cast<const uint8_t*>(std::memchr(p, kSoundMessage, static_cast<size_t>(end - p)));
-        if (p == nullptr) return false;
-        const size_t i = static_cast<size_t>(p - base) + 1;
-        if (visit(i, base[i])) return true;
-        ++p;
+// Only pattern entries' first bytes may follow the opening at that distance.
+void allowFirstBytes(openings::NextByte& next, size_t distance, const TriggerInputs& in, bool patternKindsOnly) {
+    next.distance = distance;
+    for (size_t k = 0; k < in.entries.size(); ++k) {
+        if (patternKindsOnly && (k >= in.kinds.size() || in.kinds[k] == 0)) continue;
+        if (!in.entries[k].empty()) next.allow(in.entries[k][0]);
     }
-    return false;
 }
 
-// An entry of length len at from; from + len <= n is guaranteed by the caller's bound.
+// A non-empty entry at from; from + len <= n is guaranteed by the caller's bound.
 bool entryAt(std::span<const uint8_t> block, size_t from, const ByteString& entry) {
-    return std::memcmp(block.data() + from, entry.data(), entry.size()) == 0;
+    return block[from] == entry[0] && std::memcmp(block.data() + from + 1, entry.data() + 1, entry.size() - 1) == 0;
 }
 
 // Pattern entries after 06 06: tried when i + 5 + len < n, compared from i + 6.
@@ -71,7 +65,6 @@ std::optional<int64_t> truncatedCoordinate(float v) {
 }
 
 struct PositionTest {
-    bool enabled = false;
     bool wantEqual = false;  // select sound known: the bytes must name it
     int32_t lowByte = 0;     // bit 0 of the index, in the top bit of B[i+4]
     int32_t highByte = 0;    // bits 1 to 8 of the index, B[i+5]
@@ -99,7 +92,7 @@ bool positionEntryNear(const ByteString& entry, const PositionTest& t) {
 // while the player stands near one of the position entries.
 bool positionCheck(std::span<const uint8_t> block, size_t i, const TriggerInputs& in, const PositionTest& t) {
     const uint8_t* b = block.data();
-    if (b[i + 1] != 0xCC || b[i + 2] != 0x66 || b[i + 3] != 0x16 || b[i + 6] != 0x80) return false;
+    if (b[i + 1] != kPositionSoundByte || b[i + 2] != 0x66 || b[i + 3] != 0x16 || b[i + 6] != 0x80) return false;
     if (!soundBytesPass(t, b[i + 4], b[i + 5])) return false;
     for (size_t k = 0; k < in.entries.size() && k < in.kinds.size(); ++k) {
         if (in.kinds[k] == 0 && positionEntryNear(in.entries[k], t)) return true;
@@ -114,7 +107,6 @@ bool detectMode3(std::span<const uint8_t> block, const TriggerInputs& in) {
     if (!anyPosition && !anyPattern) return false;
 
     PositionTest t;
-    t.enabled = anyPosition;
     if (anyPosition) {
         const bool selectKnown = in.selectSoundIndex != kNoSoundIndex;
         const int32_t sound = selectKnown ? in.selectSoundIndex : in.denySoundIndex;
@@ -123,9 +115,19 @@ bool detectMode3(std::span<const uint8_t> block, const TriggerInputs& in) {
         t.highByte = sound >> 1;
         for (int axis = 0; axis < 3; ++axis) t.origin[axis] = truncatedCoordinate(in.origin[axis]);
     }
-    return forEachSoundOpening(block, [&](size_t i, uint8_t second) {
-        if (second == kPositionPair && t.enabled && positionCheck(block, i, in, t)) return true;
-        return second == kPatternPair && anyPattern && patternAfterPair66(block, i, in, true);
+    openings::Filter filter;
+    if (anyPosition) {
+        filter.seven = true;
+        filter.afterSeven.distance = 1;
+        filter.afterSeven.allow(kPositionSoundByte);
+    }
+    if (anyPattern) {
+        filter.six = true;
+        allowFirstBytes(filter.afterSix, 6, in, true);
+    }
+    return openings::forEach(block, filter, [&](size_t i, uint8_t second) {
+        if (second == kPositionPair) return positionCheck(block, i, in, t);
+        return patternAfterPair66(block, i, in, true);
     });
 }
 
@@ -135,14 +137,20 @@ bool detectTriggerInBlock(std::span<const uint8_t> block, const TriggerInputs& i
     if (block.size() < kMinBlock) return false;
     switch (in.mode) {
         case 0:
-        case 1:
-            return forEachSoundOpening(block, [&](size_t i, uint8_t second) {
-                return second == kPatternPair && patternAfterPair66(block, i, in, false);
-            });
-        case 2:
-            return forEachSoundOpening(block, [&](size_t i, uint8_t second) {
-                return second == kPositionPair && patternAfterPair67(block, i, in);
-            });
+        case 1: {
+            openings::Filter filter;
+            filter.six = true;
+            allowFirstBytes(filter.afterSix, 6, in, false);
+            return openings::forEach(block, filter,
+                                     [&](size_t i, uint8_t) { return patternAfterPair66(block, i, in, false); });
+        }
+        case 2: {
+            openings::Filter filter;
+            filter.seven = true;
+            allowFirstBytes(filter.afterSeven, 7, in, false);
+            return openings::forEach(block, filter,
+                                     [&](size_t i, uint8_t) { return patternAfterPair67(block, i, in); });
+        }
         case 3:
             return detectMode3(block, in);
         default:

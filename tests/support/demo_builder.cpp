@@ -176,20 +176,17 @@ Bytes userInfo(std::string_view name, std::string_view steamIdDigits) {
 }
 
 Bytes soundResources(int selectIndex, int denyIndex) {
-    Bytes out{0x2D, 0x01, 0x00};
-    auto add = [&](std::string_view name, int index) {
-        if (index < 0) return;
-        out.insert(out.end(), name.begin(), name.end());
-        out.push_back(0);
-        out.push_back(static_cast<uint8_t>(index & 0xFF));
-        out.push_back(static_cast<uint8_t>(((index >> 8) & 0x0F) | 0x30));  // high nibble is other data
-        out.insert(out.end(), {0x00, 0x00, 0x00});
+    // Each name, its zero, the index's low byte, its high nibble under other
+    // data, and three more bytes.
+    const auto entry = [](std::string_view name, int index) {
+        if (index < 0) return Bytes{};
+        const Bytes tail{0x00, static_cast<uint8_t>(index & 0xFF), static_cast<uint8_t>(((index >> 8) & 0x0F) | 0x30),
+                         0x00, 0x00, 0x00};
+        return concat({text(name), tail});
     };
-    out.insert(out.end(), {'a', 'm', 'b', 'i', 'e', 'n', 'c', 'e', '.', 'w', 'a', 'v', 0, 0x01, 0x00});
-    add("common/wpn_select.wav", selectIndex);
-    add("common/wpn_denyselect.wav", denyIndex);
-    out.insert(out.end(), 8, 0x00);
-    return out;
+    return concat({Bytes{0x2D, 0x01, 0x00}, text("ambience.wav"), Bytes{0x00, 0x01, 0x00},
+                   entry("common/wpn_select.wav", selectIndex), entry("common/wpn_denyselect.wav", denyIndex),
+                   Bytes(8, 0x00)});
 }
 
 Bytes buttonPattern66(std::span<const uint8_t> pattern, uint8_t fill) {
@@ -200,7 +197,9 @@ Bytes buttonPattern67(std::span<const uint8_t> pattern, uint8_t fill) {
     return concat({Bytes{0x06, 0x07}, filler(6, fill), pattern});
 }
 
-Bytes buttonSound(uint8_t lowByte, uint8_t highByte) { return Bytes{0x06, 0x07, 0xCC, 0x66, 0x16, lowByte, highByte, 0x80}; }
+Bytes buttonSound(uint8_t lowByte, uint8_t highByte) {
+    return Bytes{0x06, 0x07, 0xCC, 0x66, 0x16, lowByte, highByte, 0x80};
+}
 
 Bytes buttonSoundFor(int soundIndex) {
     return buttonSound(static_cast<uint8_t>((soundIndex & 1) << 7), static_cast<uint8_t>(soundIndex >> 1));

@@ -45,14 +45,14 @@ public:
     // A type-0/1 frame whose length field claims more (or fewer) bytes than follow.
     DemoBuilder& clientFrameClaiming(uint8_t type, const ClientState& state, std::span<const uint8_t> messages,
                                      uint32_t claimedLength);
-    DemoBuilder& startMarker(float time = 0.0f);                         // type 2
+    DemoBuilder& startMarker(float time = 0.0f);                            // type 2
     DemoBuilder& consoleCommand(std::string_view text, float time = 0.0f);  // type 3, 64 bytes zero-padded
-    DemoBuilder& clientData();                                          // type 4
-    DemoBuilder& nextSection();                                         // type 5
-    DemoBuilder& event();                                               // type 6
-    DemoBuilder& weaponAnimation();                                     // type 7
-    DemoBuilder& soundFrame(uint32_t sampleLength);                     // type 8: 33 + L bytes
-    DemoBuilder& demoBuffer(uint32_t length = 8);                       // type 9: 13 + L bytes
+    DemoBuilder& clientData();                                              // type 4
+    DemoBuilder& nextSection();                                             // type 5
+    DemoBuilder& event();                                                   // type 6
+    DemoBuilder& weaponAnimation();                                         // type 7
+    DemoBuilder& soundFrame(uint32_t sampleLength);                         // type 8: 33 + L bytes
+    DemoBuilder& demoBuffer(uint32_t length = 8);                           // type 9: 13 + L bytes
     DemoBuilder& rawBytes(std::span<const uint8_t> bytes);
 
     // The whole network frame layout offsets, for tests that patch fields.

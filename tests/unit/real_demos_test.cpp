@@ -30,7 +30,8 @@ void checkReal(const char* name, RealCheck& c) {
 }
 
 void expectAllSettingsCorrect(const CheckResult& r) {
-    for (const WideText& line : r.settingsLines) EXPECT_TRUE(line.empty()) << std::string(line.view().begin(), line.view().end());
+    for (const WideText& line : r.settingsLines)
+        EXPECT_TRUE(line.empty()) << std::string(line.view().begin(), line.view().end());
 }
 
 // A recorded Counter-Strike game, walked to the directory at the end of the
@@ -38,7 +39,8 @@ void expectAllSettingsCorrect(const CheckResult& r) {
 TEST(RealDemos, CrossfireFinishes) {
     RealCheck c;
     checkReal("cstrike_crossfire_weapon.dem", c);
-    ASSERT_EQ(c.result.status(), 100) << std::string(c.result.messageText.view().begin(), c.result.messageText.view().end());
+    ASSERT_EQ(c.result.status(), 100) << std::string(c.result.messageText.view().begin(),
+                                                     c.result.messageText.view().end());
     EXPECT_EQ(c.result.mapName.view(), L"crossfire");
     EXPECT_EQ(c.result.mapKeyView(), "crossfire");
     EXPECT_EQ(c.result.playerName.view(), L"Player");

@@ -1,3 +1,5 @@
+#include "analysis/run_findings.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -5,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "analysis/run_findings.h"
 #include "analysis/verdict_text.h"
 #include "demo_builder.h"
 
@@ -132,35 +133,6 @@ TEST_F(StartupBlockScan, SoundNamesAreLookedForOnlyWhileTwentyEightBytesFollow) 
     scan(msg::concat({head, msg::filler(5, 0)}));
     EXPECT_TRUE(findings.soundsFound);
     EXPECT_EQ(findings.selectSoundIndex, 7);
-}
-
-ClientFrameFields correctFrame(uint8_t msec) {
-    test::DemoBuilder b;
-    test::ClientState s;
-    s.msec = msec;
-    b.networkFrame(s);
-    std::span<const uint8_t> fixed(b.bytes().data() + test::DemoBuilder::kHeaderSize + 1, kClientFrameFixedSize);
-    return decodeClientFrame(fixed.first<kClientFrameFixedSize>());
-}
-
-TEST(RunFrameCounting, ZeroMsecCommandAddsNoRate) {
-    RunFindings f;
-    countRunFrame(f, correctFrame(0));
-    EXPECT_EQ(f.fpsCount, 0u);
-    countRunFrame(f, correctFrame(9));
-    EXPECT_EQ(f.highestFps, 111u);
-    EXPECT_EQ(f.fpsSum, 111u);
-    EXPECT_EQ(f.fpsCount, 1u);
-}
-
-TEST(RunFrameCounting, NoCountedFrameAveragesZero) {
-    RunFindings f;
-    CheckResult r;
-    r.averageFps = 55.0f;
-    writeVerdicts(f, r);
-    EXPECT_EQ(r.averageFps, 0.0f);
-    EXPECT_EQ(r.averageFpsText.view(), L"0.00");
-    EXPECT_EQ(r.runTimeText.view(), L"--:--.--");
 }
 
 }  // namespace

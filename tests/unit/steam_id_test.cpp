@@ -1,9 +1,10 @@
+#include "analysis/steam_id.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "analysis/steam_id.h"
 #include "rw_config.h"
 
 namespace rw {
@@ -11,7 +12,8 @@ namespace {
 
 SteamIdRecord withDigits(const char* digits) {
     SteamIdRecord r;
-    std::strncpy(r.digits.data(), digits, r.digits.size());  // may leave no terminator
+    // Up to all 18 bytes, which may leave no terminator.
+    for (size_t k = 0; k < r.digits.size() && digits[k] != '\0'; ++k) r.digits[k] = digits[k];
     return r;
 }
 
@@ -59,7 +61,8 @@ TEST(SteamIdConversion, NoNumberLeavesTheRecordUnchanged) {
 TEST(SteamIdProfile, AddressUsesTheStoredDigits) {
     SteamIdRecord r = withDigits("76561198000000000");
     ASSERT_TRUE(convertSteamId(r));
-    EXPECT_EQ(profileAddress(r), L"http://" + std::wstring(RW_PROFILE_HOST, RW_PROFILE_HOST + std::strlen(RW_PROFILE_HOST)) +
+    EXPECT_EQ(profileAddress(r), L"http://" +
+                                     std::wstring(RW_PROFILE_HOST, RW_PROFILE_HOST + std::strlen(RW_PROFILE_HOST)) +
                                      L"/profiles/76561198000000000");
     // The digits as found, not the parsed number.
     SteamIdRecord padded = withDigits(" 0076561198000000");

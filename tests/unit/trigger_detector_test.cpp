@@ -1,11 +1,16 @@
+#include "analysis/trigger_detector.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <limits>
 #include <memory>
+#include <random>
 #include <vector>
 
 #include "analysis/demo_reader.h"
-#include "analysis/trigger_detector.h"
+#include "analysis/sound_openings_vector.h"
 #include "demo_builder.h"
 
 namespace rw {
@@ -212,14 +217,157 @@ TEST_F(TriggerMode3, PositionEntriesOfTheWrongSizeNeverMatch) {
     EXPECT_FALSE(detect(block(msg::buttonSound(0x00, 0x96)), withOrigin(odd, 100, 200, -50, 300)));
 }
 
+// The rules applied one position at a time, as plainly as they read; the
+// detector's vector scan must answer the same for every block.
+bool plainDetect(const Bytes& b, const TriggerInputs& in) {
+    const size_t n = b.size();
+    if (n < 9 || in.mode > 3) return false;
+    bool anyPosition = false;
+    bool anyPattern = false;
+    for (uint8_t k : in.kinds) (k ? anyPattern : anyPosition) = true;
+    auto patternAt = [&](size_t from, const ByteString& e) {
+        return !e.empty() && from + e.size() <= n && std::equal(e.begin(), e.end(), b.begin() + from);
+    };
+    for (size_t i = 1; i <= n - 8; ++i) {
+        const bool p66 = b[i - 1] == 6 && b[i] == 6;
+        const bool p67 = b[i - 1] == 6 && b[i] == 7;
+        for (size_t k = 0; k < in.entries.size(); ++k) {
+            const ByteString& e = in.entries[k];
+            if (in.mode <= 1 && p66 && i + 5 + e.size() < n && patternAt(i + 6, e)) return true;
+            if (in.mode == 2 && p67 && i + 6 + e.size() < n && patternAt(i + 7, e)) return true;
+            if (in.mode != 3 || k >= in.kinds.size()) continue;
+            if (in.kinds[k] == 1 && p66 && i + 5 + e.size() < n && patternAt(i + 6, e)) return true;
+            if (in.kinds[k] == 0 && p67 && e.size() == 6 && b[i + 1] == 0xCC && b[i + 2] == 0x66 && b[i + 3] == 0x16 &&
+                b[i + 6] == 0x80) {
+                const bool select = in.selectSoundIndex != kNoSoundIndex;
+                const int s = select ? in.selectSoundIndex : in.denySoundIndex;
+                const bool sound = select ? (b[i + 4] == ((s & 1) << 7) && b[i + 5] == (s >> 1))
+                                          : (b[i + 4] != ((s & 1) << 7) && b[i + 5] != (s >> 1));
+                bool near = sound;
+                for (int axis = 0; axis < 3 && near; ++axis) {
+                    const int16_t c = static_cast<int16_t>(e[2 * axis] | (e[2 * axis + 1] << 8));
+                    near = std::abs(c - static_cast<int64_t>(in.origin[axis])) < 165;
+                }
+                if (near) return true;
+            }
+        }
+    }
+    return false;
+}
+
+TEST(TriggerScan, VectorScanAnswersLikeThePlainRules) {
+    std::mt19937 rng(20240601);
+    // Few distinct bytes, so openings, patterns and sound messages are frequent.
+    const uint8_t alphabet[] = {0x06, 0x06, 0x07, 0xAA, 0xBB, 0xCC, 0x66, 0x16,
+                                0x80, 0x00, 0x96, 0x01, 0x02, 0x03, 0x04};
+    auto pick = [&] { return alphabet[rng() % sizeof alphabet]; };
+    int found = 0;
+    for (int round = 0; round < 30000; ++round) {
+        Phase p;
+        const uint8_t mode = static_cast<uint8_t>(rng() % 5);
+        const size_t entries = rng() % 7;
+        for (size_t k = 0; k < entries; ++k) {
+            const bool position = mode == 3 && rng() % 2;
+            if (position) {
+                p.entries.push_back(msg::positionEntry(static_cast<int16_t>(rng() % 400), 0, 0));
+            } else {
+                Bytes e(1 + rng() % 4);
+                for (auto& v : e) v = pick();
+                p.entries.push_back(e);
+            }
+            if (mode == 3) p.kinds.push_back(position ? 0 : 1);
+        }
+        TriggerInputs in = p.inputs(mode);
+        in.origin = {static_cast<float>(rng() % 400), 0.0f, 0.0f};
+        in.selectSoundIndex = rng() % 3 ? 300 : kNoSoundIndex;
+        in.denySoundIndex = rng() % 2 ? 301 : kNoSoundIndex;
+        Bytes block(rng() % 120);
+        for (auto& v : block) v = pick();
+        // Plant a true press somewhere now and then, often near the end.
+        if (!p.entries.empty() && block.size() > 20 && rng() % 3 == 0) {
+            const Bytes press = mode == 3 && !p.kinds.empty() && p.kinds[0] == 0 ? msg::buttonSoundFor(300)
+                                : mode == 2                                      ? msg::buttonPattern67(p.entries[0])
+                                                                                 : msg::buttonPattern66(p.entries[0]);
+            const size_t at = block.size() - std::min(block.size(), press.size() + rng() % 6);
+            std::copy_n(press.begin(), std::min(press.size(), block.size() - at), block.begin() + at);
+        }
+        const bool expected = plainDetect(block, in);
+        found += expected;
+        ASSERT_EQ(detect(block, in), expected) << "round " << round;
+    }
+    EXPECT_GT(found, 3000);  // the rounds do exercise matches
+}
+
+// Each instruction set's scan visits the same places, in the same order, as
+// the filter's plain reading, also where this processor would pick another.
+TEST(TriggerScan, EveryInstructionSetFindsTheSameOpenings) {
+    using openings::Filter;
+    std::mt19937 rng(77);
+    const uint8_t alphabet[] = {0x06, 0x06, 0x07, 0xAA, 0xCC, 0x00, 0x01, 0x02, 0x03, 0x04, 0x05};
+    for (int round = 0; round < 5000; ++round) {
+        Filter f;
+        f.six = rng() % 3 != 0;
+        f.seven = !f.six || rng() % 2;
+        for (openings::NextByte* next : {&f.afterSix, &f.afterSeven}) {
+            next->distance = rng() % (openings::kMaxDistance + 1);
+            const size_t values = rng() % 7;  // five or more: everything passes
+            for (size_t k = 0; k < values; ++k) next->allow(alphabet[rng() % sizeof alphabet]);
+        }
+        // As forEach hands it on to a vector scan.
+        f.six = f.six && (f.afterSix.everything || f.afterSix.count > 0);
+        f.seven = f.seven && (f.afterSeven.everything || f.afterSeven.count > 0);
+        Bytes block(9 + rng() % 150);
+        for (auto& v : block) v = alphabet[rng() % sizeof alphabet];
+        auto exact = std::make_unique<uint8_t[]>(block.size());
+        std::copy(block.begin(), block.end(), exact.get());
+        const size_t last = block.size() - 9;
+
+        std::vector<size_t> expected;
+        for (size_t i = 1; i <= last + 1; ++i) {
+            if (block[i - 1] != 6) continue;
+            if ((f.six && block[i] == 6 && f.afterSix.passes(block[i + f.afterSix.distance])) ||
+                (f.seven && block[i] == 7 && f.afterSeven.passes(block[i + f.afterSeven.distance]))) {
+                expected.push_back(i);
+            }
+        }
+        auto collect = [](std::vector<size_t>& into) {
+            return [&into](size_t i, uint8_t) {
+                into.push_back(i);
+                return false;
+            };
+        };
+        std::vector<size_t> viaDispatch;
+        openings::forEach(std::span<const uint8_t>(exact.get(), block.size()), f, collect(viaDispatch));
+        EXPECT_EQ(viaDispatch, expected) << "round " << round;
+        if (!f.six && !f.seven) continue;  // never handed to a vector scan
+        auto asVisitor = [](auto& fn) {
+            return openings::Visitor{
+                [](void* c, size_t i, uint8_t s) { return (*static_cast<decltype(&fn)>(c))(i, s); }, &fn};
+        };
+        if (last >= 15) {
+            std::vector<size_t> viaSse2;
+            auto into = collect(viaSse2);
+            openings::forEachSse2(exact.get(), last, f, asVisitor(into));
+            EXPECT_EQ(viaSse2, expected) << "round " << round;
+        }
+        if (last >= 31 && openings::avx2Available()) {
+            std::vector<size_t> viaAvx2;
+            auto into = collect(viaAvx2);
+            openings::forEachAvx2(exact.get(), last, f, asVisitor(into));
+            EXPECT_EQ(viaAvx2, expected) << "round " << round;
+        }
+        if (HasFailure()) break;
+    }
+}
+
 // Through the reader: in place, across a window edge, and cut by the end of the file.
 TEST(TriggerThroughReader, ScansTheBlockWhereverItLies) {
     constexpr int64_t MiB = DemoReader::chunk;
     const Phase p{{kAB}};
     const Bytes press = msg::buttonPattern66(kAB);
     Bytes file(static_cast<size_t>(2 * MiB + 100), 0x00);
-    std::copy(press.begin(), press.end(), file.begin() + 1000);            // inside window 0
-    std::copy(press.begin(), press.end(), file.begin() + (MiB - 4));       // straddles the edge
+    std::copy(press.begin(), press.end(), file.begin() + 1000);       // inside window 0
+    std::copy(press.begin(), press.end(), file.begin() + (MiB - 4));  // straddles the edge
     DemoReader reader;
     ASSERT_EQ(reader.openMemory(file), 0);
     std::vector<uint8_t> scratch;

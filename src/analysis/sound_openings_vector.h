@@ -1,0 +1,20 @@
+#pragma once
+// The vector scans behind openings::forEach, one per instruction set. Each
+// lives in a translation unit of its own compiled for that set, with all of
+// its code internal, so no AVX2 instruction can leak into code that runs on
+// processors without it.
+#include <cstddef>
+#include <cstdint>
+
+#include "analysis/sound_openings.h"
+
+namespace rw::openings {
+
+// The filter as forEach hands it on: at least one kind of opening enabled,
+// and each only when some next byte can pass. Blocks with last = n-9 >= 15.
+bool forEachSse2(const uint8_t* block, size_t last, const Filter& filter, Visitor visit);
+// Blocks with last >= 31; only on processors that have AVX2.
+bool forEachAvx2(const uint8_t* block, size_t last, const Filter& filter, Visitor visit);
+bool avx2Available();
+
+}  // namespace rw::openings
