@@ -169,15 +169,31 @@ class Session:
                 if os.path.exists("/tmp/.X11-unix/X%d" % n):
                     self.display = ":%d" % n
                     self.env["DISPLAY"] = self.display
-                    self._start("openbox", ["openbox"])
-                    wait_until("the window manager", lambda: self._run_quiet(
-                        ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]).find("window id") >= 0, timeout=30)
+                    # The socket appears before the server answers.
+                    wait_until("the X server", lambda: self._succeeds(["xprop", "-root"]), timeout=30)
+                    self._start_window_manager()
                     return
                 time.sleep(0.1)
             self.procs.remove(("Xvfb", xvfb))
             if xvfb.poll() is None:
                 xvfb.kill()
         raise TestFailure("no free X display")
+
+    def _start_window_manager(self):
+        for _ in range(3):
+            wm = self._start("openbox", ["openbox"])
+            try:
+                wait_until("the window manager", lambda: wm.poll() is not None or self._run_quiet(
+                    ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]).find("window id") >= 0, timeout=30)
+            except TestFailure:
+                pass
+            if wm.poll() is None:
+                return
+        raise TestFailure("openbox did not start")
+
+    def _succeeds(self, argv):
+        return subprocess.run(argv, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                              env=self.env, timeout=60).returncode == 0
 
     def _run_quiet(self, argv, timeout=60):
         done = subprocess.run(argv, stdin=subprocess.DEVNULL, capture_output=True, env=self.env, timeout=timeout)
