@@ -5,12 +5,17 @@
 
 // Not on Windows: MinGW's GCC assumes a 16-byte aligned stack there and may
 // spill 32-byte vectors with aligned moves that fault.
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(_WIN32)
-#pragma GCC push_options
-#pragma GCC target("avx2")
+#if defined(__x86_64__) && !defined(_WIN32) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
 
 #include <type_traits>
+
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx2")
+#endif
 
 namespace rw::openings {
 namespace {
@@ -37,7 +42,12 @@ bool forEachAvx2(const uint8_t* block, size_t last, const Filter& filter, Visito
 }
 
 }  // namespace rw::openings
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 namespace rw::openings {
 

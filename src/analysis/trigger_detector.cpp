@@ -10,9 +10,8 @@
 namespace rw {
 namespace {
 
-// Second byte of a sound message's opening: 6 before a pattern, 7 before a
-// button position's sound (or a mode-2 pattern).
-constexpr uint8_t kPatternPair = 0x06;
+// Second byte of a sound message's opening before a button position's sound
+// (6 comes before a pattern).
 constexpr uint8_t kPositionPair = 0x07;
 // Shortest block that holds one scan position.
 constexpr size_t kMinBlock = 9;

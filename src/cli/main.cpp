@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli/utf8_main.h"
 #include "cli/batch_check.h"
 #include "cli/check_options.h"
 #include "cli/check_report.h"
@@ -139,12 +140,4 @@ int run(const std::vector<std::string>& args) {
 
 }  // namespace
 
-#ifdef _WIN32
-int wmain(int argc, wchar_t** argv) {
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) args.push_back(rw::platform::wideToUtf8(argv[i]));
-    return run(args);
-}
-#else
-int main(int argc, char** argv) { return run(std::vector<std::string>(argv + 1, argv + argc)); }
-#endif
+int utf8Main(const std::vector<std::string>& args) { return run(args); }

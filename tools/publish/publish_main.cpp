@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/utf8_main.h"
 #include "platform/text.h"
 #include "server_layout.h"
 
@@ -181,15 +182,4 @@ int run(const std::vector<std::string>& args) {
 
 }  // namespace
 
-#ifdef _WIN32
-int wmain(int argc, wchar_t** argv) {
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) args.push_back(rw::platform::wideToUtf8(argv[i]));
-    return run(args);
-}
-#else
-int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    return run(args);
-}
-#endif
+int utf8Main(const std::vector<std::string>& args) { return run(args); }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/utf8_main.h"
 #include "platform/file_system.h"
 #include "platform/text.h"
 #include "records/records_image.h"
@@ -201,15 +202,4 @@ int run(const std::vector<std::string>& args) {
 
 }  // namespace
 
-#ifdef _WIN32
-int wmain(int argc, wchar_t** argv) {
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) args.push_back(rw::platform::wideToUtf8(argv[i]));
-    return run(args);
-}
-#else
-int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    return run(args);
-}
-#endif
+int utf8Main(const std::vector<std::string>& args) { return run(args); }
