@@ -1,0 +1,128 @@
+// Runwarden.exe: start-up, the main window and the message loop.
+#include <windows.h>
+
+#include <array>
+#include <span>
+
+#include "app/archiver_location.h"
+#include "app/gdiplus_win32.h"
+#include "app/main_window_win32.h"
+#include "app/startup_values_win32.h"
+#include "app/update_thread_win32.h"
+#include "app/window_placement.h"
+
+namespace rw::app {
+namespace {
+
+class RegistryKey {
+public:
+    RegistryKey(HKEY parent, const wchar_t* name, REGSAM access) {
+        if (RegOpenKeyExW(parent, name, 0, access, &key_) != ERROR_SUCCESS) key_ = nullptr;
+    }
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+    ~RegistryKey() {
+        if (key_) RegCloseKey(key_);
+    }
+    HKEY get() const { return key_; }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+// WinRAR's self-extractors remember its folder under this odd value name.
+void findArchiver(StartupValues& values) {
+    // Reading needs only query rights.
+    RegistryKey key(HKEY_CURRENT_USER, L"Software\\WinRAR SFX", KEY_QUERY_VALUE);
+    if (!key.get()) return;
+    std::array<uint16_t, kPathCapacity> data{};
+    DWORD size = sizeof data;
+    if (RegQueryValueExW(key.get(), L"C%%Program Files%WinRAR", nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS)
+        return;
+    const auto folder = archiverFolderFromValue(std::span(data.data(), std::min<size_t>(size / 2, data.size())));
+    if (!folder) return;
+    values.archiverFolder.assign(*folder);
+    values.archiverFound = true;
+}
+
+void findFolders(StartupValues& values) {
+    std::array<wchar_t, kPathCapacity> buffer{};
+    const DWORD length = GetTempPathW(kPathCapacity, buffer.data());
+    if (!tempFolderFits(length)) return;  // and so no archives either
+    values.tempFolder.assign(std::wstring_view(buffer.data(), wcsnlen(buffer.data(), buffer.size())));
+    findArchiver(values);
+}
+
+bool registerWindowClass(HINSTANCE instance) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = 0;
+    windowClass.lpfnWndProc = mainWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon =
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON, 32, 32, 0));
+    windowClass.hIconSm =
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON, 16, 16, 0));
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = kWindowClassName;
+    return RegisterClassExW(&windowClass) != 0;
+}
+
+WindowPlacement mainWindowPlacement() {
+    RECT outer{0, 0, kPanelWidth, kPanelHeight};
+    AdjustWindowRectEx(&outer, kMainWindowStyle, FALSE, 0);
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    return placeWindow(IntRect{outer.left, outer.top, outer.right, outer.bottom},
+                       IntRect{work.left, work.top, work.right, work.bottom});
+}
+
+void failureBox(const wchar_t* text) { MessageBoxW(nullptr, text, L"Error!", MB_ICONEXCLAMATION | MB_OK); }
+
+int run(HINSTANCE instance, int show) {
+    StartupValues& values = startupValues();
+    checkResult().repaint = RepaintHook{repaintMainWindow, nullptr};
+
+    findFolders(values);
+    values.records = new RecordsDatabase("RecData.dat");  // filled by the update pass, never freed
+    values.osVersion = OSVERSIONINFOEXW{};
+    values.osVersion.dwOSVersionInfoSize = sizeof values.osVersion;
+    GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&values.osVersion));
+
+    if (!registerWindowClass(instance)) {
+        failureBox(L"Window Registration Failed!");
+        return 0;
+    }
+    const WindowPlacement place = mainWindowPlacement();
+
+    // GDI+ serves only to decode the picture while the window is created.
+    Gdiplus::GdiplusStartupInput gdiplusInput;
+    ULONG_PTR gdiplusToken = 0;
+    Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput, nullptr);
+    const HWND window = CreateWindowExW(0, kWindowClassName, kWindowTitle, kMainWindowStyle, place.x, place.y,
+                                        place.width, place.height, nullptr, nullptr, instance, nullptr);
+    if (!window) {
+        failureBox(L"Window Creation Failed!");
+        return 0;
+    }
+    values.mainWindowHandle = window;
+    Gdiplus::GdiplusShutdown(gdiplusToken);
+
+    values.workerThread.reset(CreateThread(nullptr, 0, updateThreadMain, nullptr, 0, nullptr));
+    ShowWindow(window, show);
+    UpdateWindow(window);
+
+    MSG message{};
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+}  // namespace
+}  // namespace rw::app
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) { return rw::app::run(instance, show); }

@@ -1,0 +1,135 @@
+#include "app/main_window_win32.h"
+
+#include "app/check_thread_win32.h"
+#include "app/command_rule.h"
+#include "app/gdiplus_win32.h"
+#include "app/result_panel_win32.h"
+#include "app/startup_values_win32.h"
+
+namespace rw::app {
+namespace {
+
+constexpr LPARAM kFarOutside = 0xFFFFFFFF;  // x 65535, y 65535: outside every element
+
+// The picture as an ordinary bitmap, opaque black behind transparent pixels.
+void decodePicture(MainWindow& w) {
+    Gdiplus::GpBitmap* bitmap = nullptr;
+    if (Gdiplus::DllExports::GdipCreateBitmapFromResource(GetModuleHandleW(nullptr),
+                                                          MAKEINTRESOURCEW(kPictureResource),
+                                                          &bitmap) != Gdiplus::Ok ||
+        !bitmap)
+        return;
+    UINT width = 0;
+    UINT height = 0;
+    Gdiplus::DllExports::GdipGetImageWidth(bitmap, &width);
+    Gdiplus::DllExports::GdipGetImageHeight(bitmap, &height);
+    HBITMAP converted = nullptr;
+    if (Gdiplus::DllExports::GdipCreateHBITMAPFromBitmap(bitmap, &converted, 0xFF000000) == Gdiplus::Ok &&
+        converted) {
+        w.picture.reset(converted);
+        w.pictureWidth = static_cast<int32_t>(width);
+        w.pictureHeight = static_cast<int32_t>(height);
+    }
+    Gdiplus::DllExports::GdipDisposeImage(bitmap);
+}
+
+HFONT makeFont(int height, int weight, bool italic, bool underline, const wchar_t* face) {
+    return CreateFontW(height, 0, 0, 0, weight, italic, underline, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_ROMAN | DEFAULT_PITCH, face);
+}
+
+void createWindowParts(HWND window, MainWindow& w) {
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    decodePicture(w);
+    w.bandBlend = BLENDFUNCTION{AC_SRC_OVER, 0, 150, AC_SRC_ALPHA};
+    {
+        ScreenDc screen;
+        w.backBuffer.reset(CreateCompatibleBitmap(screen.get(), kPanelWidth, kPanelHeight));
+    }
+
+    const bool newFace = startupValues().osVersion.dwMajorVersion >= 6;
+    const wchar_t* face = newFace ? L"Segoe UI" : L"Tahoma";
+    w.markFont.reset(makeFont(16, newFace ? 550 : 400, true, false, face));
+    w.buttonFont.reset(makeFont(14, 400, false, false, face));
+    w.textFont.reset(makeFont(16, 400, false, false, face));
+    w.footerFont.reset(makeFont(14, 400, false, false, face));
+    w.linkHoverFont.reset(makeFont(16, 400, false, true, face));
+
+    w.checkButton = CreateWindowExW(0, L"button", L"Check Demo", WS_CHILD | WS_VISIBLE, 53, 374, 174, 25, window,
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCheckButtonId)), instance, nullptr);
+    EnableWindow(w.checkButton, FALSE);
+    SendMessageW(w.checkButton, WM_SETFONT, reinterpret_cast<WPARAM>(w.buttonFont.get()), TRUE);
+
+    w.profileLink.init(w.textFont.get(), w.linkHoverFont.get());
+
+    w.recordsList = CreateWindowExW(0, L"COMBOBOX", nullptr, WS_CHILD | WS_TABSTOP | CBS_DROPDOWNLIST, 93, 130, 178,
+                                    16, window, nullptr, instance, nullptr);
+    SendMessageW(w.recordsList, WM_SETFONT, reinterpret_cast<WPARAM>(w.textFont.get()), TRUE);
+    w.recordsListState = {};
+}
+
+void startCheck(MainWindow& w) {
+    StartupValues& values = startupValues();
+    // The previous worker (the update pass, then the last check) may still be
+    // tidying up after publishing its result; wait for it to end.
+    if (values.workerThread) WaitForSingleObject(values.workerThread.get(), INFINITE);
+    values.workerThread.reset(CreateThread(nullptr, 0, checkThreadMain, nullptr, 0, nullptr));
+    EnableWindow(w.checkButton, FALSE);
+}
+
+void setClassCursor(HWND window, HCURSOR cursor) {
+    SetClassLongPtrW(window, GCLP_HCURSOR, reinterpret_cast<LONG_PTR>(cursor));
+    SetCursor(cursor);
+}
+
+}  // namespace
+
+MainWindow& mainWindow() {
+    static auto* window = new MainWindow;  // lives until the process ends
+    return *window;
+}
+
+LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    MainWindow& w = mainWindow();
+    bool notClaimed = true;
+    w.profileLink.handleMouse(window, message, lParam, notClaimed);
+
+    switch (message) {
+        case WM_CREATE:
+            createWindowParts(window, w);
+            return 0;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        case WM_PAINT:
+            paintResultPanel(window, w);
+            return 0;
+        case WM_CLOSE:
+            DestroyWindow(window);
+            return 0;
+        case WM_COMMAND:
+            if (commandStartsCheck(static_cast<uint64_t>(wParam), checkResult().status()))
+                SendMessageW(window, WM_STARTCHECK, 0, 0);
+            return 0;
+        case WM_MOUSEMOVE:
+            if (!w.trackingLeave) {
+                w.trackingLeave = true;
+                TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, window, 0};
+                TrackMouseEvent(&track);
+            }
+            if (notClaimed) setClassCursor(window, LoadCursorW(nullptr, IDC_ARROW));
+            return 0;
+        case WM_MOUSELEAVE:
+            // Still tracking during this move, so it does not arm the notice again.
+            SendMessageW(window, WM_MOUSEMOVE, 0, kFarOutside);
+            w.trackingLeave = false;
+            return 0;
+        case WM_STARTCHECK:
+            startCheck(w);
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+}  // namespace rw::app

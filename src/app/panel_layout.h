@@ -1,0 +1,92 @@
+#pragma once
+// What one paint of the result panel shows, decided from the CheckResult and
+// the world-record lookup alone. The GDI side executes the operations in order
+// over a fresh copy of the background picture.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "analysis/check_result.h"
+#include "app/panel_colour.h"
+
+namespace rw::app {
+
+enum class PanelFont : uint8_t { text, mark, footer };
+enum class TextAlign : uint8_t { left, right, centre };
+
+struct FadeLineOp {
+    int32_t y = 0;
+    int32_t n = 0;
+    Rgb colour;
+};
+
+struct BandOp {
+    int32_t y = 0;
+    int32_t height = 0;
+};
+
+// Wide text; (x, y) is the top of the cell at the left edge, right edge or
+// middle of the text as the alignment says.
+struct TextOp {
+    int32_t x = 0;
+    int32_t y = 0;
+    std::wstring text;
+    Rgb colour;
+    PanelFont font = PanelFont::text;
+    TextAlign align = TextAlign::left;
+};
+
+// A world-record line drawn as 8-bit text in the ANSI code page, text font.
+struct AnsiTextOp {
+    int32_t x = 0;
+    int32_t y = 0;
+    std::string text;
+    Rgb colour;
+};
+
+// The SteamID as a live ProfileLink at (x, y).
+struct LinkOp {
+    int32_t x = 0;
+    int32_t y = 0;
+    std::wstring text;
+    std::wstring address;
+};
+
+using PanelOp = std::variant<FadeLineOp, BandOp, TextOp, AnsiTextOp, LinkOp>;
+
+enum class RecordsListAction : uint8_t {
+    hide,         // hidden, and no longer counts as filled
+    fillAndShow,  // emptied, given `recordsListLines`, item 0 selected, shown
+    keep,         // already holds this result's lines: items and selection stay
+};
+
+// What the records list holds between paints.
+struct RecordsListState {
+    bool filled = false;
+    std::string mapKey;  // the map whose lines it holds while filled
+};
+
+struct WorldRecordLookup {
+    std::function<uint32_t(std::string_view mapKey)> runCount;
+    std::function<std::string(std::string_view mapKey, uint32_t index)> runAt;
+};
+
+struct PanelLayout {
+    std::vector<PanelOp> ops;
+    bool enableButton = false;
+    RecordsListAction recordsList = RecordsListAction::hide;
+    std::vector<std::wstring> recordsListLines;
+    RecordsListState recordsListAfter;  // the list's state once the action is done
+};
+
+inline constexpr std::wstring_view kProductName = L"Runwarden";
+inline constexpr std::wstring_view kCheckingForUpdates = L"Checking for updates ...";
+
+// `status` is read once by the caller, so one paint works from one value.
+PanelLayout layoutPanel(int32_t status, const CheckResult& result, const WorldRecordLookup& records,
+                        const RecordsListState& listBefore);
+
+}  // namespace rw::app

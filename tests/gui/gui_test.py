@@ -1,0 +1,375 @@
+#!/usr/bin/env python3
+"""GUI tests of Runwarden.exe under Wine: gui_test.py SCENARIO [options].
+
+startup  the update pass with the servers held, then unreachable
+demos    checks driven through the real file dialog: a good run, a slow run
+         with wrong settings, a rejected file, and a .rar without WinRAR;
+         the records list and the SteamID link
+archive  a .rar taken apart by a stand-in rar.exe registered as WinRAR
+"""
+import argparse
+import glob
+import ntpath
+import os
+import sys
+import traceback
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from gui_session import (PANEL_W, Session, TestFailure, band, check, fade, wait_until)  # noqa: E402
+
+GREY = 174
+BUTTON_CAPTION = (60, 378, 220, 396)
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+# --- what a panel shows ---------------------------------------------------------
+
+def fade_line_matches(s, panel, y, n, c):
+    for x in range(PANEL_W - 1):
+        want = (fade(x, n, c),) * 3
+        if panel.pixel(x, y) != want:
+            return "fade line at y %d: column %d is %s, want %s" % (y, x, panel.pixel(x, y), want)
+    if panel.pixel(PANEL_W - 1, y) != s.picture[y][PANEL_W - 1]:
+        return "fade line at y %d touches column 279" % y
+    return None
+
+
+def banded(s, panel, x, y):
+    got, below = panel.pixel(x, y), s.picture[y][x]
+    return all(abs(got[i] - band(below[i])) <= 1.0 for i in range(3))
+
+
+def plain(s, panel, x, y):
+    return panel.pixel(x, y) == s.picture[y][x]
+
+
+def expect_band(s, panel, y, height, columns=(2, 277)):
+    for x in columns:
+        for row in (y, y + height - 1):
+            check(banded(s, panel, x, row), "no band at (%d, %d): %s over %s" % (
+                x, row, panel.pixel(x, row), s.picture[row][x]))
+
+
+def expect_line(s, panel, y, n, c):
+    problem = fade_line_matches(s, panel, y, n, c)
+    check(problem is None, problem)
+
+
+def count(pixels, test):
+    return sum(1 for p in pixels if test(p))
+
+
+def dark(p):
+    return sum(p) < 200
+
+
+def red(p):
+    return p[0] > 120 and p[0] > p[1] + 60 and p[0] > p[2] + 60
+
+
+def green(p):
+    return p[1] > 50 and p[1] > p[0] + 30 and p[1] > p[2] + 30
+
+
+def link_blue(p):
+    return p[2] > 120 and p[2] > p[0] + 60 and p[2] > p[1] + 80
+
+
+def button_enabled(panel):
+    caption = panel.region(*BUTTON_CAPTION)
+    return min(sum(p) for p in caption) < 150
+
+
+def leftmost_dark_column(panel, y0, y1):
+    for x in range(PANEL_W):
+        if any(dark(panel.pixel(x, y)) for y in range(y0, y1)):
+            return x
+    return None
+
+
+def frame_ok(s, panel):
+    return fade_line_matches(s, panel, 40, 80, 0) is None and fade_line_matches(s, panel, 362, 80, 0) is None
+
+
+def message_state(s, panel):
+    """A centred message over one band (status 101, 102 and above, negative)."""
+    return (frame_ok(s, panel) and fade_line_matches(s, panel, 72, 40, GREY) is None and banded(s, panel, 2, 60)
+            and plain(s, panel, 2, 80))
+
+
+def result_state(s, panel):
+    return (frame_ok(s, panel) and fade_line_matches(s, panel, 108, 40, GREY) is None
+            and fade_line_matches(s, panel, 158, 40, GREY) is None)
+
+
+def expect_message(s, panel, enabled):
+    expect_line(s, panel, 40, 80, 0)
+    expect_line(s, panel, 362, 80, 0)
+    expect_band(s, panel, 41, 31)
+    expect_line(s, panel, 72, 40, GREY)
+    for y in (73, 108, 158, 202):
+        check(plain(s, panel, 2, y), "nothing but the picture below the message band (y %d)" % y)
+    check(button_enabled(panel) == enabled, "button should be %s" % ("enabled" if enabled else "disabled"))
+
+
+def expect_result_frame(s, panel):
+    expect_line(s, panel, 40, 80, 0)
+    expect_line(s, panel, 362, 80, 0)
+    expect_band(s, panel, 41, 67)
+    expect_line(s, panel, 108, 40, GREY)
+    expect_band(s, panel, 109, 49)
+    expect_line(s, panel, 158, 40, GREY)
+    expect_band(s, panel, 159, 43)
+    check(button_enabled(panel), "the button is enabled after a finished check")
+
+
+def records_list_shown(s, panel):
+    # The list's drop-down button covers the right end of the world-record row.
+    return not banded(s, panel, 265, 137) and not plain(s, panel, 265, 137)
+
+
+# --- scenarios ----------------------------------------------------------------------
+
+def scenario_startup(s):
+    s.start_server(os.path.join(s.args.fixtures, "server"), hold=True)
+    s.start_app()
+    panel = s.wait_panel("Checking for updates ...", lambda p: message_state(s, p))
+    s.keep(panel, "checking_for_updates")
+    expect_message(s, panel, enabled=False)
+    checking_left = leftmost_dark_column(panel, 48, 66)
+
+    # The servers go away: held requests fail and later ones find nothing.
+    s.stop_server()
+    check(checking_left is not None, "the update text is written")
+
+    def wider_message(p):
+        left = leftmost_dark_column(p, 48, 66)
+        return left is not None and left + 20 < checking_left
+
+    # The button may show its new state a moment before the panel does.
+    panel = s.wait_panel("the wider connection message", lambda p: message_state(s, p) and wider_message(p))
+    s.keep(panel, "unable_to_connect")
+    expect_message(s, panel, enabled=True)
+    check(s.close_app() == 0, "exit code after closing is 0")
+
+
+def good_result_checks(s, panel):
+    expect_result_frame(s, panel)
+    # All settings right: one 24-pixel band with the green mark, a grey line at 226.
+    expect_band(s, panel, 202, 24)
+    expect_line(s, panel, 226, 40, GREY)
+    check(plain(s, panel, 2, 227), "nothing below the mark's line")
+    check(count(panel.region(97, 202, 125, 224), green) >= 10, "green mark at (97, 202)")
+    check(count(panel.region(97, 202, 270, 226), red) == 0, "no settings lines")
+    fps = panel.region(97, 166, 170, 184)
+    check(count(fps, green) >= 10 and count(fps, red) == 0, "fps of 100 is painted green")
+    check(count(panel.region(97, 184, 270, 202), link_blue) >= 10, "the SteamID is a link")
+    check(records_list_shown(s, panel), "two world-record lines are shown in the list")
+
+
+def underline_rows(panel):
+    rows = []
+    for y in range(184, 204):
+        run = best = 0
+        for x in range(97, 275):
+            run = run + 1 if link_blue(panel.pixel(x, y)) else 0
+            best = max(best, run)
+        if best >= 60:
+            rows.append(y)
+    return rows
+
+
+def scenario_demos(s):
+    fx = s.args.fixtures
+    browser_log = os.path.join(s.work, "browser.log")
+    browser = os.path.join(s.work, "browser.sh")
+    with open(browser, "w") as f:
+        f.write("#!/bin/sh\nprintf '%%s\\n' \"$*\" >> '%s'\n" % browser_log)
+    os.chmod(browser, 0o755)
+    s.set_browser(browser)
+    s.set_archiver(None)
+    calls_log = os.path.join(s.args.fake_rar_dir, "rar_calls.log")
+    if os.path.exists(calls_log):
+        os.remove(calls_log)
+    # The same records file as the server's: no download, no message, idle.
+    with open(os.path.join(fx, "server", "intern", "Runwarden", "RecData.dat"), "rb") as src:
+        with open(os.path.join(s.work, "RecData.dat"), "wb") as dst:
+            dst.write(src.read())
+    s.start_server(os.path.join(fx, "server"))
+    s.start_app()
+
+    panel = s.wait_panel("the idle panel", lambda p: frame_ok(s, p) and button_enabled(p) and plain(s, p, 2, 60))
+    s.keep(panel, "idle")
+    for y in (41, 60, 72, 108, 158, 202, 226):
+        check(plain(s, panel, 2, y), "idle shows only the picture at y %d" % y)
+
+    # A good run on a map with two world-record lines.
+    s.choose_file(windows_path(os.path.join(fx, "demos", "good.dem")))
+    # The records list is a child window and may show itself a moment after the panel.
+    panel = s.wait_panel("the good result", lambda p: result_state(s, p) and button_enabled(p)
+                         and records_list_shown(s, p))
+    s.keep(panel, "good_result")
+    good_result_checks(s, panel)
+    check(not underline_rows(panel), "no underline before hovering")
+
+    # Hovering the SteamID underlines it; the press and release open the profile.
+    s.move_to(105, 192)
+    panel = s.wait_panel("the hovered link", lambda p: underline_rows(p))
+    s.keep(panel, "link_hover")
+    s.click(105, 192)
+    wait_until("the browser", lambda: os.path.exists(browser_log), timeout=60)
+    opened = open(browser_log).read().strip()
+    check(opened.endswith("/profiles/76561198000000000") and opened.startswith("http://" + s.args.profile_host),
+          "the profile address was opened: %r" % opened)
+    # Leaving the window straight from the link drops the underline. (Opening
+    # the address clears the hover without a repaint, so first step off and on.)
+    s.move_to(20, 300)
+    s.move_to(105, 192)
+    s.wait_panel("the hovered link again", lambda p: underline_rows(p))
+    s.xdotool("mousemove", "1010", "760")
+    panel = s.wait_panel("the link at rest", lambda p: result_state(s, p) and not underline_rows(p))
+
+    # The user's choice in the records list survives repaints of the same result.
+    before = panel.region(100, 132, 250, 144)
+    s.click(180, 137)
+    s.xdotool("key", "Down")
+    s.xdotool("key", "Return")
+    chosen = s.wait_panel("another record line", lambda p: p.region(100, 132, 250, 144) != before)
+    s.move_to(105, 192)  # the hover repaints the panel
+    repainted = s.wait_panel("the hovered link", lambda p: underline_rows(p))
+    check(repainted.region(100, 132, 250, 144) == chosen.region(100, 132, 250, 144),
+          "a repaint keeps the selected record line")
+    s.keep(repainted, "records_list_choice_kept")
+    s.xdotool("mousemove", "1010", "760")
+
+    # A slow run with three wrong settings on a map with one world-record line.
+    s.choose_file(windows_path(os.path.join(fx, "demos", "slow.dem")))
+    panel = s.wait_panel("the slow result", lambda p: result_state(s, p) and button_enabled(p)
+                         and count(p.region(97, 202, 270, 220), red) > 0 and not records_list_shown(s, p))
+    s.keep(panel, "slow_result")
+    expect_result_frame(s, panel)
+    for y in (202, 220, 238):
+        expect_band(s, panel, y, 18)
+        check(count(panel.region(97, y, 270, y + 18), red) >= 10, "red settings line at y %d" % y)
+    expect_band(s, panel, 256, 6)
+    expect_line(s, panel, 262, 40, GREY)
+    check(plain(s, panel, 2, 263), "nothing below the settings")
+    check(count(panel.region(97, 202, 125, 256), green) == 0, "no mark with wrong settings")
+    fps = panel.region(97, 166, 170, 184)
+    check(count(fps, red) >= 10 and count(fps, green) == 0, "a low fps is painted red")
+    check(not records_list_shown(s, panel), "one world-record line is text, the list is hidden")
+    check(count(panel.region(97, 134, 270, 152), dark) >= 10, "the world-record line is written")
+
+    # A file that is not a demo.
+    s.choose_file(windows_path(os.path.join(fx, "demos", "notademo.dem")))
+    panel = s.wait_panel("the rejection", lambda p: message_state(s, p) and button_enabled(p)
+                         and not records_list_shown(s, p))
+    s.keep(panel, "rejected")
+    expect_message(s, panel, enabled=True)
+    check(not records_list_shown(s, panel), "the list is hidden")
+
+    # Without WinRAR an archive cannot be opened.
+    s.choose_file(windows_path(os.path.join(fx, "archives", "my 100% runs.rar")))
+    panel = s.wait_panel("the archive failure", lambda p: message_state(s, p) and button_enabled(p)
+                         and p.region(0, 48, 280, 66) != panel.region(0, 48, 280, 66))
+    s.keep(panel, "archive_without_winrar")
+    expect_message(s, panel, enabled=True)
+    check(not os.path.exists(calls_log), "nothing was run")
+
+    check(s.close_app() == 0, "exit code after closing is 0")
+
+
+def temp_folder_unix(s, windows_folder):
+    drive, rest = ntpath.splitdrive(windows_folder)
+    check(drive.upper() == "C:", "temporary folder on C: (%s)" % windows_folder)
+    return os.path.join(s.args.prefix, "drive_c", *[p for p in rest.split("\\") if p])
+
+
+def scenario_archive(s):
+    fx = s.args.fixtures
+    calls_log = os.path.join(s.args.fake_rar_dir, "rar_calls.log")
+    if os.path.exists(calls_log):
+        os.remove(calls_log)
+    s.set_archiver(windows_path(s.args.fake_rar_dir))
+    with open(os.path.join(fx, "server", "intern", "Runwarden", "RecData.dat"), "rb") as src:
+        with open(os.path.join(s.work, "RecData.dat"), "wb") as dst:
+            dst.write(src.read())
+    s.start_server(os.path.join(fx, "server"))
+    s.start_app()
+    s.wait_panel("the idle panel", lambda p: frame_ok(s, p) and button_enabled(p) and plain(s, p, 2, 60))
+
+    def leftovers():
+        found = set()
+        for temp in glob.glob(os.path.join(s.args.prefix, "drive_c", "users", "*", "Temp")):
+            found |= {os.path.join(temp, n) for n in os.listdir(temp)
+                      if n == "good.dem" or (n.startswith("RW") and n.endswith(".tmp"))}
+        return found
+    before = leftovers()
+
+    archive = windows_path(os.path.join(fx, "archives", "my 100% runs.rar"))
+    s.choose_file(archive)
+    panel = s.wait_panel("the archived run's result", lambda p: result_state(s, p) and button_enabled(p)
+                         and records_list_shown(s, p))
+    s.keep(panel, "archive_result")
+    good_result_checks(s, panel)
+
+    calls = open(calls_log, encoding="utf-8").read().splitlines()
+    commands = [c[4:] for c in calls if c.startswith("cmd=")]
+    folders = [c[4:] for c in calls if c.startswith("cwd=")]
+    rar = windows_path(os.path.join(s.args.fake_rar_dir, "rar.exe"))
+    check(commands == ['"%s" vb "%s"' % (rar, archive), '"%s" x -av- -ep "%s" "kz\\good.dem"' % (rar, archive)],
+          "rar.exe ran directly with the quoted archive path, the hostile entry skipped: %r" % commands)
+    check(os.path.isdir(temp_folder_unix(s, folders[0])), "rar.exe ran in the temporary folder: %r" % folders)
+    left = leftovers() - before
+    check(not left, "the listing and the extracted demo are gone: %r" % sorted(left))
+
+    # An archive whose names are all refused holds no demo.
+    s.choose_file(windows_path(os.path.join(fx, "archives", "hostile.rar")))
+    panel = s.wait_panel("no demo in the archive", lambda p: message_state(s, p) and button_enabled(p))
+    s.keep(panel, "archive_without_demo")
+    expect_message(s, panel, enabled=True)
+    calls = open(calls_log, encoding="utf-8").read().splitlines()
+    commands = [c[4:] for c in calls if c.startswith("cmd=")]
+    check(len(commands) == 3 and " vb " in commands[2], "only the listing ran for it: %r" % commands)
+    check(s.close_app() == 0, "exit code after closing is 0")
+
+
+SCENARIOS = {"startup": scenario_startup, "demos": scenario_demos, "archive": scenario_archive}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("scenario", choices=sorted(SCENARIOS))
+    for name in ("exe", "wine", "wine_setup", "prefix", "server", "picture", "fixtures", "fake_rar_dir", "work",
+                 "screenshots", "profile_host"):
+        parser.add_argument("--" + name.replace("_", "-"), dest=name, required=True)
+    parser.add_argument("--port", type=int, required=True)
+    args = parser.parse_args()
+    s = Session(args, args.scenario)
+    try:
+        s.prepare_prefix()
+        s.start_display()
+        SCENARIOS[args.scenario](s)
+    except TestFailure as failure:
+        try:
+            panel = s.grab()
+            if panel:
+                s.keep(panel, "failure")
+        except Exception:  # the failure itself matters more
+            pass
+        print("FAILED: %s" % failure)
+        return 1
+    except Exception:
+        traceback.print_exc()
+        return 1
+    finally:
+        s.shutdown()
+    print("passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,287 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/panel_layout.h"
+
+namespace rw::app {
+namespace {
+
+// World-record lines of a few maps, looked up the way the records database answers.
+struct FakeRecords {
+    std::map<std::string, std::vector<std::string>, std::less<>> runs;
+    WorldRecordLookup lookup() const {
+        return WorldRecordLookup{
+            [this](std::string_view key) {
+                auto it = runs.find(key);
+                return it == runs.end() ? 0u : static_cast<uint32_t>(it->second.size());
+            },
+            [this](std::string_view key, uint32_t i) {
+                auto it = runs.find(key);
+                return (it == runs.end() || i >= it->second.size()) ? std::string() : it->second[i];
+            }};
+    }
+};
+
+class PanelLayoutTest : public ::testing::Test {
+protected:
+    PanelLayoutTest() {
+        result_.demoName.assign(L"run");
+        result_.playerName.assign(L"climber");
+        result_.mapName.assign(L"kz_cave");
+        std::string key = "kz_cave";
+        std::copy(key.begin(), key.end(), result_.mapKey.begin());
+        result_.runTimeText.assign(L"01:23.45");
+        result_.averageFps = 99.5f;
+        result_.averageFpsText.assign(L"99.50");
+        result_.messageText.assign(L"File is not a HLDEMO!");
+        records_.runs["kz_cave"] = {"kz_cave 01:02.03 holder"};
+    }
+
+    PanelLayout layout(int32_t status, RecordsListState before = {}) const {
+        return layoutPanel(status, result_, records_.lookup(), before);
+    }
+
+    static std::vector<TextOp> texts(const PanelLayout& l) {
+        std::vector<TextOp> out;
+        for (const PanelOp& op : l.ops)
+            if (auto* t = std::get_if<TextOp>(&op)) out.push_back(*t);
+        return out;
+    }
+    static const TextOp* textAt(const PanelLayout& l, int32_t x, int32_t y) {
+        for (const PanelOp& op : l.ops)
+            if (auto* t = std::get_if<TextOp>(&op); t && t->x == x && t->y == y) return t;
+        return nullptr;
+    }
+    static std::vector<int32_t> fadeLines(const PanelLayout& l) {
+        std::vector<int32_t> ys;
+        for (const PanelOp& op : l.ops)
+            if (auto* f = std::get_if<FadeLineOp>(&op)) ys.push_back(f->y);
+        return ys;
+    }
+    static std::vector<std::pair<int32_t, int32_t>> bands(const PanelLayout& l) {
+        std::vector<std::pair<int32_t, int32_t>> out;
+        for (const PanelOp& op : l.ops)
+            if (auto* b = std::get_if<BandOp>(&op)) out.emplace_back(b->y, b->height);
+        return out;
+    }
+    static size_t indexOf(const PanelLayout& l, auto pred) {
+        for (size_t i = 0; i < l.ops.size(); ++i)
+            if (pred(l.ops[i])) return i;
+        return l.ops.size();
+    }
+
+    CheckResult result_;
+    FakeRecords records_;
+};
+
+TEST_F(PanelLayoutTest, IdleShowsOnlyTheFrame) {
+    const PanelLayout l = layout(0);
+    EXPECT_EQ(fadeLines(l), (std::vector<int32_t>{362, 40}));
+    EXPECT_TRUE(bands(l).empty());
+    const std::vector<TextOp> all = texts(l);
+    ASSERT_EQ(all.size(), 1u);
+    const TextOp& footer = all[0];
+    EXPECT_EQ(footer.text, L"Runwarden");
+    EXPECT_EQ(footer.x, 275);
+    EXPECT_EQ(footer.y, 329);
+    EXPECT_EQ(footer.align, TextAlign::right);
+    EXPECT_EQ(footer.font, PanelFont::footer);
+    EXPECT_EQ(footer.colour, (Rgb{160, 160, 160}));
+    EXPECT_TRUE(l.enableButton);
+    EXPECT_EQ(l.recordsList, RecordsListAction::hide);
+}
+
+TEST_F(PanelLayoutTest, RunningCheckShowsRowsAndProgress) {
+    const PanelLayout l = layout(42);
+    EXPECT_EQ(bands(l), (std::vector<std::pair<int32_t, int32_t>>{{41, 67}}));
+    EXPECT_EQ(fadeLines(l), (std::vector<int32_t>{362, 40, 108}));
+    ASSERT_NE(textAt(l, 130, 200), nullptr);
+    EXPECT_EQ(textAt(l, 130, 200)->text, L"42%");
+    EXPECT_EQ(textAt(l, 10, 48)->text, L"Demo: ");
+    EXPECT_EQ(textAt(l, 50, 48)->text, L"run");
+    EXPECT_EQ(textAt(l, 50, 66)->text, L"climber");
+    EXPECT_EQ(textAt(l, 50, 84)->text, L"kz_cave");
+    EXPECT_EQ(textAt(l, 10, 116), nullptr);  // no results yet
+    EXPECT_FALSE(l.enableButton);
+    EXPECT_EQ(l.recordsList, RecordsListAction::hide);
+    EXPECT_EQ(layout(1).recordsList, RecordsListAction::hide);
+    EXPECT_EQ(textAt(layout(99), 130, 200)->text, L"99%");
+}
+
+TEST_F(PanelLayoutTest, UpdateStatesShowACentredTextAndKeepTheButtonDisabled) {
+    const PanelLayout checking = layout(101);
+    const TextOp* t = textAt(checking, 140, 48);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->text, L"Checking for updates ...");
+    EXPECT_EQ(t->align, TextAlign::centre);
+    EXPECT_EQ(bands(checking), (std::vector<std::pair<int32_t, int32_t>>{{41, 31}}));
+    EXPECT_EQ(fadeLines(checking), (std::vector<int32_t>{362, 40, 72}));
+    EXPECT_FALSE(checking.enableButton);
+
+    result_.messageText.assign(L"Updating Software ...");
+    const PanelLayout message = layout(102);
+    EXPECT_EQ(textAt(message, 140, 48)->text, L"Updating Software ...");
+    EXPECT_FALSE(message.enableButton);
+    EXPECT_FALSE(layout(250).enableButton);
+}
+
+TEST_F(PanelLayoutTest, FailureShowsOnlyTheMessageThoughOldResultsRemain) {
+    const PanelLayout l = layout(-2);
+    const std::vector<TextOp> all = texts(l);
+    ASSERT_EQ(all.size(), 2u);  // footer and message
+    EXPECT_EQ(all[1].text, L"File is not a HLDEMO!");
+    EXPECT_EQ(all[1].align, TextAlign::centre);
+    EXPECT_EQ(all[1].x, 140);
+    EXPECT_EQ(all[1].y, 48);
+    EXPECT_TRUE(l.enableButton);
+    EXPECT_EQ(l.recordsList, RecordsListAction::hide);
+}
+
+TEST_F(PanelLayoutTest, AllSettingsRightShowsTheGreenMark) {
+    const PanelLayout l = layout(100);
+    const TextOp* mark = textAt(l, 97, 202);
+    ASSERT_NE(mark, nullptr);
+    EXPECT_EQ(mark->text, L"V");
+    EXPECT_EQ(mark->font, PanelFont::mark);
+    EXPECT_EQ(mark->colour, (Rgb{0, 100, 0}));
+    EXPECT_EQ(fadeLines(l), (std::vector<int32_t>{362, 40, 108, 158, 226}));
+    EXPECT_EQ(bands(l), (std::vector<std::pair<int32_t, int32_t>>{{41, 67}, {109, 49}, {159, 43}, {202, 24}}));
+    EXPECT_EQ(textAt(l, 10, 202)->text, L"Settings : ");
+    EXPECT_EQ(textAt(l, 97, 116)->text, L"01:23.45");
+    EXPECT_EQ(textAt(l, 130, 200), nullptr);  // no progress once finished
+    EXPECT_TRUE(l.enableButton);
+}
+
+TEST_F(PanelLayoutTest, SettingsLinesStackEighteenPixelsApartThenABandAndALine) {
+    result_.settingsLines[1].assign(L"sv_gravity 600");
+    result_.settingsLines[4].assign(L"sv_stepsize 20");
+    result_.settingsLines[7].assign(L"mp_footsteps 0");
+    const PanelLayout l = layout(100);
+    EXPECT_EQ(textAt(l, 97, 202)->text, L"sv_gravity 600");
+    EXPECT_EQ(textAt(l, 97, 220)->text, L"sv_stepsize 20");
+    EXPECT_EQ(textAt(l, 97, 238)->text, L"mp_footsteps 0");
+    EXPECT_EQ(textAt(l, 97, 238)->colour, (Rgb{200, 0, 0}));
+    const auto b = bands(l);
+    EXPECT_EQ(std::vector(b.end() - 4, b.end()),
+              (std::vector<std::pair<int32_t, int32_t>>{{202, 18}, {220, 18}, {238, 18}, {256, 6}}));
+    EXPECT_EQ(fadeLines(l).back(), 262);
+    // The label stands over the first band, drawn after it.
+    const size_t label = indexOf(l, [](const PanelOp& op) {
+        auto* t = std::get_if<TextOp>(&op);
+        return t && t->text == L"Settings : ";
+    });
+    const size_t firstBand = indexOf(l, [](const PanelOp& op) {
+        auto* b = std::get_if<BandOp>(&op);
+        return b && b->y == 202;
+    });
+    EXPECT_LT(firstBand, label);
+    for (const TextOp& t : texts(l)) EXPECT_NE(t.text, L"V");
+}
+
+TEST_F(PanelLayoutTest, EightSettingsLinesRunIntoTheFooter) {
+    for (size_t i = 0; i < 8; ++i) result_.settingsLines[i].assign(L"line " + std::to_wstring(i));
+    result_.settingsLines[0].assign(L"highest fps is 250.00");
+    const PanelLayout l = layout(100);
+    EXPECT_EQ(textAt(l, 97, 202)->text, L"highest fps is 250.00");
+    EXPECT_EQ(textAt(l, 97, 328)->text, L"line 7");
+    EXPECT_EQ(bands(l).back(), (std::pair<int32_t, int32_t>{346, 6}));
+    EXPECT_EQ(fadeLines(l).back(), 352);
+}
+
+TEST_F(PanelLayoutTest, FpsIsRedBelowEightyFive) {
+    result_.averageFps = 84.99f;
+    EXPECT_EQ(textAt(layout(100), 97, 166)->colour, (Rgb{200, 0, 0}));
+    result_.averageFps = 85.0f;
+    EXPECT_EQ(textAt(layout(100), 97, 166)->colour, (Rgb{0, 100, 0}));
+    result_.averageFps = std::nanf("");
+    EXPECT_EQ(textAt(layout(100), 97, 166)->colour, (Rgb{0, 100, 0}));
+}
+
+TEST_F(PanelLayoutTest, OneWorldRecordLineIsTextAndHidesTheList) {
+    const PanelLayout l = layout(100, RecordsListState{true, "kz_cave"});
+    EXPECT_EQ(l.recordsList, RecordsListAction::hide);
+    EXPECT_FALSE(l.recordsListAfter.filled);
+    size_t found = 0;
+    for (const PanelOp& op : l.ops) {
+        if (auto* a = std::get_if<AnsiTextOp>(&op)) {
+            ++found;
+            EXPECT_EQ(a->x, 97);
+            EXPECT_EQ(a->y, 134);
+            EXPECT_EQ(a->text, "kz_cave 01:02.03 holder");
+        }
+    }
+    EXPECT_EQ(found, 1u);
+
+    records_.runs.clear();  // a map without lines shows an empty value
+    for (const PanelOp& op : layout(100).ops) EXPECT_FALSE(std::holds_alternative<AnsiTextOp>(op));
+}
+
+TEST_F(PanelLayoutTest, SeveralWorldRecordLinesFillTheListOnceAndKeepTheSelection) {
+    records_.runs["kz_cave"] = {"first", "second", "th\x84rd"};
+    const PanelLayout first = layout(100);
+    EXPECT_EQ(first.recordsList, RecordsListAction::fillAndShow);
+    EXPECT_EQ(first.recordsListLines, (std::vector<std::wstring>{L"first", L"second", L"th\u00e4rd"}));
+    EXPECT_TRUE(first.recordsListAfter.filled);
+    for (const PanelOp& op : first.ops) EXPECT_FALSE(std::holds_alternative<AnsiTextOp>(op));
+
+    const PanelLayout again = layout(100, first.recordsListAfter);
+    EXPECT_EQ(again.recordsList, RecordsListAction::keep);
+    EXPECT_TRUE(again.recordsListLines.empty());
+    EXPECT_TRUE(again.recordsListAfter.filled);
+
+    // Any other state hides the list and forgets its contents.
+    const PanelLayout running = layout(5, again.recordsListAfter);
+    EXPECT_EQ(running.recordsList, RecordsListAction::hide);
+    EXPECT_FALSE(running.recordsListAfter.filled);
+}
+
+TEST_F(PanelLayoutTest, ListFilledForAnotherMapIsRefilledEvenWithoutAPaintBetween) {
+    records_.runs["kz_cave"] = {"a", "b"};
+    records_.runs["kz_tower"] = {"c", "d", "e"};
+    const PanelLayout cave = layout(100);
+    const std::string key = "kz_tower";
+    result_.mapKey.fill('\0');
+    std::copy(key.begin(), key.end(), result_.mapKey.begin());
+    const PanelLayout tower = layout(100, cave.recordsListAfter);
+    EXPECT_EQ(tower.recordsList, RecordsListAction::fillAndShow);
+    EXPECT_EQ(tower.recordsListLines, (std::vector<std::wstring>{L"c", L"d", L"e"}));
+}
+
+TEST_F(PanelLayoutTest, SteamIdIsALinkOnlyWhenValid) {
+    const PanelLayout none = layout(100);
+    EXPECT_EQ(textAt(none, 97, 184)->text, L"----");
+    for (const PanelOp& op : none.ops) EXPECT_FALSE(std::holds_alternative<LinkOp>(op));
+
+    result_.steamId.valid = 1;
+    result_.steamId.text.assign(L"STEAM_0:0:19867136");
+    const std::string digits = "76561198000000000";
+    std::copy(digits.begin(), digits.end(), result_.steamId.digits.begin());
+    const PanelLayout live = layout(100);
+    EXPECT_EQ(textAt(live, 97, 184), nullptr);
+    const LinkOp* link = nullptr;
+    for (const PanelOp& op : live.ops)
+        if (auto* l = std::get_if<LinkOp>(&op)) link = l;
+    ASSERT_NE(link, nullptr);
+    EXPECT_EQ(link->x, 97);
+    EXPECT_EQ(link->y, 184);
+    EXPECT_EQ(link->text, L"STEAM_0:0:19867136");
+    EXPECT_TRUE(link->address.starts_with(L"http://"));
+    EXPECT_TRUE(link->address.ends_with(L"/profiles/76561198000000000"));
+
+    // Not finished: the SteamID is not shown at all.
+    for (const PanelOp& op : layout(50).ops) EXPECT_FALSE(std::holds_alternative<LinkOp>(op));
+}
+
+TEST_F(PanelLayoutTest, EmptyValuesDrawNothing) {
+    result_.playerName.clear();
+    const PanelLayout l = layout(100);
+    EXPECT_EQ(textAt(l, 50, 66), nullptr);
+    EXPECT_EQ(textAt(l, 10, 66)->text, L"Name: ");
+}
+
+}  // namespace
+}  // namespace rw::app
