@@ -77,6 +77,12 @@ std::vector<Bytes> steamIdSeeds() {
     return {b("76561198000000001"), b("  76561197960265729"), b("7656119800000000123456"), b("x123")};
 }
 
+std::vector<Bytes> listingSeeds() {
+    auto b = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
+    return {b("readme.txt\r\nkz\\run.dem\r\nother.dem\r\n"), b("run.DEM\n"), b("a\\b\\last.dem"),
+            b("bad\"name.dem\nbad%name.dem\ncon.dem\n..\\up.dem\nok.dem\n")};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -89,5 +95,6 @@ int main(int argc, char** argv) {
     save(out / "recdata", recordsSeeds());
     save(out / "runs_list", runsSeeds());
     save(out / "steam_id", steamIdSeeds());
+    save(out / "archive_listing", listingSeeds());
     return 0;
 }

@@ -7,6 +7,7 @@
 #include "analysis/check_result.h"
 #include "analysis/demo_walk.h"
 #include "analysis/steam_id.h"
+#include "app/archive_listing.h"
 #include "records/records_database.h"
 #include "records/records_file.h"
 #include "records/runs_list.h"
@@ -92,8 +93,21 @@ void steamId(const uint8_t* data, size_t size) {
     }
 }
 
+void archiveListing(const uint8_t* data, size_t size) {
+    const auto entry = app::firstDemoEntry(std::span(data, size));
+    if (!entry) return;
+    // Whatever the listing holds, only a safe, bounded ".dem" name comes out.
+    if (entry->size() > app::kMaxEntryLength || !app::isSafeEntryName(*entry) || !entry->ends_with(L".dem"))
+        __builtin_trap();
+    if (app::entryFileName(*entry).empty()) __builtin_trap();
+}
+
 std::vector<Target> targets() {
-    return {{"demo_walk", &demoWalk}, {"recdata", &recordsData}, {"runs_list", &runsList}, {"steam_id", &steamId}};
+    return {{"demo_walk", &demoWalk},
+            {"recdata", &recordsData},
+            {"runs_list", &runsList},
+            {"steam_id", &steamId},
+            {"archive_listing", &archiveListing}};
 }
 
 }  // namespace rw::fuzz

@@ -15,6 +15,7 @@ void demoWalk(const uint8_t* data, size_t size);
 void recordsData(const uint8_t* data, size_t size);
 void runsList(const uint8_t* data, size_t size);
 void steamId(const uint8_t* data, size_t size);
+void archiveListing(const uint8_t* data, size_t size);
 
 struct Target {
     const char* name;
