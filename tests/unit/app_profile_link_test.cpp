@@ -99,18 +99,14 @@ TEST_F(ProfileLinkTest, PressAndReleaseMustBothFallOnTheLink) {
     EXPECT_FALSE(send(mouse_message::leftUp, at(100, 190)).openAddress);
 }
 
-TEST_F(ProfileLinkTest, OnlyAnUnclaimedMessageCanFallOnTheLink) {
+TEST_F(ProfileLinkTest, IgnoresClaimedMessagesAndEverythingUntilInitialised) {
     bool notClaimed = false;
-    const LinkMouseEffects e = handleLinkMouse(link_, mouse_message::move, at(100, 190), notClaimed);
-    EXPECT_FALSE(e.showHand);
+    EXPECT_FALSE(handleLinkMouse(link_, mouse_message::move, at(100, 190), notClaimed).showHand);
     EXPECT_FALSE(link_.hovered);
-}
-
-TEST_F(ProfileLinkTest, IgnoresEverythingUntilInitialised) {
     ProfileLinkState fresh;
     fresh.width = 500;
     fresh.height = 500;
-    bool notClaimed = true;
+    notClaimed = true;
     EXPECT_FALSE(handleLinkMouse(fresh, mouse_message::move, at(1, 1), notClaimed).showHand);
     EXPECT_TRUE(notClaimed);
     EXPECT_FALSE(fresh.hovered);
