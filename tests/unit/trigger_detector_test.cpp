@@ -150,7 +150,7 @@ TEST_F(TriggerMode3, WithoutTheSelectSoundBothBytesMustDifferFromTheDenySound) {
     EXPECT_FALSE(detect(block(msg::buttonSound(0x80, 0x12)), unknown));
 }
 
-TEST_F(TriggerMode3, FixedBytesOfTheSoundMessageAreRequired) {
+TEST_F(TriggerMode3, FixedBytesOfTheSoundMessageAndSixBytePositionsAreRequired) {
     const auto in = withOrigin(positions, 100, 200, -50, 300);
     Bytes good = msg::buttonSound(0x00, 0x96);
     for (size_t k : {2u, 3u, 4u, 7u}) {
@@ -158,6 +158,9 @@ TEST_F(TriggerMode3, FixedBytesOfTheSoundMessageAreRequired) {
         bad[k] ^= 0x01;
         EXPECT_FALSE(detect(block(bad), in)) << k;
     }
+    // So is a position entry of exactly six bytes.
+    const Phase odd{{Bytes{100, 0, 200, 0, 0xCE}}, {0}};
+    EXPECT_FALSE(detect(block(good), withOrigin(odd, 100, 200, -50, 300)));
 }
 
 TEST_F(TriggerMode3, PositionToleranceTruncatesTheOriginTowardZero) {
@@ -193,11 +196,6 @@ TEST_F(TriggerMode3, KindsSelectWhichChecksRun) {
     // No kinds at all: nothing can match.
     const Phase noKinds{{kAB}, {}};
     EXPECT_FALSE(detect(patternBlock, withOrigin(noKinds, 0, 0, 0, 300)));
-}
-
-TEST_F(TriggerMode3, PositionEntriesOfTheWrongSizeNeverMatch) {
-    const Phase odd{{Bytes{100, 0, 200, 0, 0xCE}}, {0}};
-    EXPECT_FALSE(detect(block(msg::buttonSound(0x00, 0x96)), withOrigin(odd, 100, 200, -50, 300)));
 }
 
 // The rules applied one position at a time, as plainly as they read; the
