@@ -41,16 +41,9 @@ TEST(FetchPrefix, ExactLengthPassesOneShortFails) {
     auto twelve = fetchPrefix(served.url("twelve.dat"), kRecordsAgent, 12);
     ASSERT_TRUE(twelve.has_value());
     EXPECT_EQ(*twelve, bytesOf("0123456789AB"));
-}
 
-TEST(FetchPrefix, ErrorPageBodyIsData) {
     // The status is never looked at: an error page of 8 bytes or more passes.
-    auto prefix = fetchPrefix(special("status/404"), kUpdateAgent, 8);
-    ASSERT_TRUE(prefix.has_value());
-    EXPECT_EQ(*prefix, bytesOf("<html><b"));
-}
-
-TEST(FetchPrefix, FailsWithoutReply) {
+    EXPECT_EQ(fetchPrefix(special("status/404"), kUpdateAgent, 8), bytesOf("<html><b"));
     EXPECT_FALSE(fetchPrefix(TestServer::instance().deadUrl("/x"), kUpdateAgent, 8).has_value());
     EXPECT_FALSE(fetchPrefix(special("empty"), kUpdateAgent, 8).has_value());
 }
@@ -89,9 +82,8 @@ TEST(FetchToMemory, WholeBodiesOfEveryShape) {
                                        kUpdateAgent, kNoLimit);
     EXPECT_TRUE(moved.opened);
     EXPECT_EQ(moved.bytes, kBody);
-}
 
-TEST(FetchToMemory, DroppedConnectionGivesThePartialBytes) {
+    // A dropped connection gives the partial bytes.
     FetchedBytes cut = fetchToMemory(special("drop/10000/3000"), kUpdateAgent, kNoLimit);
     EXPECT_TRUE(cut.opened);
     EXPECT_EQ(cut.bytes, serverPatternBytes(3000));
@@ -159,7 +151,7 @@ TEST(FetchToFile, ShortAndEmptyRepliesStillSucceed) {
     EXPECT_EQ(test::readAll(target), errorPage(404));
 }
 
-TEST(FetchToFile, UnopenedUrlLeavesTheFileAlone) {
+TEST(FetchToFile, UnopenedUrlOrUncreatableFileFailsAndLeavesFilesAlone) {
     TempDir dir;
     const auto target = dir.write("out.dat", std::string("keep me"));
     EXPECT_FALSE(fetchToFile(TestServer::instance().deadUrl("/x"), kRecordsAgent, target));
@@ -168,10 +160,7 @@ TEST(FetchToFile, UnopenedUrlLeavesTheFileAlone) {
     const auto absent = dir / "absent.dat";
     EXPECT_FALSE(fetchToFile(TestServer::instance().deadUrl("/x"), kRecordsAgent, absent));
     EXPECT_FALSE(std::filesystem::exists(absent));
-}
-
-TEST(FetchToFile, FailsWhenTheFileCannotBeCreated) {
-    TempDir dir;
+    // Nor can a file be created in a missing folder.
     EXPECT_FALSE(fetchToFile(special("bytes/10"), kRecordsAgent, dir / "no-such-folder" / "out.dat"));
 }
 
@@ -206,7 +195,7 @@ TEST(FetchToFileAndMemory, PreparesBetweenOpeningAndCreating) {
     EXPECT_EQ(test::readAll(dir / "Updating.tmp"), bytesOf("old program"));
 }
 
-TEST(FetchToFileAndMemory, UnopenedUrlSkipsThePreparation) {
+TEST(FetchToFileAndMemory, UnopenedUrlSkipsThePreparationUncreatableFileFailsAfterIt) {
     TempDir dir;
     bool prepared = false;
     FetchedFileAndBytes r = fetchToFileAndMemory(TestServer::instance().deadUrl("/new.exe"), kUpdateAgent,
@@ -214,13 +203,8 @@ TEST(FetchToFileAndMemory, UnopenedUrlSkipsThePreparation) {
     EXPECT_FALSE(r.ok);
     EXPECT_FALSE(prepared);
     EXPECT_FALSE(std::filesystem::exists(dir / "Runwarden.exe"));
-}
-
-TEST(FetchToFileAndMemory, UncreatableFileFailsAfterThePreparation) {
-    TempDir dir;
-    bool prepared = false;
-    FetchedFileAndBytes r = fetchToFileAndMemory(special("bytes/100"), kUpdateAgent, dir / "missing" / "Runwarden.exe",
-                                                 [&] { prepared = true; }, kNoLimit);
+    r = fetchToFileAndMemory(special("bytes/100"), kUpdateAgent, dir / "missing" / "Runwarden.exe",
+                             [&] { prepared = true; }, kNoLimit);
     EXPECT_FALSE(r.ok);
     EXPECT_TRUE(prepared);
     EXPECT_TRUE(r.bytes.empty());

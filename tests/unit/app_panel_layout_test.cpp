@@ -110,6 +110,9 @@ TEST_F(PanelLayoutTest, RunningCheckShowsRowsAndProgress) {
     EXPECT_EQ(l.recordsList, RecordsListAction::hide);
     EXPECT_EQ(layout(1).recordsList, RecordsListAction::hide);
     EXPECT_EQ(textAt(layout(99), 130, 200)->text, L"99%");
+    result_.playerName.clear();  // an empty value draws nothing, its label stays
+    EXPECT_EQ(textAt(layout(42), 50, 66), nullptr);
+    EXPECT_EQ(textAt(layout(42), 10, 66)->text, L"Name: ");
 }
 
 TEST_F(PanelLayoutTest, UpdateStatesShowACentredTextAndKeepTheButtonDisabled) {
@@ -274,13 +277,6 @@ TEST_F(PanelLayoutTest, SteamIdIsALinkOnlyWhenValid) {
 
     // Not finished: the SteamID is not shown at all.
     for (const PanelOp& op : layout(50).ops) EXPECT_FALSE(std::holds_alternative<LinkOp>(op));
-}
-
-TEST_F(PanelLayoutTest, EmptyValuesDrawNothing) {
-    result_.playerName.clear();
-    const PanelLayout l = layout(100);
-    EXPECT_EQ(textAt(l, 50, 66), nullptr);
-    EXPECT_EQ(textAt(l, 10, 66)->text, L"Name: ");
 }
 
 }  // namespace

@@ -42,10 +42,8 @@ TEST_F(ProfileLinkTest, EmptyTextHasNoArea) {
     bool claimed = true;
     EXPECT_FALSE(send(mouse_message::move, at(0, 0), &claimed).showHand);
     EXPECT_FALSE(claimed);
-}
-
-TEST_F(ProfileLinkTest, SameTextNeedsNoNewMeasure) {
-    EXPECT_FALSE(setLinkText(link_, L"STEAM_0:0:19867136"));
+    // Only a changed text needs a new measure.
+    EXPECT_FALSE(setLinkText(link_, L""));
     EXPECT_TRUE(setLinkText(link_, L"STEAM_0:1:19867136"));
 }
 
@@ -99,18 +97,14 @@ TEST_F(ProfileLinkTest, PressAndReleaseMustBothFallOnTheLink) {
     EXPECT_FALSE(send(mouse_message::leftUp, at(100, 190)).openAddress);
 }
 
-TEST_F(ProfileLinkTest, OnlyAnUnclaimedMessageCanFallOnTheLink) {
+TEST_F(ProfileLinkTest, IgnoresClaimedMessagesAndEverythingUntilInitialised) {
     bool notClaimed = false;
-    const LinkMouseEffects e = handleLinkMouse(link_, mouse_message::move, at(100, 190), notClaimed);
-    EXPECT_FALSE(e.showHand);
+    EXPECT_FALSE(handleLinkMouse(link_, mouse_message::move, at(100, 190), notClaimed).showHand);
     EXPECT_FALSE(link_.hovered);
-}
-
-TEST_F(ProfileLinkTest, IgnoresEverythingUntilInitialised) {
     ProfileLinkState fresh;
     fresh.width = 500;
     fresh.height = 500;
-    bool notClaimed = true;
+    notClaimed = true;
     EXPECT_FALSE(handleLinkMouse(fresh, mouse_message::move, at(1, 1), notClaimed).showHand);
     EXPECT_TRUE(notClaimed);
     EXPECT_FALSE(fresh.hovered);

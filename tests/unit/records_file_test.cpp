@@ -44,10 +44,6 @@ TEST(RecordsFile, LoadsOnlyWithinTheSizeLimits) {
     EXPECT_FALSE(loadRecordsFile(dir.write("over.dat", Bytes(kRecordsMaxFileSize + 1, 3))));
 }
 
-TEST(RecordsFile, CrcMessageQuotesTheName) {
-    EXPECT_EQ(crcErrorText("RecData.dat"), L"CRC32 error in file: \"RecData.dat\"");
-}
-
 class LocalRecordsTest : public ::testing::Test {
 protected:
     std::filesystem::path file() const { return dir / "RecData.dat"; }
