@@ -34,6 +34,7 @@ void DemoReader::close() {
     for (int i = 0; i < 2; ++i) {
         windowStart_[i] = windowEnd_[i] = 0;
         pending_[i] = 0;
+        bytes_[i] = nullptr;
     }
     size_ = 0;
     status_ = -1;
@@ -61,7 +62,7 @@ void DemoReader::issue(int i, int64_t position) {
     pending_[i] = 1;
     windowStart_[i] = position;
     windowEnd_[i] = position + n;
-    file_->issue(i, position, buffer_[i].data(), n);
+    bytes_[i] = file_->issue(i, position, buffer_[i].data(), n);
 }
 
 int DemoReader::chooseWindow(int64_t position) {
@@ -90,7 +91,7 @@ bool DemoReader::readSlow(int64_t& position, uint8_t* destination, uint32_t coun
         if (windowEnd_[i] <= position) return false;  // window could not be filled
         const uint64_t avail = static_cast<uint64_t>(windowEnd_[i] - position);
         const uint32_t k = static_cast<uint32_t>(std::min<uint64_t>(avail, count));
-        std::memcpy(destination, buffer_[i].data() + (position - windowStart_[i]), k);
+        std::memcpy(destination, bytes_[i] + (position - windowStart_[i]), k);
         position += k;
         if (k >= count) return true;
         if (status_ < 0) return false;
@@ -104,7 +105,7 @@ const uint8_t* DemoReader::viewInPlace(int64_t position, uint32_t count) {
     const int i = chooseWindow(position);
     makeReady(i);
     if (position < windowStart_[i] || count > static_cast<uint64_t>(windowEnd_[i] - position)) return nullptr;
-    return buffer_[i].data() + (position - windowStart_[i]);
+    return bytes_[i] + (position - windowStart_[i]);
 }
 
 }  // namespace rw

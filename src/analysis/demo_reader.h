@@ -37,7 +37,7 @@ public:
         const int i = last_;
         if (!pending_[i] && position >= windowStart_[i] && position < windowEnd_[i] &&
             count <= static_cast<uint64_t>(windowEnd_[i] - position)) {
-            std::memcpy(destination, buffer_[i].data() + (position - windowStart_[i]), count);
+            std::memcpy(destination, bytes_[i] + (position - windowStart_[i]), count);
             position += count;
             return true;
         }
@@ -58,6 +58,7 @@ private:
 
     std::unique_ptr<platform::AsyncFile> file_;
     std::vector<uint8_t> buffer_[2];
+    const uint8_t* bytes_[2] = {nullptr, nullptr};  // where window i's bytes are: its buffer, or the backend's
     int64_t size_ = 0;
     int32_t status_ = -1;
     int64_t windowStart_[2] = {0, 0};

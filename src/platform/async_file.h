@@ -13,9 +13,11 @@ class AsyncFile {
 public:
     virtual ~AsyncFile() = default;
     virtual int64_t size() const = 0;
-    // Starts reading n bytes at offset into dst for the given slot (0 or 1).
-    // dst stays owned by the caller and must live until collect or cancel.
-    virtual void issue(int slot, int64_t offset, uint8_t* dst, uint32_t n) = 0;
+    // Starts reading n bytes at offset for the given slot (0 or 1), into dst
+    // or into memory of the backend's own (a mapping of the file), and answers
+    // where the bytes will be once collected; valid until the slot's next
+    // issue or a cancel. dst stays owned by the caller and must live as long.
+    virtual const uint8_t* issue(int slot, int64_t offset, uint8_t* dst, uint32_t n) = 0;
     // Waits until the slot's read has completed; what arrived is in dst.
     virtual void collect(int slot) = 0;
     // Cancels every outstanding read and waits until the system no longer

@@ -20,7 +20,7 @@ public:
     ~Win32File() override { cancelAll(); }
     int64_t size() const override { return size_; }
 
-    void issue(int slot, int64_t offset, uint8_t* dst, uint32_t n) override {
+    const uint8_t* issue(int slot, int64_t offset, uint8_t* dst, uint32_t n) override {
         OVERLAPPED& ov = ov_[slot];
         HANDLE ev = ov.hEvent;
         ZeroMemory(&ov, sizeof ov);
@@ -33,6 +33,7 @@ public:
             // Failed to start: nothing will complete, so there is nothing to wait for.
             live_[slot] = false;
         }
+        return dst;
     }
 
     void collect(int slot) override {
