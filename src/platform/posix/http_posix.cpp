@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/http.h"
+#include "platform/http_stream.h"
 
 namespace rw::platform {
 namespace {
@@ -213,9 +214,6 @@ FetchedBytes fetchToMemory(std::string_view url, std::string_view agent, size_t 
     return out;
 }
 
-namespace {
-
-// The shared body of fetchToFile and fetchToFileAndMemory.
 FetchedFileAndBytes streamToFile(std::string_view url, std::string_view agent, const std::filesystem::path& path,
                                  const std::function<void()>* prepare, bool keepBytes, size_t limit) {
     FetchedFileAndBytes out;
@@ -244,19 +242,6 @@ FetchedFileAndBytes streamToFile(std::string_view url, std::string_view agent, c
     out.ok = opened && created;
     out.incomplete = limiter.overflowed || writeFailed;
     return out;
-}
-
-}  // namespace
-
-bool fetchToFile(std::string_view url, std::string_view agent, const std::filesystem::path& path, size_t limit) {
-    FetchedFileAndBytes r = streamToFile(url, agent, path, nullptr, false, limit);
-    return r.ok && !r.incomplete;
-}
-
-FetchedFileAndBytes fetchToFileAndMemory(std::string_view url, std::string_view agent,
-                                         const std::filesystem::path& path, const std::function<void()>& prepare,
-                                         size_t limit) {
-    return streamToFile(url, agent, path, &prepare, true, limit);
 }
 
 }  // namespace rw::platform

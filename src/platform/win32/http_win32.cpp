@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/http.h"
+#include "platform/http_stream.h"
 #include "platform/text.h"
 #include "platform/win32/handle.h"
 #include "platform/win32/internet_handle.h"
@@ -63,6 +64,8 @@ UniqueHandle createOutput(const std::filesystem::path& path) {
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
+}  // namespace
+
 FetchedFileAndBytes streamToFile(std::string_view url, std::string_view agent, const std::filesystem::path& path,
                                  const std::function<void()>* prepare, bool keepBytes, size_t limit) {
     FetchedFileAndBytes out;
@@ -81,8 +84,6 @@ FetchedFileAndBytes streamToFile(std::string_view url, std::string_view agent, c
     file.reset();  // closed before returning so the caller may check, start or delete it
     return out;
 }
-
-}  // namespace
 
 std::optional<std::vector<uint8_t>> fetchPrefix(std::string_view url, std::string_view agent, size_t n) {
     if (n > MAXDWORD) return std::nullopt;
@@ -109,17 +110,6 @@ FetchedBytes fetchToMemory(std::string_view url, std::string_view agent, size_t 
     });
     out.overflowed = !whole;
     return out;
-}
-
-bool fetchToFile(std::string_view url, std::string_view agent, const std::filesystem::path& path, size_t limit) {
-    FetchedFileAndBytes r = streamToFile(url, agent, path, nullptr, false, limit);
-    return r.ok && !r.incomplete;
-}
-
-FetchedFileAndBytes fetchToFileAndMemory(std::string_view url, std::string_view agent,
-                                         const std::filesystem::path& path, const std::function<void()>& prepare,
-                                         size_t limit) {
-    return streamToFile(url, agent, path, &prepare, true, limit);
 }
 
 }  // namespace rw::platform
