@@ -32,7 +32,7 @@ void DemoReader::close() {
     file_.reset();
     for (auto& b : buffer_) std::vector<uint8_t>().swap(b);
     for (int i = 0; i < 2; ++i) {
-        windowStart_[i] = windowEnd_[i] = 0;
+        windowStart_[i] = windowEnd_[i] = readyEnd_[i] = 0;
         pending_[i] = 0;
         bytes_[i] = nullptr;
     }
@@ -47,7 +47,7 @@ void DemoReader::cancelAll() {
     for (int i = 0; i < 2; ++i) {
         if (pending_[i]) {
             pending_[i] = 0;
-            windowStart_[i] = windowEnd_[i] = 0;
+            windowStart_[i] = windowEnd_[i] = readyEnd_[i] = 0;
         }
     }
 }
@@ -62,6 +62,7 @@ void DemoReader::issue(int i, int64_t position) {
     pending_[i] = 1;
     windowStart_[i] = position;
     windowEnd_[i] = position + n;
+    readyEnd_[i] = position;
     bytes_[i] = file_->issue(i, position, buffer_[i].data(), n);
 }
 
@@ -73,11 +74,18 @@ int DemoReader::chooseWindow(int64_t position) {
     return 0;
 }
 
-void DemoReader::makeReady(int i) {
-    if (pending_[i]) {
-        file_->collect(i);
-        issue(1 - i, windowEnd_[i]);  // read-ahead before any byte is handed out
-        pending_[i] = 0;
+// Makes window i usable up to end (or its own end, if sooner). The first
+// collect of a window starts the read-ahead into the other one before any byte
+// is handed out.
+void DemoReader::makeReady(int i, int64_t end) {
+    end = std::min(end, windowEnd_[i]);
+    if (pending_[i] || readyEnd_[i] < end) {
+        const uint32_t settled = file_->collect(i, static_cast<uint32_t>(end - windowStart_[i]));
+        readyEnd_[i] = windowStart_[i] + std::min<int64_t>(settled, windowEnd_[i] - windowStart_[i]);
+        if (pending_[i]) {
+            pending_[i] = 0;
+            issue(1 - i, windowEnd_[i]);
+        }
     }
     last_ = i;
 }
@@ -87,9 +95,9 @@ bool DemoReader::readSlow(int64_t& position, uint8_t* destination, uint32_t coun
     for (;;) {
         if (position >= size_ || position < 0) return false;
         const int i = chooseWindow(position);
-        makeReady(i);
-        if (windowEnd_[i] <= position) return false;  // window could not be filled
-        const uint64_t avail = static_cast<uint64_t>(windowEnd_[i] - position);
+        makeReady(i, position + count);
+        if (readyEnd_[i] <= position) return false;  // window could not be filled
+        const uint64_t avail = static_cast<uint64_t>(readyEnd_[i] - position);
         const uint32_t k = static_cast<uint32_t>(std::min<uint64_t>(avail, count));
         std::memcpy(destination, bytes_[i] + (position - windowStart_[i]), k);
         position += k;
@@ -103,8 +111,11 @@ bool DemoReader::readSlow(int64_t& position, uint8_t* destination, uint32_t coun
 const uint8_t* DemoReader::viewInPlace(int64_t position, uint32_t count) {
     if (!file_ || status_ < 0 || position < 0 || position >= size_) return nullptr;
     const int i = chooseWindow(position);
-    makeReady(i);
-    if (position < windowStart_[i] || count > static_cast<uint64_t>(windowEnd_[i] - position)) return nullptr;
+    makeReady(i, position + count);
+    if (position < windowStart_[i] || position >= readyEnd_[i] ||
+        count > static_cast<uint64_t>(readyEnd_[i] - position)) {
+        return nullptr;
+    }
     return bytes_[i] + (position - windowStart_[i]);
 }
 

@@ -35,8 +35,8 @@ public:
     // what was copied, and answers true only when all count bytes were copied.
     bool read(int64_t& position, void* destination, uint32_t count) {
         const int i = last_;
-        if (!pending_[i] && position >= windowStart_[i] && position < windowEnd_[i] &&
-            count <= static_cast<uint64_t>(windowEnd_[i] - position)) {
+        if (position >= windowStart_[i] && position < readyEnd_[i] &&
+            count <= static_cast<uint64_t>(readyEnd_[i] - position)) {
             std::memcpy(destination, bytes_[i] + (position - windowStart_[i]), count);
             position += count;
             return true;
@@ -52,7 +52,7 @@ private:
     int32_t start(std::unique_ptr<platform::AsyncFile> file);
     bool readSlow(int64_t& position, uint8_t* destination, uint32_t count);
     int chooseWindow(int64_t position);
-    void makeReady(int i);
+    void makeReady(int i, int64_t end);
     void issue(int i, int64_t position);
     void cancelAll();
 
@@ -63,6 +63,9 @@ private:
     int32_t status_ = -1;
     int64_t windowStart_[2] = {0, 0};
     int64_t windowEnd_[2] = {0, 0};
+    // One past the last byte of window i that has arrived: windowStart while
+    // pending, up to windowEnd as the backend delivers.
+    int64_t readyEnd_[2] = {0, 0};
     uint8_t pending_[2] = {0, 0};
     int last_ = 0;
 };

@@ -1,7 +1,8 @@
 #pragma once
 // Asynchronous positioned reads for the demo reader: up to two reads in flight,
 // one per request slot. The Win32 backend uses overlapped ReadFile; the POSIX
-// backend and the in-memory one complete a read when it is collected.
+// backend completes a read piece by piece as it is collected, and the
+// in-memory one has nothing to read.
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -18,10 +19,13 @@ public:
     // where the bytes will be once collected; valid until the slot's next
     // issue or a cancel. dst stays owned by the caller and must live as long.
     virtual const uint8_t* issue(int slot, int64_t offset, uint8_t* dst, uint32_t n) = 0;
-    // Waits until the slot's read has completed; what arrived is in dst.
-    virtual void collect(int slot) = 0;
-    // Cancels every outstanding read and waits until the system no longer
-    // touches their buffers, so the slots can be reused at once.
+    // Waits until at least the first `need` bytes of the slot's read are in
+    // place and answers how many are (need <= settled <= n). A read that fell
+    // short counts as settled: its bytes are used as they are.
+    virtual uint32_t collect(int slot, uint32_t need) = 0;
+    // Cancels every read not yet collected and waits until the system no
+    // longer touches their buffers, so the slots can be reused at once. A
+    // partly collected read stays collectable.
     virtual void cancelAll() = 0;
 };
 

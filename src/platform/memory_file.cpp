@@ -11,18 +11,20 @@ public:
     explicit MemoryFile(std::span<const uint8_t> bytes) : bytes_(bytes) {}
     int64_t size() const override { return static_cast<int64_t>(bytes_.size()); }
     // The bytes are already in memory: hand them out where they are.
-    const uint8_t* issue(int, int64_t offset, uint8_t* dst, uint32_t n) override {
+    const uint8_t* issue(int slot, int64_t offset, uint8_t* dst, uint32_t n) override {
+        n_[slot] = n;
         if (offset < 0 || static_cast<uint64_t>(offset) > bytes_.size() || n > bytes_.size() - offset) {
             std::memset(dst, 0, n);
             return dst;
         }
         return bytes_.data() + offset;
     }
-    void collect(int) override {}
+    uint32_t collect(int slot, uint32_t) override { return n_[slot]; }
     void cancelAll() override {}
 
 private:
     std::span<const uint8_t> bytes_;
+    uint32_t n_[2] = {0, 0};
 };
 
 }  // namespace

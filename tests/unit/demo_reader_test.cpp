@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -124,7 +125,39 @@ TEST_P(DemoReaderTest, ViewInPlaceMatchesReads) {
     ASSERT_NE(v, nullptr);
     EXPECT_EQ(v[63], patternAt(MiB + 5 + 63));
     EXPECT_EQ(r.viewInPlace(r.size(), 1), nullptr);
+    // Far into a window whose first bytes were handed out already.
+    v = r.viewInPlace(MiB + MiB / 2, 70000);
+    ASSERT_NE(v, nullptr);
+    EXPECT_TRUE(std::equal(v, v + 70000, bytes_.begin() + MiB + MiB / 2));
 }
+
+#ifndef _WIN32
+// Elsewhere than on Windows another program may cut the file while it is
+// checked. The reader keeps its size from the open and serves to that end;
+// the bytes past the cut are whatever the buffer holds (the sanitizers watch
+// that nothing else is touched).
+TEST(DemoReaderFile, FileCutWhileReadIsServedToItsOldEnd) {
+    test::TempDir dir;
+    const std::vector<uint8_t> bytes = patternFile(3 * MiB);
+    const std::filesystem::path path = dir.write("demo.dem", bytes);
+    DemoReader r;
+    ASSERT_EQ(r.open(path), 0);
+    uint8_t first[100];
+    int64_t pos = 0;
+    ASSERT_TRUE(r.read(pos, first, sizeof first));
+    std::filesystem::resize_file(path, 200000);
+    std::vector<uint8_t> rest(4096);
+    while (pos < r.size()) {
+        const int64_t at = pos;
+        const uint32_t n = static_cast<uint32_t>(std::min<int64_t>(4096, r.size() - pos));
+        ASSERT_TRUE(r.read(pos, rest.data(), n));
+        if (at + n <= 200000) {
+            EXPECT_TRUE(std::equal(rest.begin(), rest.begin() + n, bytes.begin() + at)) << at;
+        }
+    }
+    EXPECT_EQ(pos, 3 * MiB);
+}
+#endif
 
 INSTANTIATE_TEST_SUITE_P(Backends, DemoReaderTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Memory" : "File"; });

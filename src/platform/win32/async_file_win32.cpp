@@ -28,6 +28,7 @@ public:
         ResetEvent(ev);
         ov.Offset = static_cast<DWORD>(static_cast<uint64_t>(offset) & 0xFFFFFFFFu);
         ov.OffsetHigh = static_cast<DWORD>(static_cast<uint64_t>(offset) >> 32);
+        n_[slot] = n;
         live_[slot] = true;
         if (!ReadFile(file_.get(), dst, n, nullptr, &ov) && GetLastError() != ERROR_IO_PENDING) {
             // Failed to start: nothing will complete, so there is nothing to wait for.
@@ -36,11 +37,10 @@ public:
         return dst;
     }
 
-    void collect(int slot) override {
-        if (!live_[slot]) return;
-        DWORD got = 0;
-        GetOverlappedResult(file_.get(), &ov_[slot], &got, TRUE);
-        live_[slot] = false;
+    // Whole reads only: the first collect waits for all n bytes.
+    uint32_t collect(int slot, uint32_t) override {
+        wait(slot);
+        return n_[slot];
     }
 
     void cancelAll() override {
@@ -48,15 +48,23 @@ public:
         CancelIo(file_.get());
         // The system may still write into a cancelled read's buffer until the
         // request completes; wait for it before the slot is reused.
-        for (int i = 0; i < 2; ++i) collect(i);
+        for (int i = 0; i < 2; ++i) wait(i);
     }
 
 private:
+    void wait(int slot) {
+        if (!live_[slot]) return;
+        DWORD got = 0;
+        GetOverlappedResult(file_.get(), &ov_[slot], &got, TRUE);
+        live_[slot] = false;
+    }
+
     UniqueHandle file_;
     int64_t size_;
     UniqueHandle event_[2];
     OVERLAPPED ov_[2]{};
     bool live_[2]{};
+    uint32_t n_[2]{};
 };
 
 }  // namespace
