@@ -44,8 +44,8 @@ bool forEach(std::span<const uint8_t> block, const Filter& filter, Visitor visit
     const uint8_t* const b = block.data();
     const size_t last = block.size() - 9;  // the pair starts at i-1 <= n-9
     static const bool avx2 = avx2Available();
-    if (avx2 && last >= 31) return forEachAvx2(b, last, f, visit);
-    if (last >= 15) return forEachSse2(b, last, f, visit);
+    if (avx2 && last >= kAvx2MinLast) return forEachAvx2(b, last, f, visit);
+    if (last >= kSse2MinLast) return forEachSse2(b, last, f, visit);
     // A byte at a time; b[p + 1 + distance] <= n-1 for p <= n-9.
     for (size_t p = 0; p <= last; ++p) {
         if (openingAt(b, p, f) && visit(p + 1, b[p + 1])) return true;

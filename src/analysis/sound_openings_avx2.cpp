@@ -8,8 +8,6 @@
 #if defined(__x86_64__) && !defined(_WIN32) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
 
-#include <type_traits>
-
 #if defined(__clang__)
 #pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
 #else
@@ -28,8 +26,7 @@ struct Ops {
     static V eq(V a, V b) { return _mm256_cmpeq_epi8(a, b); }
     static V both(V a, V b) { return _mm256_and_si256(a, b); }
     static V either(V a, V b) { return _mm256_or_si256(a, b); }
-    static V none() { return _mm256_setzero_si256(); }
-    static V all() { return _mm256_set1_epi8(-1); }
+    static bool empty(V v) { return _mm256_testz_si256(v, v) != 0; }
     static uint32_t bits(V v) { return static_cast<uint32_t>(_mm256_movemask_epi8(v)); }
 };
 

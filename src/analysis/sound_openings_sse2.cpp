@@ -1,7 +1,6 @@
 // The 16-lane scan; SSE2 is part of every x86-64 processor. Elsewhere the
 // same positions are tested a byte at a time.
 #include <cstring>
-#include <type_traits>
 
 #include "analysis/sound_openings_vector.h"
 
@@ -19,8 +18,7 @@ struct Ops {
     static V eq(V a, V b) { return _mm_cmpeq_epi8(a, b); }
     static V both(V a, V b) { return _mm_and_si128(a, b); }
     static V either(V a, V b) { return _mm_or_si128(a, b); }
-    static V none() { return _mm_setzero_si128(); }
-    static V all() { return _mm_set1_epi8(-1); }
+    static bool empty(V v) { return _mm_movemask_epi8(v) == 0; }
     static uint32_t bits(V v) { return static_cast<uint32_t>(_mm_movemask_epi8(v)); }
 };
 

@@ -10,10 +10,14 @@
 
 namespace rw::openings {
 
+// The shortest blocks each scan takes, as last = n-9: one step of two vectors.
+inline constexpr size_t kSse2MinLast = 31;
+inline constexpr size_t kAvx2MinLast = 63;
+
 // The filter as forEach hands it on: at least one kind of opening enabled,
-// and each only when some next byte can pass. Blocks with last = n-9 >= 15.
+// and each only when some next byte can pass.
 bool forEachSse2(const uint8_t* block, size_t last, const Filter& filter, Visitor visit);
-// Blocks with last >= 31; only on processors that have AVX2.
+// Only on processors that have AVX2.
 bool forEachAvx2(const uint8_t* block, size_t last, const Filter& filter, Visitor visit);
 bool avx2Available();
 

@@ -325,13 +325,13 @@ TEST(TriggerScan, EveryInstructionSetFindsTheSameOpenings) {
             return openings::Visitor{
                 [](void* c, size_t i, uint8_t s) { return (*static_cast<decltype(&fn)>(c))(i, s); }, &fn};
         };
-        if (last >= 15) {
+        if (last >= openings::kSse2MinLast) {
             std::vector<size_t> viaSse2;
             auto into = collect(viaSse2);
             openings::forEachSse2(exact.get(), last, f, asVisitor(into));
             EXPECT_EQ(viaSse2, expected) << "round " << round;
         }
-        if (last >= 31 && openings::avx2Available()) {
+        if (last >= openings::kAvx2MinLast && openings::avx2Available()) {
             std::vector<size_t> viaAvx2;
             auto into = collect(viaAvx2);
             openings::forEachAvx2(exact.get(), last, f, asVisitor(into));
