@@ -206,15 +206,28 @@ private:
                 frameSize <= DemoReader::chunk ? reader_.viewInPlace(position_, static_cast<uint32_t>(frameSize)) : nullptr;
             if (whole != nullptr) {
                 judgeFrame(whole, [&](const ClientFrameFields& fields) {
-                    return detectTriggerInBlock({whole + kClientFrameFixedSize, fields.messageLength},
-                                                triggerInputs(findings_));
+                    const TriggerInputs in = triggerInputs(findings_);
+                    return detectTriggerInBlock({whole + kClientFrameFixedSize, fields.messageLength}, in,
+                                                phaseFilter(in));
                 });
                 return;
             }
         }
         judgeFrame(fixed, [&](const ClientFrameFields& fields) {
-            return detectTrigger(reader_, messages, fields.messageLength, triggerInputs(findings_), scratch_);
+            const TriggerInputs in = triggerInputs(findings_);
+            return detectTrigger(reader_, messages, fields.messageLength, in, phaseFilter(in), scratch_);
         });
+    }
+
+    // The detector's filter for the phase the inputs belong to (start or
+    // stop), made when the phase begins.
+    const openings::Filter& phaseFilter(const TriggerInputs& in) {
+        const int8_t phase = findings_.runStarted ? 1 : 0;
+        if (filterPhase_ != phase) {
+            filter_ = triggerFilter(in);
+            filterPhase_ = phase;
+        }
+        return filter_;
     }
 
     // The findings of a network frame after the start marker, given its fixed
@@ -254,6 +267,8 @@ private:
     bool startMarkerSeen_ = false;
     std::vector<uint8_t> scratch_;  // message blocks that straddle the reader's windows
     std::array<uint8_t, kClientFrameFixedSize> fixedCopy_{};
+    openings::Filter filter_;
+    int8_t filterPhase_ = -1;  // none made yet
 };
 
 // Everything but the last step: the caller closes the reader, removes an

@@ -35,11 +35,17 @@ bool NextByte::passes(uint8_t v) const {
     return false;
 }
 
-bool forEach(std::span<const uint8_t> block, const Filter& filter, Visitor visit) {
-    Filter f = filter;
-    // A kind of opening with no allowed next byte can never pass.
+Filter prepared(Filter f) {
     f.six = f.six && passesSomething(f.afterSix) && f.afterSix.distance <= kMaxDistance;
     f.seven = f.seven && passesSomething(f.afterSeven) && f.afterSeven.distance <= kMaxDistance;
+    return f;
+}
+
+bool forEach(std::span<const uint8_t> block, const Filter& filter, Visitor visit) {
+    return forEachPrepared(block, prepared(filter), visit);
+}
+
+bool forEachPrepared(std::span<const uint8_t> block, const Filter& f, Visitor visit) {
     if (block.size() < 9 || (!f.six && !f.seven)) return false;
     const uint8_t* const b = block.data();
     const size_t last = block.size() - 9;  // the pair starts at i-1 <= n-9

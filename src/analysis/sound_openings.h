@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <type_traits>
 
 namespace rw::openings {
 
@@ -40,17 +39,31 @@ struct Visitor {
     bool operator()(size_t i, uint8_t second) const { return fn(context, i, second); }
 };
 
+// The filter with every kind of opening switched off that can never pass.
+// A caller scanning many blocks with one filter prepares it once.
+Filter prepared(Filter filter);
+
 // Calls visit(i, B[i]) in ascending order for the scan positions i (1 to
 // n-8) where the filter lets an opening through, until visit answers true;
 // true then.
 bool forEach(std::span<const uint8_t> block, const Filter& filter, Visitor visit);
+// The same for a filter that prepared() made.
+bool forEachPrepared(std::span<const uint8_t> block, const Filter& filter, Visitor visit);
+
+template <class F>
+Visitor visitorOf(F& visit) {
+    return {[](void* c, size_t i, uint8_t second) { return (*static_cast<F*>(c))(i, second); },
+            const_cast<void*>(static_cast<const void*>(&visit))};
+}
 
 template <class F>
 bool forEach(std::span<const uint8_t> block, const Filter& filter, F&& visit) {
-    using Fn = std::remove_reference_t<F>;
-    const Visitor v{[](void* c, size_t i, uint8_t second) { return (*static_cast<Fn*>(c))(i, second); },
-                    const_cast<void*>(static_cast<const void*>(&visit))};
-    return forEach(block, filter, v);
+    return forEach(block, filter, visitorOf(visit));
+}
+
+template <class F>
+bool forEachPrepared(std::span<const uint8_t> block, const Filter& filter, F&& visit) {
+    return forEachPrepared(block, filter, visitorOf(visit));
 }
 
 }  // namespace rw::openings

@@ -99,14 +99,9 @@ bool positionCheck(std::span<const uint8_t> block, size_t i, const TriggerInputs
     return false;
 }
 
-bool detectMode3(std::span<const uint8_t> block, const TriggerInputs& in) {
-    bool anyPosition = false;
-    bool anyPattern = false;
-    for (uint8_t kind : in.kinds) (kind != 0 ? anyPattern : anyPosition) = true;
-    if (!anyPosition && !anyPattern) return false;
-
+bool detectMode3(std::span<const uint8_t> block, const TriggerInputs& in, const openings::Filter& filter) {
     PositionTest t;
-    if (anyPosition) {
+    if (filter.seven) {  // there are position entries
         const bool selectKnown = in.selectSoundIndex != kNoSoundIndex;
         const int32_t sound = selectKnown ? in.selectSoundIndex : in.denySoundIndex;
         t.wantEqual = selectKnown;
@@ -114,17 +109,7 @@ bool detectMode3(std::span<const uint8_t> block, const TriggerInputs& in) {
         t.highByte = sound >> 1;
         for (int axis = 0; axis < 3; ++axis) t.origin[axis] = truncatedCoordinate(in.origin[axis]);
     }
-    openings::Filter filter;
-    if (anyPosition) {
-        filter.seven = true;
-        filter.afterSeven.distance = 1;
-        filter.afterSeven.allow(kPositionSoundByte);
-    }
-    if (anyPattern) {
-        filter.six = true;
-        allowFirstBytes(filter.afterSix, 6, in, true);
-    }
-    return openings::forEach(block, filter, [&](size_t i, uint8_t second) {
+    return openings::forEachPrepared(block, filter, [&](size_t i, uint8_t second) {
         if (second == kPositionPair) return positionCheck(block, i, in, t);
         return patternAfterPair66(block, i, in, true);
     });
@@ -132,36 +117,70 @@ bool detectMode3(std::span<const uint8_t> block, const TriggerInputs& in) {
 
 }  // namespace
 
-bool detectTriggerInBlock(std::span<const uint8_t> block, const TriggerInputs& in) {
+openings::Filter triggerFilter(const TriggerInputs& in) {
+    openings::Filter filter;
+    switch (in.mode) {
+        case 0:
+        case 1:
+            filter.six = true;
+            allowFirstBytes(filter.afterSix, 6, in, false);
+            break;
+        case 2:
+            filter.seven = true;
+            allowFirstBytes(filter.afterSeven, 7, in, false);
+            break;
+        case 3: {
+            bool anyPosition = false;
+            bool anyPattern = false;
+            for (uint8_t kind : in.kinds) (kind != 0 ? anyPattern : anyPosition) = true;
+            if (anyPosition) {
+                filter.seven = true;
+                filter.afterSeven.distance = 1;
+                filter.afterSeven.allow(kPositionSoundByte);
+            }
+            if (anyPattern) {
+                filter.six = true;
+                allowFirstBytes(filter.afterSix, 6, in, true);
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    return openings::prepared(filter);
+}
+
+bool detectTriggerInBlock(std::span<const uint8_t> block, const TriggerInputs& in, const openings::Filter& filter) {
     if (block.size() < kMinBlock) return false;
     switch (in.mode) {
         case 0:
-        case 1: {
-            openings::Filter filter;
-            filter.six = true;
-            allowFirstBytes(filter.afterSix, 6, in, false);
-            return openings::forEach(block, filter,
-                                     [&](size_t i, uint8_t) { return patternAfterPair66(block, i, in, false); });
-        }
-        case 2: {
-            openings::Filter filter;
-            filter.seven = true;
-            allowFirstBytes(filter.afterSeven, 7, in, false);
-            return openings::forEach(block, filter,
-                                     [&](size_t i, uint8_t) { return patternAfterPair67(block, i, in); });
-        }
+        case 1:
+            return openings::forEachPrepared(block, filter,
+                                             [&](size_t i, uint8_t) { return patternAfterPair66(block, i, in, false); });
+        case 2:
+            return openings::forEachPrepared(block, filter,
+                                             [&](size_t i, uint8_t) { return patternAfterPair67(block, i, in); });
         case 3:
-            return detectMode3(block, in);
+            return detectMode3(block, in, filter);
         default:
             return false;
     }
 }
 
+bool detectTriggerInBlock(std::span<const uint8_t> block, const TriggerInputs& in) {
+    return detectTriggerInBlock(block, in, triggerFilter(in));
+}
+
 bool detectTrigger(DemoReader& reader, int64_t offset, uint32_t length, const TriggerInputs& in,
-                   std::vector<uint8_t>& scratch) {
+                   const openings::Filter& filter, std::vector<uint8_t>& scratch) {
     // Nothing to find: spare the read.
     if (length < kMinBlock || in.mode > 3 || in.entries.empty()) return false;
-    return detectTriggerInBlock(loadMessageBlock(reader, offset, length, scratch), in);
+    return detectTriggerInBlock(loadMessageBlock(reader, offset, length, scratch), in, filter);
+}
+
+bool detectTrigger(DemoReader& reader, int64_t offset, uint32_t length, const TriggerInputs& in,
+                   std::vector<uint8_t>& scratch) {
+    return detectTrigger(reader, offset, length, in, triggerFilter(in), scratch);
 }
 
 }  // namespace rw
