@@ -4,9 +4,9 @@
 
 namespace rw {
 
-int32_t DemoReader::open(const std::filesystem::path& path) {
+int32_t DemoReader::open(const std::filesystem::path& path, platform::ReadThread readThread) {
     close();
-    return start(platform::openAsyncFile(path));
+    return start(platform::openAsyncFile(path, readThread));
 }
 
 int32_t DemoReader::openMemory(std::span<const uint8_t> bytes) {
@@ -108,7 +108,7 @@ bool DemoReader::readSlow(int64_t& position, uint8_t* destination, uint32_t coun
     }
 }
 
-const uint8_t* DemoReader::viewInPlace(int64_t position, uint32_t count) {
+const uint8_t* DemoReader::viewSlow(int64_t position, uint32_t count) {
     if (!file_ || status_ < 0 || position < 0 || position >= size_) return nullptr;
     const int i = chooseWindow(position);
     makeReady(i, position + count);

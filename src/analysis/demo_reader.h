@@ -23,7 +23,8 @@ public:
     DemoReader& operator=(const DemoReader&) = delete;
 
     // Status 0 when usable; -1 when the file cannot be opened or is empty.
-    int32_t open(const std::filesystem::path& path);
+    int32_t open(const std::filesystem::path& path,
+                 platform::ReadThread readThread = platform::ReadThread::automatic);
     // Reads from bytes the caller keeps alive until close (tests, fuzzing).
     int32_t openMemory(std::span<const uint8_t> bytes);
     void close();
@@ -46,11 +47,19 @@ public:
 
     // The count bytes at position, in place, when they lie inside one window
     // (after the same buffer bookkeeping a read would do); null otherwise.
-    const uint8_t* viewInPlace(int64_t position, uint32_t count);
+    const uint8_t* viewInPlace(int64_t position, uint32_t count) {
+        const int i = last_;
+        if (position >= windowStart_[i] && position < readyEnd_[i] &&
+            count <= static_cast<uint64_t>(readyEnd_[i] - position)) {
+            return bytes_[i] + (position - windowStart_[i]);
+        }
+        return viewSlow(position, count);
+    }
 
 private:
     int32_t start(std::unique_ptr<platform::AsyncFile> file);
     bool readSlow(int64_t& position, uint8_t* destination, uint32_t count);
+    const uint8_t* viewSlow(int64_t position, uint32_t count);
     int chooseWindow(int64_t position);
     void makeReady(int i, int64_t end);
     void issue(int i, int64_t position);

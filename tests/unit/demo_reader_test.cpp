@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <vector>
 
 #include "analysis/demo_reader.h"
@@ -26,17 +27,22 @@ std::vector<uint8_t> patternFile(int64_t size) {
     return bytes;
 }
 
-// Every behaviour test runs against the file backend of the platform and the
-// in-memory backend, so both answer the same.
-class DemoReaderTest : public ::testing::TestWithParam<bool> {
+// Every behaviour test runs against the in-memory backend and the platform's
+// file backend, reading on the walk's thread and on a thread of its own, so
+// all of them answer the same.
+enum class Backend { memory, fileOnWalkThread, fileWithReadThread };
+
+class DemoReaderTest : public ::testing::TestWithParam<Backend> {
 protected:
     DemoReader& openWith(int64_t size) {
         reader_.close();  // let go of the previous file before it is rewritten
         bytes_ = patternFile(size);
-        if (GetParam()) {
+        if (GetParam() == Backend::memory) {
             reader_.openMemory(bytes_);
         } else {
-            reader_.open(dir_.write("demo.dem", bytes_));
+            reader_.open(dir_.write("demo.dem", bytes_), GetParam() == Backend::fileWithReadThread
+                                                             ? platform::ReadThread::always
+                                                             : platform::ReadThread::never);
         }
         return reader_;
     }
@@ -137,30 +143,61 @@ TEST_P(DemoReaderTest, ViewInPlaceMatchesReads) {
 // the bytes past the cut are whatever the buffer holds (the sanitizers watch
 // that nothing else is touched).
 TEST(DemoReaderFile, FileCutWhileReadIsServedToItsOldEnd) {
-    test::TempDir dir;
-    const std::vector<uint8_t> bytes = patternFile(3 * MiB);
-    const std::filesystem::path path = dir.write("demo.dem", bytes);
-    DemoReader r;
-    ASSERT_EQ(r.open(path), 0);
-    uint8_t first[100];
-    int64_t pos = 0;
-    ASSERT_TRUE(r.read(pos, first, sizeof first));
-    std::filesystem::resize_file(path, 200000);
-    std::vector<uint8_t> rest(4096);
-    while (pos < r.size()) {
-        const int64_t at = pos;
-        const uint32_t n = static_cast<uint32_t>(std::min<int64_t>(4096, r.size() - pos));
-        ASSERT_TRUE(r.read(pos, rest.data(), n));
-        if (at + n <= 200000) {
-            EXPECT_TRUE(std::equal(rest.begin(), rest.begin() + n, bytes.begin() + at)) << at;
+    for (platform::ReadThread mode : {platform::ReadThread::never, platform::ReadThread::always}) {
+        test::TempDir dir;
+        const std::vector<uint8_t> bytes = patternFile(3 * MiB);
+        const std::filesystem::path path = dir.write("demo.dem", bytes);
+        DemoReader r;
+        ASSERT_EQ(r.open(path, mode), 0);
+        uint8_t first[100];
+        int64_t pos = 0;
+        ASSERT_TRUE(r.read(pos, first, sizeof first));
+        std::filesystem::resize_file(path, 200000);
+        std::vector<uint8_t> rest(4096);
+        while (pos < r.size()) {
+            const int64_t at = pos;
+            const uint32_t n = static_cast<uint32_t>(std::min<int64_t>(4096, r.size() - pos));
+            ASSERT_TRUE(r.read(pos, rest.data(), n));
+            if (at + n <= 200000) {
+                EXPECT_TRUE(std::equal(rest.begin(), rest.begin() + n, bytes.begin() + at)) << at;
+            }
         }
+        EXPECT_EQ(pos, 3 * MiB);
     }
-    EXPECT_EQ(pos, 3 * MiB);
+}
+
+// Seeks that land while the thread is still writing into a buffer: reissuing
+// it waits for the piece under way, and every byte served is the file's.
+TEST(DemoReaderFile, SeeksWhileTheThreadReadsServeTheFilesBytes) {
+    test::TempDir dir;
+    const std::vector<uint8_t> bytes = patternFile(9 * MiB + 321);
+    DemoReader r;
+    ASSERT_EQ(r.open(dir.write("demo.dem", bytes), platform::ReadThread::always), 0);
+    std::mt19937 rng(5);
+    for (int k = 0; k < 400; ++k) {
+        int64_t pos = static_cast<int64_t>(rng() % bytes.size());
+        const int64_t at = pos;
+        uint8_t got[300];
+        const uint32_t n = static_cast<uint32_t>(std::min<int64_t>(sizeof got, r.size() - pos));
+        ASSERT_TRUE(r.read(pos, got, n)) << at;
+        ASSERT_TRUE(std::equal(got, got + n, bytes.begin() + at)) << at;
+        if (k % 3 == 0) r.viewInPlace(at + 200000, 1);  // touch the read-ahead
+    }
 }
 #endif
 
-INSTANTIATE_TEST_SUITE_P(Backends, DemoReaderTest, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Memory" : "File"; });
+INSTANTIATE_TEST_SUITE_P(Backends, DemoReaderTest,
+                         ::testing::Values(Backend::memory, Backend::fileOnWalkThread, Backend::fileWithReadThread),
+                         [](const auto& info) {
+                             switch (info.param) {
+                                 case Backend::memory:
+                                     return "Memory";
+                                 case Backend::fileOnWalkThread:
+                                     return "FileOnWalkThread";
+                                 default:
+                                     return "FileWithReadThread";
+                             }
+                         });
 
 TEST(DemoReaderOpen, EmptyAndMissingFilesAreUnusable) {
     test::TempDir dir;

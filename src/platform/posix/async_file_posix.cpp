@@ -3,48 +3,113 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "platform/async_file.h"
 
 namespace rw::platform {
 namespace {
 
-// Reads are made on the walk's own thread when collected, a piece at a time
-// as the walk reaches it: each piece is scanned while it still sits in the
-// core's cache, which measured faster than whole 1 MiB reads, a reader thread
-// or mappings of the file. The observable windows and results match the
-// overlapped Win32 reader.
+constexpr uint32_t kPiece = 128u << 10;
+
+// Walks (open files) and read threads running in this process. A file gets a
+// read thread only while each of them can have a core; a batch that keeps
+// every core walking reads on the walks' own threads instead.
+std::atomic<unsigned> gBusyCores{0};
+
+unsigned reserveCores(ReadThread mode) {
+    if (mode == ReadThread::never) {
+        gBusyCores.fetch_add(1);
+        return 1;
+    }
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    unsigned busy = gBusyCores.load();
+    for (;;) {
+        const unsigned want = mode == ReadThread::always || busy + 2 <= cores ? 2 : 1;
+        if (gBusyCores.compare_exchange_weak(busy, busy + want)) return want;
+    }
+}
+
+void pauseBriefly() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
+
+// Reads arrive a piece at a time, so the walk starts on a window's first
+// piece while the rest is read. With a read thread the copying from the disk
+// or the page cache overlaps the walk, as overlapped reads do on Windows;
+// without one, the walk's thread reads each piece when it collects it, and
+// the bytes are still in its core's cache when they are scanned.
 class PosixFile final : public AsyncFile {
 public:
-    static constexpr uint32_t piece = 128u << 10;
+    PosixFile(int fd, int64_t size, ReadThread mode) : fd_(fd), size_(size), cores_(reserveCores(mode)) {
+        if (cores_ < 2) return;
+        try {
+            worker_ = std::thread([this] { serve(); });
+        } catch (const std::system_error&) {
+            gBusyCores.fetch_sub(1);
+            cores_ = 1;
+        }
+    }
 
-    PosixFile(int fd, int64_t size) : fd_(fd), size_(size) {}
-    ~PosixFile() override { ::close(fd_); }
+    ~PosixFile() override {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        if (worker_.joinable()) worker_.join();
+        gBusyCores.fetch_sub(cores_);
+        ::close(fd_);
+    }
+
     int64_t size() const override { return size_; }
+
     const uint8_t* issue(int slot, int64_t offset, uint8_t* dst, uint32_t n) override {
-        req_[slot] = {offset, dst, n, 0};
+        {
+            std::unique_lock lock(mutex_);
+            progress_.wait(lock, [&] { return running_ != slot; });  // its buffer is being written
+            Request& r = req_[slot];
+            r.offset = offset;
+            r.dst = dst;
+            r.n = n;
+            r.done.store(0, std::memory_order_relaxed);
+            r.live = true;
+            r.collected = false;
+            r.ticket = ++tickets_;
+        }
+        wake_.notify_one();
         return dst;
     }
+
     uint32_t collect(int slot, uint32_t need) override {
         Request& r = req_[slot];
-        const uint32_t target = std::min(r.n, std::max(need, r.done + piece));
-        while (r.done < target) {
-            const ssize_t got =
-                ::pread(fd_, r.dst + r.done, target - r.done, static_cast<off_t>(r.offset + r.done));
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) {
-                r.done = r.n;  // cut or failed: the rest is used as it is
-                break;
-            }
-            r.done += static_cast<uint32_t>(got);
+        r.collected = true;
+        if (!worker_.joinable()) return collectHere(r, need);
+        // The thread is a piece ahead most of the time: a short wait is
+        // cheaper than sleeping and being woken.
+        for (int spin = 0; spin < 2000; ++spin) {
+            const uint32_t done = r.done.load(std::memory_order_acquire);
+            if (done >= need || !r.live) return done;
+            pauseBriefly();
         }
-        return r.done;
+        std::unique_lock lock(mutex_);
+        progress_.wait(lock, [&] { return r.done.load(std::memory_order_relaxed) >= need || !r.live; });
+        return r.done.load(std::memory_order_relaxed);
     }
+
     void cancelAll() override {
+        std::unique_lock lock(mutex_);
         for (Request& r : req_) {
-            if (r.done == 0) r.n = 0;
+            if (!r.collected) r.live = false;
         }
+        progress_.wait(lock, [&] { return running_ < 0 || req_[running_].live; });
     }
 
 private:
@@ -52,17 +117,78 @@ private:
         int64_t offset = 0;
         uint8_t* dst = nullptr;
         uint32_t n = 0;
-        uint32_t done = 0;
+        std::atomic<uint32_t> done{0};  // bytes in place; n once a read fell short
+        bool live = false;              // issued and not cancelled
+        bool collected = false;         // collected at least once: a cancel leaves it alone
+        uint64_t ticket = 0;            // issue order
     };
-    int fd_;
-    int64_t size_;
+
+    // Reads the piece after the first `from` bytes; answers how many bytes
+    // count as in place afterwards. A cut or failed read settles the request:
+    // the rest of its buffer is used as it is.
+    uint32_t readPiece(const Request& r, uint32_t from) const {
+        const uint32_t k = std::min(kPiece, r.n - from);
+        for (;;) {
+            const ssize_t got = ::pread(fd_, r.dst + from, k, static_cast<off_t>(r.offset + from));
+            if (got < 0 && errno == EINTR) continue;
+            return got <= 0 ? r.n : from + static_cast<uint32_t>(got);
+        }
+    }
+
+    uint32_t collectHere(Request& r, uint32_t need) {
+        uint32_t done = r.done.load(std::memory_order_relaxed);
+        if (!r.live) return done;
+        need = std::min(need, r.n);
+        while (done < need) done = readPiece(r, done);
+        r.done.store(done, std::memory_order_relaxed);
+        return done;
+    }
+
+    // The live request issued first that still has bytes to read.
+    int nextRequest() const {
+        int best = -1;
+        for (int s = 0; s < 2; ++s) {
+            const Request& r = req_[s];
+            if (!r.live || r.done.load(std::memory_order_relaxed) >= r.n) continue;
+            if (best < 0 || r.ticket < req_[best].ticket) best = s;
+        }
+        return best;
+    }
+
+    void serve() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [&] { return stop_ || nextRequest() >= 0; });
+            if (stop_) return;
+            running_ = nextRequest();
+            Request& r = req_[running_];
+            const uint32_t from = r.done.load(std::memory_order_relaxed);
+            lock.unlock();
+            const uint32_t done = readPiece(r, from);
+            lock.lock();
+            r.done.store(done, std::memory_order_release);
+            running_ = -1;
+            progress_.notify_all();
+        }
+    }
+
+    const int fd_;
+    const int64_t size_;
+    unsigned cores_;
+    std::mutex mutex_;
+    std::condition_variable wake_;      // work for the thread, or stop
+    std::condition_variable progress_;  // a piece arrived
     Request req_[2];
+    uint64_t tickets_ = 0;
+    int running_ = -1;  // the slot whose buffer the thread is writing
+    bool stop_ = false;
+    std::thread worker_;
 };
 
 }  // namespace
 
-std::unique_ptr<AsyncFile> openAsyncFile(const std::filesystem::path& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+std::unique_ptr<AsyncFile> openAsyncFile(const std::filesystem::path& path, ReadThread mode) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return nullptr;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -72,7 +198,7 @@ std::unique_ptr<AsyncFile> openAsyncFile(const std::filesystem::path& path) {
 #ifdef POSIX_FADV_SEQUENTIAL
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
-    return std::make_unique<PosixFile>(fd, static_cast<int64_t>(st.st_size));
+    return std::make_unique<PosixFile>(fd, static_cast<int64_t>(st.st_size), mode);
 }
 
 }  // namespace rw::platform
