@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Times runwarden-check over a folder of demos with one job and with one job
-per core, and prints the speed-up.
+"""Times runwarden-check over a folder of demos on one core, with one job on
+all cores, and with one job per core, and prints how throughput scales from
+one core to all of them.
 
     bench/batch_bench.py BUILD_DIR [--demos N] [--size MIB]
 
@@ -40,13 +41,16 @@ def main():
         for i in range(1, a.demos):
             shutil.copy(first, os.path.join(d, "d%d.dem" % i))
         best_of(1, [check, "--json", d])  # page cache
+        pin = ["taskset", "-c", "0"] if shutil.which("taskset") else []
+        one_core = best_of(a.runs, pin + [check, "--jobs", "1", "--json", d])
         one = best_of(a.runs, [check, "--jobs", "1", "--json", d])
         many = best_of(a.runs, [check, "--jobs", str(cores), "--json", d])
     total = a.demos * a.size
     print("%d demos, %d MiB in all" % (a.demos, total))
-    print("1 job        %.3f s  (%.0f MiB/s)" % (one, total / one))
-    print("%d jobs       %.3f s  (%.0f MiB/s)" % (cores, many, total / many))
-    print("speed-up     %.2f on %d cores" % (one / many, cores))
+    print("1 core, 1 job      %.3f s  (%.0f MiB/s)" % (one_core, total / one_core))
+    print("%d cores, 1 job     %.3f s  (%.0f MiB/s)" % (cores, one, total / one))
+    print("%d cores, %d jobs    %.3f s  (%.0f MiB/s)" % (cores, cores, many, total / many))
+    print("speed-up     %.2f from 1 core to %d" % (one_core / many, cores))
 
 
 if __name__ == "__main__":
