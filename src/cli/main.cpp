@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "cli/utf8_main.h"
@@ -12,6 +11,7 @@
 #include "cli/check_options.h"
 #include "cli/check_report.h"
 #include "platform/file_system.h"
+#include "platform/processors.h"
 #include "platform/terminal.h"
 #include "platform/text.h"
 #include "records/records_database.h"
@@ -117,7 +117,7 @@ int run(const std::vector<std::string>& args) {
     const std::vector<rw::cli::DemoInput> demos = rw::cli::expandDemoArguments(o.demos, o.recursive, errors);
     for (const std::string& e : errors) std::fprintf(stderr, "runwarden-check: %s\n", e.c_str());
 
-    unsigned jobs = o.jobs ? o.jobs : std::max(1u, std::thread::hardware_concurrency());
+    const unsigned jobs = o.jobs ? o.jobs : rw::platform::usableProcessors();
     const bool progress = rw::platform::isTerminal(stderr);
     bool first = true;
     const rw::cli::BatchSummary summary =

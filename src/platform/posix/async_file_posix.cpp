@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 #include <thread>
 
 #include "platform/async_file.h"
+#include "platform/processors.h"
 
 namespace rw::platform {
 namespace {
@@ -23,21 +23,12 @@ constexpr uint32_t kPiece = 128u << 10;
 // every core walking reads on the walks' own threads instead.
 std::atomic<unsigned> gBusyCores{0};
 
-// The processors this process may run on (fewer than the machine's under
-// taskset or a container's CPU set).
-unsigned usableCores() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
-    return std::max(1u, std::thread::hardware_concurrency());
-}
-
 unsigned reserveCores(ReadThread mode) {
     if (mode == ReadThread::never) {
         gBusyCores.fetch_add(1);
         return 1;
     }
-    static const unsigned cores = usableCores();
+    static const unsigned cores = usableProcessors();
     unsigned busy = gBusyCores.load();
     for (;;) {
         const unsigned want = mode == ReadThread::always || busy + 2 <= cores ? 2 : 1;
