@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "analysis/check_result.h"
 #include "analysis/demo_walk.h"
+#include "base/check_result.h"
 #include "records/records_database.h"
 
 namespace {

@@ -7,11 +7,11 @@
 #include <optional>
 #include <vector>
 
-#include "analysis/byte_cursor.h"
 #include "analysis/demo_reader.h"
 #include "analysis/message_block.h"
 #include "analysis/run_findings.h"
 #include "analysis/trigger_detector.h"
+#include "base/byte_cursor.h"
 #include "platform/file_system.h"
 #include "platform/text.h"
 

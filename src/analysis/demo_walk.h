@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "analysis/check_result.h"
+#include "base/check_result.h"
 #include "records/records_database.h"
 
 namespace rw {

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <string>
 
-#include "analysis/byte_cursor.h"
 #include "analysis/steam_id.h"
 #include "analysis/verdict_text.h"
+#include "base/byte_cursor.h"
 #include "platform/text.h"
 
 namespace rw {

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis/check_result.h"
 #include "analysis/trigger_detector.h"
+#include "base/check_result.h"
 #include "records/records_database.h"
 
 namespace rw {

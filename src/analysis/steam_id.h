@@ -3,7 +3,7 @@
 // become the familiar "STEAM_0:parity:account" text and a profile address.
 #include <string>
 
-#include "analysis/check_result.h"
+#include "base/check_result.h"
 
 namespace rw {
 

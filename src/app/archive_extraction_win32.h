@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-#include "analysis/check_result.h"
+#include "base/check_result.h"
 
 namespace rw::app {
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "base/line_splitter.h"
 #include "platform/text.h"
 
 namespace rw::app {
@@ -65,15 +66,9 @@ std::wstring_view entryFileName(std::wstring_view entry) {
 
 std::optional<std::wstring> firstDemoEntry(std::span<const uint8_t> listing) {
     const std::string_view all(reinterpret_cast<const char*>(listing.data()), listing.size());
-    size_t start = 0;
-    while (start < all.size()) {
-        size_t end = all.find('\n', start);
-        const size_t next = end == std::string_view::npos ? all.size() : end + 1;
-        if (end == std::string_view::npos) end = all.size();
-        std::string_view line = all.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r' && end < all.size()) line.remove_suffix(1);
-        start = next;
-
+    LineSplitter lines(all);
+    std::string_view line;
+    while (lines.next(line)) {
         // Overlong lines are skipped whole: cutting one could make another name.
         // An OEM character takes one or two bytes, so longer lines need no conversion.
         if (line.size() > 2 * kMaxEntryLength) continue;

@@ -1,6 +1,6 @@
 #include "app/command_rule.h"
 
-#include "analysis/check_result.h"
+#include "base/check_result.h"
 
 namespace rw::app {
 

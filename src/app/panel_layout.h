@@ -9,8 +9,8 @@
 #include <variant>
 #include <vector>
 
-#include "analysis/check_result.h"
 #include "app/panel_colour.h"
+#include "base/check_result.h"
 
 namespace rw::app {
 

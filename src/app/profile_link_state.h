@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "analysis/wide_text.h"
 #include "app/panel_colour.h"
+#include "base/wide_text.h"
 
 namespace rw::app {
 

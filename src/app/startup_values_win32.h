@@ -4,8 +4,8 @@
 // worker still running while the process exits never sees them torn down.
 #include <windows.h>
 
-#include "analysis/check_result.h"
-#include "analysis/wide_text.h"
+#include "base/check_result.h"
+#include "base/wide_text.h"
 #include "platform/win32/handle.h"
 #include "records/records_database.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/check_result.h"
+#include "base/check_result.h"
 #include "records/records_database.h"
 
 namespace rw::cli {

@@ -99,12 +99,4 @@ void RecordsDatabase::setStatus(std::wstring_view text) {
     statusPresent = true;
 }
 
-std::string lowerAscii(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-}
-
 }  // namespace rw

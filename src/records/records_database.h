@@ -9,11 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis/wide_text.h"
+#include "base/byte_string.h"
+#include "base/wide_text.h"
 
 namespace rw {
-
-using ByteString = std::vector<uint8_t>;
 
 struct MapRecord {
     std::string name;               // lower case, at most 255 bytes, no NUL
@@ -59,8 +58,5 @@ public:
     // Replaces statusText and sets statusPresent.
     void setStatus(std::wstring_view text);
 };
-
-// ASCII A-Z lowered, every other byte unchanged.
-std::string lowerAscii(std::string_view text);
 
 }  // namespace rw

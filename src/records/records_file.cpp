@@ -1,6 +1,6 @@
 #include "records/records_file.h"
 
-#include "analysis/byte_cursor.h"
+#include "base/byte_cursor.h"
 #include "platform/file_system.h"
 #include "platform/text.h"
 #include "records/crc32.h"

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "analysis/byte_cursor.h"
+#include "base/byte_cursor.h"
 #include "records/crc32.h"
 
 namespace rw {

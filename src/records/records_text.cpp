@@ -8,6 +8,8 @@
 #include <map>
 #include <optional>
 
+#include "base/line_splitter.h"
+
 namespace rw {
 namespace {
 
@@ -106,15 +108,11 @@ class TextParser {
 public:
     RecordsTextParse run(std::string_view text) {
         if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // editors' UTF-8 mark
-        size_t start = 0;
-        while (start <= text.size() && !failed()) {
-            const size_t lf = text.find('\n', start);
-            std::string_view line = text.substr(start, lf == std::string_view::npos ? std::string_view::npos : lf - start);
-            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        LineSplitter lines(text);
+        std::string_view line;
+        while (!failed() && lines.next(line)) {
             ++lineNo_;
             parseLine(line);
-            if (lf == std::string_view::npos) break;
-            start = lf + 1;
         }
         if (!failed()) closeBlock();
         if (!failed()) {

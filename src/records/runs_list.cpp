@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "base/line_splitter.h"
+
 namespace rw {
 
 std::optional<RunsLine> parseRunsLine(std::string_view line) {
@@ -19,19 +21,10 @@ std::optional<RunsLine> parseRunsLine(std::string_view line) {
 void mergeRunsList(RecordsDatabase& db, std::span<const uint8_t> listBytes) {
     if (db.state != 1) return;
     const std::string_view text(reinterpret_cast<const char*>(listBytes.data()), listBytes.size());
-    size_t start = 0;
-    bool firstLine = true;
-    while (start < text.size()) {
-        const size_t lf = text.find('\n', start);
-        const size_t stop = lf == std::string_view::npos ? text.size() : lf;
-        std::string_view line = text.substr(start, stop - start);
-        // Only a CR right before the LF is part of the break.
-        if (lf != std::string_view::npos && !line.empty() && line.back() == '\r') line.remove_suffix(1);
-        start = lf == std::string_view::npos ? text.size() : lf + 1;
-        if (firstLine) {
-            firstLine = false;
-            continue;
-        }
+    LineSplitter lines(text);
+    std::string_view line;
+    lines.next(line);  // the first line is the list's title
+    while (lines.next(line)) {
         const auto parsed = parseRunsLine(line);
         if (!parsed) continue;
         const auto index = db.findMap(lowerAscii(parsed->name));

@@ -1,6 +1,6 @@
 #include "records/self_update.h"
 
-#include "analysis/byte_cursor.h"
+#include "base/byte_cursor.h"
 #include "platform/http.h"
 #include "records/crc32.h"
 

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis/check_result.h"
+#include "base/check_result.h"
 #include "records/records_database.h"
 #include "records/records_refresh.h"
 #include "rw_config.h"

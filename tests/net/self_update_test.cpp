@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "analysis/byte_cursor.h"
+#include "base/byte_cursor.h"
 #include "platform/text.h"
 #include "recdata_builder.h"
+#include "recording_host.h"
 #include "records/crc32.h"
 #include "records/self_update.h"
-#include "recording_host.h"
 #include "temp_dir.h"
 #include "test_server.h"
 

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <span>
 
-#include "analysis/check_result.h"
 #include "analysis/demo_walk.h"
 #include "analysis/steam_id.h"
 #include "app/archive_listing.h"
+#include "base/check_result.h"
 #include "records/records_database.h"
 #include "records/records_file.h"
 #include "records/runs_list.h"

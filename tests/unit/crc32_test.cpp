@@ -3,7 +3,7 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis/byte_cursor.h"
+#include "base/byte_cursor.h"
 #include "recdata_builder.h"
 #include "records/crc32.h"
 #include "records/records_file.h"

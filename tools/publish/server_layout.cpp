@@ -5,6 +5,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "base/line_splitter.h"
 #include "platform/file_system.h"
 #include "records/crc32.h"
 #include "records/records_database.h"
@@ -43,27 +44,13 @@ bool writeServed(const std::filesystem::path& root, const char* relative, std::s
 
 std::string sizeText(uint64_t bytes) { return std::to_string(bytes) + " bytes"; }
 
-// Lines of the records list: LF or CR LF ends a line, a lone CR belongs to it.
-std::vector<std::string_view> splitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        const size_t next = end == std::string_view::npos ? text.size() : end + 1;
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        if (end < text.size() && !line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
-        start = next;
-    }
-    return lines;
-}
-
 void checkRunsList(std::string_view list, const RecordsDatabase* records, RecordsSummary& summary) {
-    const std::vector<std::string_view> lines = splitLines(list);
+    LineSplitter lines(list);
+    std::string_view line;
+    size_t lineCount = lines.next(line) ? 1 : 0;  // the first line is not used
     size_t skipped = 0;
-    for (size_t i = 1; i < lines.size(); ++i) {  // the first line is not used
-        const std::string_view line = lines[i];
+    while (lines.next(line)) {
+        ++lineCount;
         const std::optional<RunsLine> parsed = parseRunsLine(line);
         if (!parsed) {
             if (line.empty()) continue;
@@ -71,7 +58,7 @@ void checkRunsList(std::string_view list, const RecordsDatabase* records, Record
                 const std::string why = line.size() > kRunsLineMax
                                             ? "is longer than " + std::to_string(kRunsLineMax) + " characters"
                                             : "holds no map name followed by a blank or '[' and a run";
-                summary.warnings.push_back("line " + std::to_string(i + 1) + " " + why + "; clients skip it");
+                summary.warnings.push_back("line " + std::to_string(lineCount) + " " + why + "; clients skip it");
             }
             continue;
         }
@@ -81,7 +68,7 @@ void checkRunsList(std::string_view list, const RecordsDatabase* records, Record
     if (skipped > kMaxListedWarnings) {
         summary.warnings.push_back(std::to_string(skipped - kMaxListedWarnings) + " more lines are skipped likewise");
     }
-    if (lines.size() <= 1) summary.warnings.push_back("the list holds no line after its first, which is not used");
+    if (lineCount <= 1) summary.warnings.push_back("the list holds no line after its first, which is not used");
 }
 
 }  // namespace

@@ -7,19 +7,10 @@
 #include <cstdint>
 #include <string_view>
 
-#include "analysis/wide_text.h"
+#include "base/status_codes.h"
+#include "base/wide_text.h"
 
 namespace rw {
-
-namespace status {
-inline constexpr int32_t idle = 0;
-inline constexpr int32_t finished = 100;
-inline constexpr int32_t updateCheckRunning = 101;
-inline constexpr int32_t updateMessage = 102;
-inline constexpr int32_t openFailed = -1;
-inline constexpr int32_t rejected = -2;
-inline constexpr int32_t noDemoInArchive = -3;
-}  // namespace status
 
 struct SteamIdRecord {
     uint32_t accountNumber = 0;

@@ -1,4 +1,4 @@
-#include "analysis/check_result.h"
+#include "base/check_result.h"
 
 #include <cstring>
 

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <span>
 
+#include "base/little_endian.h"
+
 namespace rw {
 
 class ByteCursor {
@@ -36,8 +38,7 @@ public:
     uint32_t u32() {
         uint8_t b[4] = {};
         take(b, 4);
-        return static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
-               (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
+        return loadU32(b);
     }
     int16_t i16() { return static_cast<int16_t>(u16()); }
 
@@ -68,17 +69,5 @@ private:
     size_t off_;
     bool failed_;
 };
-
-inline uint32_t loadU32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
-
-inline void storeU32(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
 
 }  // namespace rw

@@ -1,0 +1,20 @@
+#pragma once
+// Little-endian loads and stores at known-good addresses; every file format
+// the program reads is little-endian whatever the host.
+#include <cstdint>
+
+namespace rw {
+
+inline uint32_t loadU32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
+}
+
+inline void storeU32(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+    p[2] = static_cast<uint8_t>(v >> 16);
+    p[3] = static_cast<uint8_t>(v >> 24);
+}
+
+}  // namespace rw
