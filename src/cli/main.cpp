@@ -17,6 +17,7 @@
 #include "records/records_database.h"
 #include "records/records_file.h"
 #include "records/records_refresh.h"
+#include "records/release_signature.h"
 #include "records/runs_list.h"
 #include "rw_config.h"
 
@@ -99,7 +100,8 @@ int run(const std::vector<std::string>& args) {
         return 0;
     }
     if (o.version) {
-        std::printf("runwarden-check %u\n", RW_PROGRAM_VERSION);
+        std::printf("runwarden-check %u, %s\n", RW_PROGRAM_VERSION,
+                    rw::releasePublicKey().empty() ? "unsigned updates" : "signed updates");
         return 0;
     }
 

@@ -161,7 +161,7 @@ class Rejections(unittest.TestCase):
         self.assertEqual(rc, 0)
         self.assertIn("Usage: runwarden-check", out)
         rc, out, err = run("--version")
-        self.assertEqual((rc, out.strip()), (0, "runwarden-check 15"))
+        self.assertEqual((rc, out.strip()), (0, "runwarden-check 15, unsigned updates"))
 
 
 class Folders(unittest.TestCase):

@@ -1,0 +1,24 @@
+#include "platform/signature.h"
+
+#include <algorithm>
+
+namespace rw::platform {
+namespace {
+
+// SEQUENCE { SEQUENCE { id-ecPublicKey, prime256v1 }, BIT STRING (66 bytes) }.
+constexpr std::array<uint8_t, 26> kP256InfoPrefix = {0x30, 0x59, 0x30, 0x13, 0x06, 0x07, 0x2A, 0x86, 0x48,
+                                                     0xCE, 0x3D, 0x02, 0x01, 0x06, 0x08, 0x2A, 0x86, 0x48,
+                                                     0xCE, 0x3D, 0x03, 0x01, 0x07, 0x03, 0x42, 0x00};
+
+}  // namespace
+
+std::optional<std::array<uint8_t, kP256PointSize>> p256PublicPoint(std::span<const uint8_t> publicKeyDer) {
+    if (publicKeyDer.size() != kP256InfoPrefix.size() + kP256PointSize) return std::nullopt;
+    if (!std::equal(kP256InfoPrefix.begin(), kP256InfoPrefix.end(), publicKeyDer.begin())) return std::nullopt;
+    std::array<uint8_t, kP256PointSize> point{};
+    std::copy(publicKeyDer.begin() + kP256InfoPrefix.size(), publicKeyDer.end(), point.begin());
+    if (point[0] != 0x04) return std::nullopt;  // only the uncompressed form
+    return point;
+}
+
+}  // namespace rw::platform

@@ -1,0 +1,25 @@
+#pragma once
+// Release signatures: ECDSA P-256 over the SHA-256 of a whole file, stored as
+// the raw 64 bytes r||s (the form Windows' CNG takes as it is). The public key
+// is a SubjectPublicKeyInfo in DER, as `openssl pkey -pubin -outform DER`
+// writes it.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace rw::platform {
+
+inline constexpr size_t kSignatureSize = 64;
+inline constexpr size_t kP256PointSize = 65;  // 0x04, X, Y
+
+// The uncompressed point of a P-256 SubjectPublicKeyInfo; none for any other key.
+std::optional<std::array<uint8_t, kP256PointSize>> p256PublicPoint(std::span<const uint8_t> publicKeyDer);
+
+// True only when `signature` is a valid signature of `message` by that key.
+// A key that is not P-256, or a signature of another length, never verifies.
+bool verifySignature(std::span<const uint8_t> publicKeyDer, std::span<const uint8_t> message,
+                     std::span<const uint8_t> signature);
+
+}  // namespace rw::platform

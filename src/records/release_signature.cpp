@@ -1,0 +1,34 @@
+#include "records/release_signature.h"
+
+#include <string>
+
+#include "platform/http.h"
+#include "platform/signature.h"
+#include "rw_config.h"
+
+namespace rw {
+namespace {
+
+// The key's bytes end in a comma; the final zero keeps the array non-empty and is not part of it.
+constexpr uint8_t kReleaseKey[] = {RW_RELEASE_KEY_BYTES 0};
+
+}  // namespace
+
+std::span<const uint8_t> releasePublicKey() { return std::span<const uint8_t>(kReleaseKey, sizeof kReleaseKey - 1); }
+
+Result<> checkReleaseSignature(std::span<const uint8_t> key, std::string_view fileUrl,
+                               std::span<const uint8_t> file) {
+    if (key.empty()) return success();
+    const std::string url = std::string(fileUrl) + std::string(kSignatureSuffix);
+    const platform::FetchedBytes signature = platform::fetchToMemory(url, platform::kUpdateAgent, kSignatureFileLimit);
+    if (!signature.opened) return Failure{"the signature " + url + " could not be fetched"};
+    if (signature.overflowed || signature.bytes.size() != platform::kSignatureSize) {
+        return Failure{"the signature " + url + " is not " + std::to_string(platform::kSignatureSize) + " bytes"};
+    }
+    if (!platform::verifySignature(key, file, signature.bytes)) {
+        return Failure{"the signature " + url + " does not match the file"};
+    }
+    return success();
+}
+
+}  // namespace rw
