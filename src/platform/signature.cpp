@@ -21,4 +21,11 @@ std::optional<std::array<uint8_t, kP256PointSize>> p256PublicPoint(std::span<con
     return point;
 }
 
+bool verifySignature(std::span<const uint8_t> publicKeyDer, std::span<const uint8_t> message,
+                     std::span<const uint8_t> signature) {
+    if (signature.size() != kSignatureSize) return false;
+    const auto point = p256PublicPoint(publicKeyDer);
+    return point && verifyP256(*point, message, signature.first<kSignatureSize>());
+}
+
 }  // namespace rw::platform

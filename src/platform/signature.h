@@ -22,4 +22,8 @@ std::optional<std::array<uint8_t, kP256PointSize>> p256PublicPoint(std::span<con
 bool verifySignature(std::span<const uint8_t> publicKeyDer, std::span<const uint8_t> message,
                      std::span<const uint8_t> signature);
 
+// The backend's half of verifySignature, on a key and signature already checked for shape.
+bool verifyP256(const std::array<uint8_t, kP256PointSize>& point, std::span<const uint8_t> message,
+                std::span<const uint8_t, kSignatureSize> signature);
+
 }  // namespace rw::platform

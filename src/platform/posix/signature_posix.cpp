@@ -55,12 +55,9 @@ std::vector<uint8_t> derSignature(std::span<const uint8_t> raw) {
 
 }  // namespace
 
-bool verifySignature(std::span<const uint8_t> publicKeyDer, std::span<const uint8_t> message,
-                     std::span<const uint8_t> signature) {
-    if (signature.size() != kSignatureSize) return false;
-    const auto point = p256PublicPoint(publicKeyDer);
-    if (!point) return false;
-    const PkeyPtr key = publicKeyFromPoint(*point);
+bool verifyP256(const std::array<uint8_t, kP256PointSize>& point, std::span<const uint8_t> message,
+                std::span<const uint8_t, kSignatureSize> signature) {
+    const PkeyPtr key = publicKeyFromPoint(point);
     const std::vector<uint8_t> der = derSignature(signature);
     MdCtxPtr md(EVP_MD_CTX_new());
     if (!key || der.empty() || !md) return false;

@@ -70,11 +70,8 @@ std::optional<std::array<UCHAR, 32>> sha256(std::span<const uint8_t> message) {
 
 }  // namespace
 
-bool verifySignature(std::span<const uint8_t> publicKeyDer, std::span<const uint8_t> message,
-                     std::span<const uint8_t> signature) {
-    if (signature.size() != kSignatureSize) return false;
-    const auto point = p256PublicPoint(publicKeyDer);
-    if (!point) return false;
+bool verifyP256(const std::array<uint8_t, kP256PointSize>& point, std::span<const uint8_t> message,
+                std::span<const uint8_t, kSignatureSize> signature) {
     const std::optional<std::array<UCHAR, 32>> digest = sha256(message);
     if (!digest) return false;
 
@@ -82,7 +79,7 @@ bool verifySignature(std::span<const uint8_t> publicKeyDer, std::span<const uint
     std::vector<UCHAR> blob(sizeof(BCRYPT_ECCKEY_BLOB) + 2 * kCoordinateSize);
     BCRYPT_ECCKEY_BLOB header{BCRYPT_ECDSA_PUBLIC_P256_MAGIC, kCoordinateSize};
     std::copy_n(reinterpret_cast<const UCHAR*>(&header), sizeof header, blob.begin());
-    std::copy(point->begin() + 1, point->end(), blob.begin() + sizeof header);
+    std::copy(point.begin() + 1, point.end(), blob.begin() + sizeof header);
 
     Algorithm ecdsa(BCRYPT_ECDSA_P256_ALGORITHM);
     Key key;
