@@ -12,6 +12,7 @@
 
 #include "cli/utf8_main.h"
 #include "platform/text.h"
+#include "release_signing.h"
 #include "server_layout.h"
 
 namespace {
@@ -23,6 +24,7 @@ constexpr int kExitUsage = 2;
 constexpr const char* kUsage =
     "usage: runwarden-publish release --program Runwarden.exe --version N --changelog NOTES.txt --out DIR\n"
     "       runwarden-publish records [--recdata RecData.dat --out DIR] [--runs demos_tcl.txt --list-out DIR]\n"
+    "       runwarden-publish keygen DIR\n"
     "       runwarden-publish --help\n";
 
 constexpr const char* kHelp =
@@ -51,6 +53,12 @@ constexpr const char* kHelp =
     "      The list's first line is not used; every further line is a map name,\n"
     "      then a blank or '[', then the run; lines over 259 characters are\n"
     "      skipped by clients and reported here as warnings.\n"
+    "\n"
+    "  keygen DIR\n"
+    "      A new release key: DIR/release-private.pem (readable by you only) and\n"
+    "      DIR/release-public.pem. Existing keys are never replaced. Keep the\n"
+    "      private key off the servers and out of any repository; builds take the\n"
+    "      public one with -DRW_RELEASE_PUBLIC_KEY=DIR/release-public.pem.\n"
     "\n"
     "Options take their value as the next argument or after '='.\n"
     "Exit status: 0 done, 1 invalid input or a file that cannot be written, 2 usage.\n";
@@ -167,6 +175,18 @@ int records(const std::vector<std::string>& args) {
     return kExitOk;
 }
 
+int keygen(const std::vector<std::string>& args) {
+    if (args.size() != 2) return usageError("keygen takes one folder");
+    const rw::Result<> made = rw::publish::generateKeyPair(pathOf(args[1]));
+    if (!made) {
+        printErr("runwarden-publish: " + made.reason() + "\n");
+        return kExitInvalidInput;
+    }
+    std::printf("keygen: %s and %s written in %s\n", rw::publish::kPrivateKeyFile, rw::publish::kPublicKeyFile,
+                args[1].c_str());
+    return kExitOk;
+}
+
 int run(const std::vector<std::string>& args) {
     for (const std::string& a : args) {
         if (a == "--help" || a == "-h") {
@@ -177,6 +197,7 @@ int run(const std::vector<std::string>& args) {
     if (args.empty()) return usageError("no command");
     if (args[0] == "release") return release(args);
     if (args[0] == "records") return records(args);
+    if (args[0] == "keygen") return keygen(args);
     return usageError("unknown command '" + args[0] + "'");
 }
 
