@@ -2,6 +2,7 @@
 // same tests run natively (libcurl) and under Wine (WinINet).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,24 @@ TEST(FetchToMemory, UnopenedUrlGivesNothing) {
     FetchedBytes redirected = fetchToMemory(served.url("body.txt"), kUpdateAgent, kNoLimit);
     EXPECT_FALSE(redirected.opened);
     EXPECT_TRUE(redirected.bytes.empty());
+}
+
+// The test server's certificate comes from an authority no system trusts:
+// refused unless that authority is named.
+TEST(FetchToMemory, HttpsOnlyWithATrustedCertificate) {
+    ServedFolder served;
+    served.put("body.txt", kBody);
+    const std::string url = TestServer::instance().tlsUrl(served.path("body.txt"));
+    FetchedBytes untrusted = fetchToMemory(url, kUpdateAgent, kNoLimit);
+    EXPECT_FALSE(untrusted.opened);
+    EXPECT_TRUE(untrusted.bytes.empty());
+#ifndef _WIN32
+    ASSERT_EQ(setenv("CURL_CA_BUNDLE", TestServer::instance().tlsAuthority().c_str(), 1), 0);
+    FetchedBytes trusted = fetchToMemory(url, kUpdateAgent, kNoLimit);
+    unsetenv("CURL_CA_BUNDLE");
+    EXPECT_TRUE(trusted.opened);
+    EXPECT_EQ(trusted.bytes, kBody);
+#endif
 }
 
 TEST(FetchToMemory, StopsAtTheLimit) {

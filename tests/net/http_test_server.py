@@ -23,7 +23,9 @@ the client's connection is refused.
 Every request is appended to STATE/requests.log as "AGENT PATH" before the
 reply starts, so a client that has its answer can read its own request there.
 STATE/port holds the port and, on the second line, a port that is bound but
-never listens (connections to it are refused).
+never listens (connections to it are refused), and on the third the port of
+the same server over HTTPS. Its certificate (for 127.0.0.1) comes from a
+throwaway authority made at start, STATE/tls/ca.pem, which no system trusts.
 """
 import argparse
 import http.server
@@ -32,6 +34,7 @@ import shutil
 import signal
 import socket
 import socketserver
+import ssl
 import subprocess
 import sys
 import threading
@@ -159,6 +162,25 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
     allow_reuse_address = True
 
 
+def make_tls_material(folder):
+    """A throwaway authority and a certificate for 127.0.0.1 signed by it."""
+    os.makedirs(folder, exist_ok=True)
+    def openssl(*args):
+        subprocess.run(["openssl", *args], cwd=folder, check=True, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    openssl("req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes", "-days", "2",
+            "-subj", "/CN=Runwarden test authority", "-keyout", "ca.key", "-out", "ca.pem")
+    openssl("req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes", "-subj", "/CN=127.0.0.1",
+            "-keyout", "server.key", "-out", "server.csr")
+    with open(os.path.join(folder, "san.cnf"), "w") as f:
+        f.write("subjectAltName=IP:127.0.0.1\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n")
+    openssl("x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
+            "-days", "2", "-extfile", "san.cnf", "-out", "server.pem")
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(os.path.join(folder, "server.pem"), os.path.join(folder, "server.key"))
+    return context
+
+
 def serve(root, state):
     os.makedirs(root, exist_ok=True)
     os.makedirs(state, exist_ok=True)
@@ -170,9 +192,16 @@ def serve(root, state):
     dead = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     dead.bind(("127.0.0.1", 0))  # bound, never listening: connections are refused
     httpd.dead_port = dead.getsockname()[1]
+    # The same content over TLS; the handshake runs in the request's own thread.
+    httpsd = Server(("127.0.0.1", 0), Handler)
+    for attr in ("root", "log_path", "log_lock", "dead_port"):
+        setattr(httpsd, attr, getattr(httpd, attr))
+    httpsd.socket = make_tls_material(os.path.join(state, "tls")).wrap_socket(
+        httpsd.socket, server_side=True, do_handshake_on_connect=False)
+    threading.Thread(target=httpsd.serve_forever, kwargs={"poll_interval": 0.2}, daemon=True).start()
     port_file = os.path.join(state, "port")
     with open(port_file + ".tmp", "w") as f:
-        f.write(f"{httpd.server_address[1]}\n{dead.getsockname()[1]}\n")
+        f.write(f"{httpd.server_address[1]}\n{dead.getsockname()[1]}\n{httpsd.server_address[1]}\n")
     os.replace(port_file + ".tmp", port_file)
     with open(os.path.join(state, "pid"), "w") as f:
         f.write(f"{os.getpid()}\n")

@@ -13,10 +13,11 @@ const TestServer& TestServer::instance() {
         s.root_ = RW_TEST_HTTP_ROOT;
         s.state_ = RW_TEST_HTTP_STATE;
         std::ifstream in(s.state_ / "port");
-        unsigned port = 0, dead = 0;
-        in >> port >> dead;
+        unsigned port = 0, dead = 0, tls = 0;
+        in >> port >> dead >> tls;
         s.port_ = static_cast<uint16_t>(port);
         s.deadPort_ = static_cast<uint16_t>(dead);
+        s.tlsPort_ = static_cast<uint16_t>(tls);
         return s;
     }();
     EXPECT_NE(server.port_, 0) << "HTTP test server not running (state folder " << server.state_.string() << ")";
@@ -29,6 +30,10 @@ std::string TestServer::url(std::string_view path) const {
 
 std::string TestServer::deadUrl(std::string_view path) const {
     return "http://127.0.0.1:" + std::to_string(deadPort_) + std::string(path);
+}
+
+std::string TestServer::tlsUrl(std::string_view path) const {
+    return "https://127.0.0.1:" + std::to_string(tlsPort_) + std::string(path);
 }
 
 std::vector<std::string> TestServer::requestLog() const {

@@ -22,6 +22,10 @@ public:
     // A URL on a port where nothing listens: the connection is refused.
     std::string deadUrl(std::string_view path) const;
     uint16_t port() const { return port_; }
+    // The same server over HTTPS, its certificate from an authority no system
+    // trusts: tlsAuthority() is that authority's certificate (PEM).
+    std::string tlsUrl(std::string_view path) const;
+    std::filesystem::path tlsAuthority() const { return state_ / "tls" / "ca.pem"; }
 
     const std::filesystem::path& root() const { return root_; }
     // Every request so far, as "AGENT PATH" lines, in arrival order.
@@ -33,6 +37,7 @@ private:
     std::filesystem::path state_;
     uint16_t port_ = 0;
     uint16_t deadPort_ = 0;
+    uint16_t tlsPort_ = 0;
 };
 
 // A folder of the served tree that belongs to the running test: "/t/Suite.Name".

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -154,7 +155,14 @@ bool run(std::string_view url, std::string_view agent, Transfer& t) {
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(c, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // A secure URL is never redirected to plain HTTP.
+    const bool secure = urlText.rfind("https://", 0) == 0;
+    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
+    // Certificates are checked against the system's store; CURL_CA_BUNDLE names
+    // another one, as it does for the curl tool (a company's own authority).
+    if (const char* bundle = std::getenv("CURL_CA_BUNDLE"); bundle && *bundle) {
+        curl_easy_setopt(c, CURLOPT_CAINFO, bundle);
+    }
     curl_easy_setopt(c, CURLOPT_BUFFERSIZE, static_cast<long>(kReadChunk));
     curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, onHeader);
     curl_easy_setopt(c, CURLOPT_HEADERDATA, &t);
