@@ -43,7 +43,7 @@ void createWindowParts(HWND window, MainWindow& w) {
     decodePicture(w);
     w.bandBlend = BLENDFUNCTION{AC_SRC_OVER, 0, 150, AC_SRC_ALPHA};
     {
-        ScreenDc screen;
+        ScreenDc screen(GetDC(nullptr));
         w.backBuffer.reset(CreateCompatibleBitmap(screen.get(), kPanelWidth, kPanelHeight));
     }
 

@@ -14,7 +14,7 @@ void ProfileLink::init(HFONT normalFont, HFONT hoverFont) {
 
 void ProfileLink::setText(std::wstring_view text) {
     if (!setLinkText(state_, text) || state_.text.empty()) return;
-    ScreenDc screen;
+    ScreenDc screen(GetDC(nullptr));
     ScopedSelect font(screen.get(), normalFont_);
     SIZE extent{};
     if (GetTextExtentPoint32W(screen.get(), state_.text.c_str(), static_cast<int>(state_.text.size()), &extent)) {

@@ -123,8 +123,8 @@ void paintResultPanel(HWND window, MainWindow& w) {
     const PanelLayout layout = layoutPanel(status, result, lookupIn(startupValues().records), w.recordsListState);
     if (layout.enableButton) EnableWindow(w.checkButton, TRUE);
     {
-        MemoryDc back(windowDc);
-        MemoryDc picture(windowDc);
+        MemoryDc back(CreateCompatibleDC(windowDc));
+        MemoryDc picture(CreateCompatibleDC(windowDc));
         ScopedSelect backBuffer(back.get(), w.backBuffer.get());
         ScopedSelect pictureBitmap(picture.get(), w.picture.get());
         const HDC pictureDc = w.picture ? picture.get() : nullptr;

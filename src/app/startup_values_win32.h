@@ -19,7 +19,7 @@ struct StartupValues {
     WideText archiverFolder;
     OSVERSIONINFOEXW osVersion{};
     HWND mainWindowHandle = nullptr;
-    platform::UniqueHandle workerThread;  // touched by the window thread only
+    platform::KernelHandle workerThread;  // touched by the window thread only
     RecordsDatabase* records = nullptr;
 };
 

@@ -10,7 +10,7 @@ namespace {
 // is not examined: the bytes in the buffer are used as they are.
 class Win32File final : public AsyncFile {
 public:
-    Win32File(UniqueHandle file, int64_t size) : file_(std::move(file)), size_(size) {
+    Win32File(KernelHandle file, int64_t size) : file_(std::move(file)), size_(size) {
         for (int i = 0; i < 2; ++i) {
             event_[i].reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
             ZeroMemory(&ov_[i], sizeof ov_[i]);
@@ -59,9 +59,9 @@ private:
         live_[slot] = false;
     }
 
-    UniqueHandle file_;
+    KernelHandle file_;
     int64_t size_;
-    UniqueHandle event_[2];
+    KernelHandle event_[2];
     OVERLAPPED ov_[2]{};
     bool live_[2]{};
     uint32_t n_[2]{};
@@ -70,7 +70,7 @@ private:
 }  // namespace
 
 std::unique_ptr<AsyncFile> openAsyncFile(const std::filesystem::path& path, ReadThread) {
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+    KernelHandle file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return nullptr;
     LARGE_INTEGER size{};
