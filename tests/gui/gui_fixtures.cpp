@@ -112,7 +112,8 @@ int main(int argc, char** argv) {
                       {"other.dem", notADemo}})) &&
         write(out / "archives" / "hostile.rar",
               bundle({{"%PATH%.dem", notADemo}, {"a|b.dem", notADemo}, {"..\\up.dem", notADemo},
-                      {"run.DEM", good}, {"notes.txt", notADemo}})) &&
+                      {"-opout\\run.dem", good}, {"@list.dem", good}, {"run.DEM", good},
+                      {"notes.txt", notADemo}})) &&
         write(out / "server" / "intern" / "Runwarden" / "RecData.dat", records.bytes()) &&
         write(out / "server" / "intern" / "Runwarden" / "x64" / "UpdateData.dat", descriptor) &&
         write(out / "server" / "demos_tcl.txt", rw::test::bytesOf(runs));

@@ -320,7 +320,7 @@ def scenario_archive(s):
     commands = [c[4:] for c in calls if c.startswith("cmd=")]
     folders = [c[4:] for c in calls if c.startswith("cwd=")]
     rar = windows_path(os.path.join(s.args.fake_rar_dir, "rar.exe"))
-    check(commands == ['"%s" vb "%s"' % (rar, archive), '"%s" x -av- -ep "%s" "kz\\good.dem"' % (rar, archive)],
+    check(commands == ['"%s" vb -- "%s"' % (rar, archive), '"%s" x -av- -ep -- "%s" "kz\\good.dem"' % (rar, archive)],
           "rar.exe ran directly with the quoted archive path, the hostile entry skipped: %r" % commands)
     check(os.path.isdir(temp_folder_unix(s, folders[0])), "rar.exe ran in the temporary folder: %r" % folders)
     left = leftovers() - before
