@@ -73,8 +73,11 @@ void startCheck(MainWindow& w) {
     // The previous worker (the update pass, then the last check) may still be
     // tidying up after publishing its result; wait for it to end.
     if (values.workerThread) WaitForSingleObject(values.workerThread.get(), INFINITE);
-    values.workerThread.reset(CreateThread(nullptr, 0, checkThreadMain, nullptr, 0, nullptr));
     EnableWindow(w.checkButton, FALSE);
+    w.checkRun = CheckRun{true, false};
+    values.workerThread.reset(CreateThread(nullptr, 0, checkThreadMain, nullptr, 0, nullptr));
+    if (!values.workerThread) w.checkRun = CheckRun{};
+    InvalidateRect(values.mainWindowHandle, nullptr, FALSE);
 }
 
 void setClassCursor(HWND window, HCURSOR cursor) {
@@ -108,7 +111,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             DestroyWindow(window);
             return 0;
         case WM_COMMAND:
-            if (commandStartsCheck(static_cast<uint64_t>(wParam), checkResult().status()))
+            if (commandStartsCheck(static_cast<uint64_t>(wParam), checkResult().status(), w.checkRun))
                 SendMessageW(window, WM_STARTCHECK, 0, 0);
             return 0;
         case WM_MOUSEMOVE:
@@ -126,6 +129,10 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return 0;
         case WM_STARTCHECK:
             startCheck(w);
+            return 0;
+        case WM_CHECKDONE:
+            w.checkRun = CheckRun{};
+            InvalidateRect(window, nullptr, FALSE);
             return 0;
         default:
             return DefWindowProcW(window, message, wParam, lParam);

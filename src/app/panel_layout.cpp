@@ -1,7 +1,6 @@
 #include "app/panel_layout.h"
 
 #include "analysis/steam_id.h"
-#include "app/command_rule.h"
 #include "platform/text.h"
 
 namespace rw::app {
@@ -103,10 +102,10 @@ void layoutResults(PanelLayout& layout, LayoutWriter& out, const CheckResult& re
 }  // namespace
 
 PanelLayout layoutPanel(int32_t status, const CheckResult& result, const WorldRecordLookup& records,
-                        const RecordsListState& listBefore) {
+                        const RecordsListState& listBefore, const CheckRun& run) {
     PanelLayout layout;
     LayoutWriter out(layout.ops);
-    layout.enableButton = checkMayStart(status);
+    layout.enableButton = checkMayStart(status, run);
 
     out.fadeLine(362, 80, colour::black);
     out.fadeLine(40, 80, colour::black);

@@ -9,6 +9,7 @@
 #include <variant>
 #include <vector>
 
+#include "app/command_rule.h"
 #include "app/panel_colour.h"
 #include "base/check_result.h"
 
@@ -85,8 +86,9 @@ struct PanelLayout {
 inline constexpr std::wstring_view kProductName = L"Runwarden";
 inline constexpr std::wstring_view kCheckingForUpdates = L"Checking for updates ...";
 
-// `status` is read once by the caller, so one paint works from one value.
+// `status` is read once by the caller, so one paint works from one value;
+// `run` is the window's check, which keeps the button disabled while it runs.
 PanelLayout layoutPanel(int32_t status, const CheckResult& result, const WorldRecordLookup& records,
-                        const RecordsListState& listBefore);
+                        const RecordsListState& listBefore, const CheckRun& run);
 
 }  // namespace rw::app

@@ -114,13 +114,14 @@ void paintResultPanel(HWND window, MainWindow& w) {
     const HDC windowDc = BeginPaint(window, &ps);
 
     const CheckResult& result = checkResult();
-    const int32_t status = result.status();
+    const int32_t status = statusToShow(result.status(), w.checkRun);
 
     // The link is live only while this paint gives it the SteamID again.
     w.profileLink.setPlace(0, 0);
     w.profileLink.setText(L"");
 
-    const PanelLayout layout = layoutPanel(status, result, lookupIn(startupValues().records), w.recordsListState);
+    const PanelLayout layout = layoutPanel(status, result, lookupIn(startupValues().records), w.recordsListState,
+                                           w.checkRun);
     if (layout.enableButton) EnableWindow(w.checkButton, TRUE);
     {
         MemoryDc back(CreateCompatibleDC(windowDc));

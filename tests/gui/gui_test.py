@@ -224,8 +224,9 @@ def scenario_demos(s):
     opened = open(browser_log).read().strip()
     check(opened.endswith("/profiles/76561198000000000") and opened.startswith("http://" + s.args.profile_host),
           "the profile address was opened: %r" % opened)
-    # Leaving the window straight from the link drops the underline. (Opening
-    # the address clears the hover without a repaint, so first step off and on.)
+    # Opening the address drops the underline at once, the pointer still on the link.
+    s.wait_panel("the link at rest after opening", lambda p: result_state(s, p) and not underline_rows(p))
+    # Leaving the window straight from the link drops the underline.
     s.move_to(20, 300)
     s.move_to(105, 192)
     s.wait_panel("the hovered link again", lambda p: underline_rows(p))
@@ -326,6 +327,29 @@ def scenario_archive(s):
     left = leftovers() - before
     check(not left, "the listing and the extracted demo are gone: %r" % sorted(left))
 
+    # While rar.exe is held, the old result is gone and the button stays
+    # disabled: hovering where the SteamID link was repaints nothing back, a
+    # click on the button starts nothing, and the window goes on answering.
+    hold = os.path.join(s.args.fake_rar_dir, "rar_hold")
+    open(hold, "w").close()
+    try:
+        s.choose_file(archive)
+        wait_until("the held listing", lambda: open(calls_log, encoding="utf-8").read().count(" vb ") == 2)
+        s.wait_panel("the panel of a check under way", lambda p: frame_ok(s, p) and plain(s, p, 2, 60))
+        s.move_to(105, 192)
+        s.click(140, 386)
+        s.move_to(20, 300)
+        s.move_to(105, 192)
+        panel = s.wait_panel("the panel after hovering", lambda p: frame_ok(s, p))
+        s.keep(panel, "archive_check_under_way")
+        check(not button_enabled(panel) and plain(s, panel, 2, 60), "the button stays disabled, no old result")
+    finally:
+        os.remove(hold)
+    panel = s.wait_panel("the held archive's result", lambda p: result_state(s, p) and button_enabled(p)
+                         and records_list_shown(s, p))
+    good_result_checks(s, panel)
+    check(not s.xdotool("search", "--onlyvisible", "--name", "^Open cstrike demo$")[1], "no second file dialog")
+
     # An archive whose names are all refused holds no demo.
     s.choose_file(windows_path(os.path.join(fx, "archives", "hostile.rar")))
     panel = s.wait_panel("no demo in the archive", lambda p: message_state(s, p) and button_enabled(p))
@@ -333,7 +357,7 @@ def scenario_archive(s):
     expect_message(s, panel, enabled=True)
     calls = open(calls_log, encoding="utf-8").read().splitlines()
     commands = [c[4:] for c in calls if c.startswith("cmd=")]
-    check(len(commands) == 3 and " vb " in commands[2], "only the listing ran for it: %r" % commands)
+    check(len(commands) == 5 and " vb " in commands[4], "only the listing ran for it: %r" % commands)
     check(s.close_app() == 0, "exit code after closing is 0")
 
 

@@ -41,8 +41,8 @@ protected:
         records_.runs["kz_cave"] = {"kz_cave 01:02.03 holder"};
     }
 
-    PanelLayout layout(int32_t status, RecordsListState before = {}) const {
-        return layoutPanel(status, result_, records_.lookup(), before);
+    PanelLayout layout(int32_t status, RecordsListState before = {}, CheckRun run = {}) const {
+        return layoutPanel(status, result_, records_.lookup(), before, run);
     }
 
     static std::vector<TextOp> texts(const PanelLayout& l) {
@@ -93,6 +93,8 @@ TEST_F(PanelLayoutTest, IdleShowsOnlyTheFrame) {
     EXPECT_EQ(footer.colour, (Rgb{160, 160, 160}));
     EXPECT_TRUE(l.enableButton);
     EXPECT_EQ(l.recordsList, RecordsListAction::hide);
+    // The window's own check keeps the button disabled whatever the status says.
+    for (int32_t status : {0, -1, 100}) EXPECT_FALSE(layout(status, {}, CheckRun{true, false}).enableButton);
 }
 
 TEST_F(PanelLayoutTest, RunningCheckShowsRowsAndProgress) {
