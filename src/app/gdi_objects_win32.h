@@ -3,6 +3,8 @@
 // drawing contexts, and a scoped selection that puts the old object back.
 #include <windows.h>
 
+#include <string_view>
+
 #include "platform/win32/handle.h"
 
 namespace rw::app {
@@ -34,5 +36,20 @@ private:
     HDC dc_;
     HGDIOBJ old_;
 };
+
+// The extent of `text` in `font` on `dc`; none when it cannot be measured.
+template <typename Char>
+SIZE textExtent(HDC dc, HGDIOBJ font, std::basic_string_view<Char> text) {
+    ScopedSelect selected(dc, font);
+    SIZE extent{};
+    const int length = static_cast<int>(text.size());
+    bool measured = false;
+    if constexpr (sizeof(Char) == 1) {
+        measured = GetTextExtentPoint32A(dc, text.data(), length, &extent);
+    } else {
+        measured = GetTextExtentPoint32W(dc, text.data(), length, &extent);
+    }
+    return measured ? extent : SIZE{};
+}
 
 }  // namespace rw::app
