@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/demo_format.h"
 #include "demo_builder.h"
 #include "platform/file_system.h"
 #include "temp_dir.h"
@@ -14,6 +15,8 @@
 namespace rw {
 namespace {
 
+using demo::kFirstFrame;
+using demo::kMessagesOffset;
 using test::Bytes;
 using test::ClientState;
 using test::DemoBuilder;
@@ -120,7 +123,7 @@ TEST(DemoWalkHeader, MapNameIsLoweredAndPublishedWithStatusOne) {
 
 TEST(DemoWalkHeader, HeaderOnlyFileRunsOffTheEnd) {
     auto c = run(DemoBuilder());
-    EXPECT_EQ(c->message(), readErrorAt(544, 0));
+    EXPECT_EQ(c->message(), readErrorAt(kFirstFrame, 0));
 }
 
 // --- Frame layouts and the ends of the walk -----------------------------
@@ -150,7 +153,7 @@ TEST(DemoWalkFrames, SoundFrameWithLength100Takes133Bytes) {
     DemoBuilder b;
     b.startMarker().soundFrame(100);
     const int64_t afterSound = static_cast<int64_t>(b.size());
-    EXPECT_EQ(afterSound, 544 + 9 + 133);
+    EXPECT_EQ(afterSound, kFirstFrame + 9 + 133);
     b.rawBytes(Bytes{10});
     // Position just after the bad type byte; the sample length is the last length read.
     EXPECT_EQ(run(b)->message(), readErrorAt(afterSound + 1, 100));
@@ -162,7 +165,7 @@ TEST(DemoWalkFrames, BadTypeInTheMiddleNamesThePositionAfterIt) {
         b.networkFrame(at(0), msg::filler(20)).startMarker().rawBytes(Bytes{bad}).startMarker();
         auto c = run(b);
         EXPECT_EQ(c->status(), -2);
-        EXPECT_EQ(c->message(), readErrorAt(544 + 477 + 20 + 9 + 1, 20)) << int(bad);
+        EXPECT_EQ(c->message(), readErrorAt(kFirstFrame + kMessagesOffset + 20 + 9 + 1, 20)) << int(bad);
     }
 }
 
@@ -176,14 +179,14 @@ TEST(DemoWalkFrames, FramesEndingAtTheFileEndReportTheFileSize) {
 TEST(DemoWalkFrames, LengthBeyondTheFileIsReportedWhereItPoints) {
     DemoBuilder b;
     b.startMarker().clientFrameClaiming(1, at(1), msg::filler(10), 0xFFFFFFFFu);
-    const int64_t expected = 544 + 9 + 477 + 0xFFFFFFFFll;
+    const int64_t expected = kFirstFrame + 9 + kMessagesOffset + 0xFFFFFFFFll;
     auto c = run(b);
     EXPECT_EQ(c->message(), readErrorAt(expected, 0xFFFFFFFFll));
     // The same before the start marker and in a type-0 frame.
     DemoBuilder early;
     early.clientFrameClaiming(0, at(0), msg::userInfo("P", "76561198000000000"), 0xFFFFFFF0u);
     auto e = run(early);
-    EXPECT_EQ(e->message(), readErrorAt(544 + 477 + 0xFFFFFFF0ll, 0xFFFFFFF0ll));
+    EXPECT_EQ(e->message(), readErrorAt(kFirstFrame + kMessagesOffset + 0xFFFFFFF0ll, 0xFFFFFFF0ll));
     EXPECT_EQ(e->result.playerName.view(), L"P");  // the bytes that are there were still read
 }
 
@@ -192,7 +195,7 @@ TEST(DemoWalkFrames, FrameCutInsideItsFixedPartEndsAtTheFileSize) {
         DemoBuilder b;
         b.soundFrame(7).startMarker().networkFrame(at(1), msg::filler(4));
         Bytes cut = b.bytes();
-        cut.resize(cut.size() - 4 - 477 + keep);
+        cut.resize(cut.size() - 4 - kMessagesOffset + keep);
         auto c = run(cut);
         EXPECT_EQ(c->message(), readErrorAt(static_cast<int64_t>(cut.size()), 7)) << keep;
     }
@@ -413,8 +416,8 @@ TEST_F(DemoWalkRun, PressesInFramesAcrossTheReadersWindowEdges) {
     b.startMarker();
     // Filler frames so that the next frame starts exactly at the given place.
     auto padTo = [&](size_t start) {
-        while (b.size() + 2 * 1477 < start) b.networkFrame(at(1.0f), msg::filler(1000));
-        b.networkFrame(at(1.0f), msg::filler(start - b.size() - 477));
+        while (b.size() + 2 * (kMessagesOffset + 1000) < start) b.networkFrame(at(1.0f), msg::filler(1000));
+        b.networkFrame(at(1.0f), msg::filler(start - b.size() - kMessagesOffset));
         ASSERT_EQ(b.size(), start);
     };
     padTo(MiB - 500);  // fixed part before the first edge, messages across it
