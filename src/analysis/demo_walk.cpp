@@ -36,6 +36,16 @@ struct CheckEnd {
 
 CheckEnd failure(std::wstring message, int32_t code) { return {code, std::move(message)}; }
 
+// A frame type that is none, the end of the file reached, or a read that
+// failed: where the walk stood, and the length field read last.
+CheckEnd readError(int64_t position, int64_t lastLength) {
+    std::wstring message = L"Error reading demo at Pos: ";
+    message += std::to_wstring(static_cast<long long>(position));
+    message += L" with Offset: ";
+    message += std::to_wstring(static_cast<long long>(lastLength));
+    return failure(std::move(message), status::rejected);
+}
+
 // Percent walked, never 0 (idle) and, while the walk still runs, never the
 // finished code or above, even when a frame claims bytes beyond the end.
 int32_t progressCode(int64_t position, int64_t size) {
@@ -45,22 +55,28 @@ int32_t progressCode(int64_t position, int64_t size) {
     return static_cast<int32_t>(std::clamp<int64_t>(percent, 1, 99));
 }
 
+// Fields cut by the end of the file read as zeros; a read that fails ends the
+// check there.
 std::optional<CheckEnd> checkHeader(DemoReader& reader, CheckResult& result) {
     int64_t position = 0;
     std::array<uint8_t, kMagic.size()> magic{};
-    if (!reader.read(position, magic.data(), magic.size()) || std::memcmp(magic.data(), kMagic.data(), magic.size()) != 0) {
+    const bool magicRead = reader.read(position, magic.data(), magic.size());
+    if (reader.readFailed()) return readError(position, 0);
+    if (!magicRead || std::memcmp(magic.data(), kMagic.data(), magic.size()) != 0) {
         return failure(L"File is not a HLDEMO!", status::rejected);
     }
     position = kProtocolOffset;
     std::array<uint8_t, 4> protocolBytes{};
     reader.read(position, protocolBytes.data(), 4);
+    position = kMapNameOffset;
+    std::array<char, kMapNameSize> mapName{};
+    reader.read(position, mapName.data(), kMapNameSize);
+    if (reader.readFailed()) return readError(position, 0);
+
     const uint32_t protocol = loadU32(protocolBytes.data());
     if (protocol < kOldestProtocol) return failure(L"Demo is recorded with an old protocol!", status::rejected);
     if (protocol > kNewestProtocol) return failure(L"Demo is recorded with an unsupported protocol!", status::rejected);
 
-    position = kMapNameOffset;
-    std::array<char, kMapNameSize> mapName{};
-    reader.read(position, mapName.data(), kMapNameSize);
     const size_t length = strnlen(mapName.data(), mapName.size());
     for (size_t k = 0; k < length; ++k) {
         if (mapName[k] >= 'A' && mapName[k] <= 'Z') mapName[k] = static_cast<char>(mapName[k] - 'A' + 'a');
@@ -89,7 +105,7 @@ public:
             if (position_ < size_) reader_.read(position_, &type, 1);
             if (type > kLastFrameType) return readError();
             if (!handleFrame(type)) return failure(L"Demo was not recorded on lan server!", status::rejected);
-            if (!keepWalking_) return {};
+            if (!keepWalking_) return reader_.readFailed() ? readError() : CheckEnd{};
         }
     }
 
@@ -146,16 +162,22 @@ private:
         return true;
     }
 
-    // A length field at the given position. When the file ends inside it the
-    // frame is cut: the position goes to the end of the file.
+    // A length field at the given position; false when the frame is cut.
     bool readLength(int64_t at, uint32_t& length) {
         std::array<uint8_t, 4> bytes{};
         if (!reader_.read(at, bytes.data(), 4)) {
-            position_ = size_;
+            frameCut();
             return false;
         }
         length = loadU32(bytes.data());
         return true;
+    }
+
+    // A frame the file ends inside: the walk goes to the end of the file. One
+    // whose read failed stays where it is; the reader serves nothing more, so
+    // the next pass reports the failure here.
+    void frameCut() {
+        if (!reader_.readFailed()) position_ = size_;
     }
 
     void skipClientFrame(int64_t frame) {
@@ -186,7 +208,7 @@ private:
             // Across a window edge, or cut by the end of the file.
             int64_t at = fixedAt;
             if (!reader_.read(at, fixedCopy_.data(), kClientFixedSize)) {
-                position_ = size_;
+                frameCut();
                 return;
             }
             fixed = fixedCopy_.data();
@@ -240,13 +262,7 @@ private:
         if (reader_.read(at, command.data(), 5)) noteConsoleCommand(findings_, command);
     }
 
-    CheckEnd readError() const {
-        std::wstring message = L"Error reading demo at Pos: ";
-        message += std::to_wstring(static_cast<long long>(position_));
-        message += L" with Offset: ";
-        message += std::to_wstring(static_cast<long long>(lastLength_));
-        return failure(std::move(message), status::rejected);
-    }
+    CheckEnd readError() const { return rw::readError(position_, lastLength_); }
 
     DemoReader& reader_;
     CheckResult& result_;
@@ -288,24 +304,29 @@ void publish(const CheckEnd& end, CheckResult& result) {
     }
 }
 
+CheckEnd walkDemo(std::unique_ptr<platform::AsyncFile> demo, const RecordsDatabase* records, CheckResult& result) {
+    DemoReader reader;
+    reader.open(std::move(demo));
+    CheckEnd end = walkDemo(reader, records, result);
+    reader.close();
+    return end;
+}
+
 }  // namespace
 
 void checkDemoFile(const std::filesystem::path& demoPath, bool fromArchive, const RecordsDatabase* records,
                    CheckResult& result) {
-    DemoReader reader;
-    reader.open(demoPath);
-    const CheckEnd end = walkDemo(reader, records, result);
-    reader.close();
+    const CheckEnd end = walkDemo(platform::openAsyncFile(demoPath), records, result);
     if (fromArchive) platform::removeFile(demoPath);
     publish(end, result);
 }
 
+void checkDemo(std::unique_ptr<platform::AsyncFile> demo, const RecordsDatabase* records, CheckResult& result) {
+    publish(walkDemo(std::move(demo), records, result), result);
+}
+
 void checkDemoBytes(std::span<const uint8_t> demo, const RecordsDatabase* records, CheckResult& result) {
-    DemoReader reader;
-    reader.openMemory(demo);
-    const CheckEnd end = walkDemo(reader, records, result);
-    reader.close();
-    publish(end, result);
+    checkDemo(platform::openMemoryFile(demo), records, result);
 }
 
 std::wstring demoNameFromPath(std::wstring_view path) {
