@@ -19,6 +19,7 @@ namespace {
 
 using demo::kFirstFrame;
 using demo::kMessagesOffset;
+using demo::kStartMarkerSize;
 using test::Bytes;
 using test::ClientState;
 using test::DemoBuilder;
@@ -155,7 +156,7 @@ TEST(DemoWalkFrames, SoundFrameWithLength100Takes133Bytes) {
     DemoBuilder b;
     b.startMarker().soundFrame(100);
     const int64_t afterSound = static_cast<int64_t>(b.size());
-    EXPECT_EQ(afterSound, kFirstFrame + 9 + 133);
+    EXPECT_EQ(afterSound, kFirstFrame + kStartMarkerSize + 133);
     b.rawBytes(Bytes{10});
     // Position just after the bad type byte; the sample length is the last length read.
     EXPECT_EQ(run(b)->message(), readErrorAt(afterSound + 1, 100));
@@ -167,7 +168,7 @@ TEST(DemoWalkFrames, BadTypeInTheMiddleNamesThePositionAfterIt) {
         b.networkFrame(at(0), msg::filler(20)).startMarker().rawBytes(Bytes{bad}).startMarker();
         auto c = run(b);
         EXPECT_EQ(c->status(), -2);
-        EXPECT_EQ(c->message(), readErrorAt(kFirstFrame + kMessagesOffset + 20 + 9 + 1, 20)) << int(bad);
+        EXPECT_EQ(c->message(), readErrorAt(kFirstFrame + kMessagesOffset + 20 + kStartMarkerSize + 1, 20)) << int(bad);
     }
 }
 
@@ -181,7 +182,7 @@ TEST(DemoWalkFrames, FramesEndingAtTheFileEndReportTheFileSize) {
 TEST(DemoWalkFrames, LengthBeyondTheFileIsReportedWhereItPoints) {
     DemoBuilder b;
     b.startMarker().clientFrameClaiming(1, at(1), msg::filler(10), 0xFFFFFFFFu);
-    const int64_t expected = kFirstFrame + 9 + kMessagesOffset + 0xFFFFFFFFll;
+    const int64_t expected = kFirstFrame + kStartMarkerSize + kMessagesOffset + 0xFFFFFFFFll;
     auto c = run(b);
     EXPECT_EQ(c->message(), readErrorAt(expected, 0xFFFFFFFFll));
     // The same before the start marker and in a type-0 frame.
@@ -449,7 +450,7 @@ TEST_F(DemoWalkRun, FailedReadEndsTheCheckWithTheReadError) {
     } cases[] = {
         {3, readErrorAt(0, 0)},
         {static_cast<int64_t>(stopFrame + kMessagesOffset + 1000),
-         readErrorAt(static_cast<int64_t>(b.size() - demo::kStartMarkerSize), static_cast<int64_t>(stopBlock.size()))},
+         readErrorAt(static_cast<int64_t>(b.size() - kStartMarkerSize), static_cast<int64_t>(stopBlock.size()))},
     };
     for (const auto& k : cases) {
         Check c;
