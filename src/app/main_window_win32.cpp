@@ -108,7 +108,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             DestroyWindow(window);
             return 0;
         case WM_COMMAND:
-            if (commandStartsCheck(static_cast<uint64_t>(wParam), checkResult().status()))
+            if (commandStartsCheck(static_cast<uint64_t>(wParam), resultBoard().status()))
                 SendMessageW(window, WM_STARTCHECK, 0, 0);
             return 0;
         case WM_MOUSEMOVE:

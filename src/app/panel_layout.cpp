@@ -33,7 +33,7 @@ std::wstring listLine(std::string_view oemLine) {
     return wide;
 }
 
-void layoutWorldRecords(PanelLayout& layout, const CheckResult& result,
+void layoutWorldRecords(PanelLayout& layout, const ResultFields& result,
                         const WorldRecordLookup& records, const RecordsListState& before) {
     const std::string_view key = result.mapKeyView();
     const uint32_t count = (records.runCount && records.runAt) ? records.runCount(key) : 0;
@@ -57,7 +57,7 @@ void layoutWorldRecords(PanelLayout& layout, const CheckResult& result,
     layout.recordsListAfter = RecordsListState{true, std::string(key)};
 }
 
-void layoutResults(PanelLayout& layout, LayoutWriter& out, const CheckResult& result,
+void layoutResults(PanelLayout& layout, LayoutWriter& out, const ResultFields& result,
                    const WorldRecordLookup& records, const RecordsListState& before) {
     out.band(109, 49);
     out.text(10, 116, L"Time: ");
@@ -102,7 +102,7 @@ void layoutResults(PanelLayout& layout, LayoutWriter& out, const CheckResult& re
 
 }  // namespace
 
-PanelLayout layoutPanel(int32_t status, const CheckResult& result, const WorldRecordLookup& records,
+PanelLayout layoutPanel(int32_t status, const ResultFields& result, const WorldRecordLookup& records,
                         const RecordsListState& listBefore) {
     PanelLayout layout;
     LayoutWriter out(layout.ops);

@@ -1,6 +1,6 @@
 #pragma once
-// What one paint of the result panel shows, decided from the CheckResult and
-// the world-record lookup alone. The GDI side executes the operations in order
+// What one paint of the result panel shows, decided from the published result
+// and the world-record lookup alone. The GDI side executes the operations in order
 // over a fresh copy of the background picture.
 #include <cstdint>
 #include <functional>
@@ -86,7 +86,7 @@ inline constexpr std::wstring_view kProductName = L"Runwarden";
 inline constexpr std::wstring_view kCheckingForUpdates = L"Checking for updates ...";
 
 // `status` is read once by the caller, so one paint works from one value.
-PanelLayout layoutPanel(int32_t status, const CheckResult& result, const WorldRecordLookup& records,
+PanelLayout layoutPanel(int32_t status, const ResultFields& result, const WorldRecordLookup& records,
                         const RecordsListState& listBefore);
 
 }  // namespace rw::app

@@ -113,14 +113,14 @@ void paintResultPanel(HWND window, MainWindow& w) {
     PAINTSTRUCT ps{};
     const HDC windowDc = BeginPaint(window, &ps);
 
-    const CheckResult& result = checkResult();
-    const int32_t status = result.status();
+    const ResultSnapshot shown = resultBoard().snapshot();
 
     // The link is live only while this paint gives it the SteamID again.
     w.profileLink.setPlace(0, 0);
     w.profileLink.setText(L"");
 
-    const PanelLayout layout = layoutPanel(status, result, lookupIn(startupValues().records), w.recordsListState);
+    const PanelLayout layout =
+        layoutPanel(shown.status, shown.fields, lookupIn(startupValues().records), w.recordsListState);
     if (layout.enableButton) EnableWindow(w.checkButton, TRUE);
     {
         MemoryDc back(windowDc);

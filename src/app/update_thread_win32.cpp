@@ -23,7 +23,9 @@ UpdateSettings updateSettings() {
 DWORD WINAPI updateThreadMain(void*) {
     StartupValues& values = startupValues();
     Win32UpdateHost host(values.mainWindowHandle);
-    runUpdatePass(checkResult(), *values.records, host, updateSettings());
+    CheckResult result;
+    publishToWindow(result);
+    runUpdatePass(result, *values.records, host, updateSettings());
     return 0;
 }
 

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "analysis/demo_format.h"
@@ -365,6 +367,41 @@ TEST_F(DemoWalkRun, Mode0StartsAndStopsOnTheButtons) {
     // The start frame is not counted, the 5 ms frame before it neither.
     EXPECT_EQ(c->result.averageFpsText.view(), L"100.00");
     EXPECT_EQ(c->line(0), L"");
+}
+
+// The window reads the board while checks publish to it: every snapshot is
+// one whole published state (ThreadSanitizer sees any field read while written).
+TEST_F(DemoWalkRun, PublishedResultReadWhileChecksRun) {
+    auto db = database("kz_test", 0, {kStart}, {kStop});
+    DemoBuilder b("kz_test");
+    b.startupFrame(msg::userInfo("Climber", "76561198000000001"))
+        .startMarker()
+        .networkFrame(at(10.0f), press(kStart))
+        .networkFrame(at(93.456f), press(kStop));
+    ResultBoard board;
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        for (int k = 0; k < 200; ++k) {
+            CheckResult result;
+            result.board = &board;
+            checkDemoBytes(b.bytes(), db.get(), result);
+        }
+        done = true;
+    });
+    size_t finishedSeen = 0;
+    while (!done) {
+        const ResultSnapshot shown = board.snapshot();
+        if (shown.status == status::finished) {
+            ++finishedSeen;
+            ASSERT_EQ(shown.fields.runTimeText.view(), L"01:23.45");
+            ASSERT_EQ(shown.fields.playerName.view(), L"Climber");
+        } else if (shown.status >= 1 && shown.status <= 99) {
+            ASSERT_TRUE(shown.fields.runTimeText.empty());
+        }
+    }
+    worker.join();
+    EXPECT_EQ(board.status(), status::finished);
+    EXPECT_EQ(board.snapshot().fields.mapKeyView(), "kz_test");
 }
 
 TEST_F(DemoWalkRun, CupStorageTimeAndCapitalMapName) {
