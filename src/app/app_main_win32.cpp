@@ -75,7 +75,6 @@ void failureBox(const wchar_t* text) { MessageBoxW(nullptr, text, L"Error!", MB_
 
 int run(HINSTANCE instance, int show) {
     StartupValues& values = startupValues();
-    checkResult().repaint = RepaintHook{repaintMainWindow, nullptr};
 
     findFolders(values);
     values.records = new RecordsDatabase("RecData.dat");  // filled by the update pass, never freed

@@ -20,7 +20,8 @@ constexpr wchar_t kFilterWithArchives[] =
 constexpr wchar_t kFilterDemosOnly[] = L"Demo Files (*.dem)\0*.dem\0All Files (*.*)\0*.*\0";
 
 void runCheck() {
-    CheckResult& result = checkResult();
+    CheckResult result;  // this check's own; the window sees only what it publishes
+    publishToWindow(result);
     const StartupValues& values = startupValues();
 
     std::array<wchar_t, MAX_PATH> chosen{};

@@ -74,10 +74,9 @@ void startCheck(MainWindow& w) {
     // tidying up after publishing its result; wait for it to end.
     if (values.workerThread) WaitForSingleObject(values.workerThread.get(), INFINITE);
     EnableWindow(w.checkButton, FALSE);
-    w.checkRun = CheckRun{true, false};
+    w.checkRunning = true;
     values.workerThread.reset(CreateThread(nullptr, 0, checkThreadMain, nullptr, 0, nullptr));
-    if (!values.workerThread) w.checkRun = CheckRun{};
-    InvalidateRect(values.mainWindowHandle, nullptr, FALSE);
+    if (!values.workerThread) w.checkRunning = false;
 }
 
 void setClassCursor(HWND window, HCURSOR cursor) {
@@ -111,7 +110,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             DestroyWindow(window);
             return 0;
         case WM_COMMAND:
-            if (commandStartsCheck(static_cast<uint64_t>(wParam), checkResult().status(), w.checkRun))
+            if (commandStartsCheck(static_cast<uint64_t>(wParam), resultBoard().status(), w.checkRunning))
                 SendMessageW(window, WM_STARTCHECK, 0, 0);
             return 0;
         case WM_MOUSEMOVE:
@@ -131,7 +130,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             startCheck(w);
             return 0;
         case WM_CHECKDONE:
-            w.checkRun = CheckRun{};
+            w.checkRunning = false;
             InvalidateRect(window, nullptr, FALSE);
             return 0;
         default:

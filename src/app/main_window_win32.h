@@ -3,7 +3,6 @@
 // when the window is created and kept until the process ends.
 #include <windows.h>
 
-#include "app/command_rule.h"
 #include "app/gdi_objects_win32.h"
 #include "app/panel_layout.h"
 #include "app/profile_link_win32.h"
@@ -31,7 +30,7 @@ struct MainWindow {
     HWND recordsList = nullptr;
     RecordsListState recordsListState;  // `recordsListFilled` and the map it holds
     bool trackingLeave = false;
-    CheckRun checkRun;
+    bool checkRunning = false;  // from WM_STARTCHECK until the check's thread reports it done
     ProfileLink profileLink;
 };
 

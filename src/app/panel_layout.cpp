@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "analysis/steam_id.h"
+#include "app/command_rule.h"
 #include "platform/text.h"
 
 namespace rw::app {
@@ -110,7 +111,7 @@ std::wstring listLine(std::string_view oemLine) {
     return wide;
 }
 
-void layoutWorldRecords(PanelLayout& layout, LayoutWriter& out, const CheckResult& result,
+void layoutWorldRecords(PanelLayout& layout, LayoutWriter& out, const ResultFields& result,
                         const WorldRecordLookup& records, const RecordsListState& before) {
     const std::string_view key = result.mapKeyView();
     const uint32_t count = (records.runCount && records.runAt) ? records.runCount(key) : 0;
@@ -133,7 +134,7 @@ void layoutWorldRecords(PanelLayout& layout, LayoutWriter& out, const CheckResul
     layout.recordsListAfter = RecordsListState{true, std::string(key)};
 }
 
-void layoutResults(PanelLayout& layout, LayoutWriter& out, const CheckResult& result,
+void layoutResults(PanelLayout& layout, LayoutWriter& out, const ResultFields& result,
                    const WorldRecordLookup& records, const RecordsListState& before) {
     out.band(109, 49);
     out.text(10, 116, L"Time: ");
@@ -184,11 +185,11 @@ void layoutResults(PanelLayout& layout, LayoutWriter& out, const CheckResult& re
 
 }  // namespace
 
-PanelLayout layoutPanel(int32_t status, const CheckResult& result, const WorldRecordLookup& records,
-                        const TextMeasure& measure, const RecordsListState& listBefore, const CheckRun& run) {
+PanelLayout layoutPanel(int32_t status, const ResultFields& result, const WorldRecordLookup& records,
+                        const TextMeasure& measure, const RecordsListState& listBefore, bool checkRunning) {
     PanelLayout layout;
     LayoutWriter out(layout.ops, measure);
-    layout.enableButton = checkMayStart(status, run);
+    layout.enableButton = checkMayStart(status, checkRunning);
 
     out.fadeLine(362, 80, colour::black);
     out.fadeLine(40, 80, colour::black);

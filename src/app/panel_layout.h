@@ -1,6 +1,6 @@
 #pragma once
-// What one paint of the result panel shows, decided from the CheckResult and
-// the world-record lookup alone. The GDI side executes the operations in order
+// What one paint of the result panel shows, decided from the published result
+// and the world-record lookup alone. The GDI side executes the operations in order
 // over a fresh copy of the background picture.
 #include <cstdint>
 #include <functional>
@@ -9,7 +9,6 @@
 #include <variant>
 #include <vector>
 
-#include "app/command_rule.h"
 #include "app/panel_colour.h"
 #include "base/check_result.h"
 
@@ -98,10 +97,11 @@ inline constexpr std::wstring_view kProductName = L"Runwarden";
 inline constexpr std::wstring_view kCheckingForUpdates = L"Checking for updates ...";
 
 // `status` is read once by the caller, so one paint works from one value;
-// `run` is the window's check, which keeps the button disabled while it runs.
-// Values too wide for the panel end in "...", a message too wide for one line
-// takes two, and the settings lines close up to stay above the footer.
-PanelLayout layoutPanel(int32_t status, const CheckResult& result, const WorldRecordLookup& records,
-                        const TextMeasure& measure, const RecordsListState& listBefore, const CheckRun& run);
+// while a check the window started runs, the button stays disabled whatever
+// the status says. Values too wide for the panel end in "...", a message too
+// wide for one line takes two, and the settings lines close up to stay above
+// the footer.
+PanelLayout layoutPanel(int32_t status, const ResultFields& result, const WorldRecordLookup& records,
+                        const TextMeasure& measure, const RecordsListState& listBefore, bool checkRunning);
 
 }  // namespace rw::app

@@ -123,16 +123,15 @@ void paintResultPanel(HWND window, MainWindow& w) {
     PAINTSTRUCT ps{};
     const HDC windowDc = BeginPaint(window, &ps);
 
-    const CheckResult& result = checkResult();
-    const int32_t status = statusToShow(result.status(), w.checkRun);
+    const ResultSnapshot shown = resultBoard().snapshot();
 
     // The link is live only while this paint gives it the SteamID again.
     w.profileLink.setPlace(0, 0);
     w.profileLink.setText(L"");
 
     const ScreenDc screen(GetDC(nullptr));
-    const PanelLayout layout = layoutPanel(status, result, lookupIn(startupValues().records),
-                                           measureOn(screen.get(), w), w.recordsListState, w.checkRun);
+    const PanelLayout layout = layoutPanel(shown.status, shown.fields, lookupIn(startupValues().records),
+                                           measureOn(screen.get(), w), w.recordsListState, w.checkRunning);
     if (layout.enableButton) EnableWindow(w.checkButton, TRUE);
     {
         MemoryDc back(CreateCompatibleDC(windowDc));

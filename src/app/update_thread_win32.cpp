@@ -9,7 +9,9 @@ namespace rw::app {
 DWORD WINAPI updateThreadMain(void*) {
     StartupValues& values = startupValues();
     Win32UpdateHost host(values.mainWindowHandle);
-    runUpdatePass(checkResult(), *values.records, host, defaultUpdateSettings());
+    CheckResult result;
+    publishToWindow(result);
+    runUpdatePass(result, *values.records, host, defaultUpdateSettings());
     return 0;
 }
 

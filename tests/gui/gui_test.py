@@ -337,22 +337,22 @@ def scenario_archive(s):
     left = leftovers() - before
     check(not left, "the listing and the extracted demo are gone: %r" % sorted(left))
 
-    # While rar.exe is held, the old result is gone and the button stays
-    # disabled: hovering where the SteamID link was repaints nothing back, a
-    # click on the button starts nothing, and the window goes on answering.
+    # While rar.exe is held, hovering the old result's SteamID link repaints
+    # the panel with the button still disabled; a click on the button starts
+    # nothing, and the window goes on answering.
     hold = os.path.join(s.args.fake_rar_dir, "rar_hold")
     open(hold, "w").close()
     try:
         s.choose_file(archive)
         wait_until("the held listing", lambda: open(calls_log, encoding="utf-8").read().count(" vb ") == 2)
-        s.wait_panel("the panel of a check under way", lambda p: frame_ok(s, p) and plain(s, p, 2, 60))
         s.move_to(105, 192)
+        panel = s.wait_panel("the old link hovered", lambda p: result_state(s, p) and underline_rows(p))
+        s.keep(panel, "archive_check_under_way")
+        check(not button_enabled(panel), "the button stays disabled while the archive is taken apart")
         s.click(140, 386)
         s.move_to(20, 300)
-        s.move_to(105, 192)
-        panel = s.wait_panel("the panel after hovering", lambda p: frame_ok(s, p))
-        s.keep(panel, "archive_check_under_way")
-        check(not button_enabled(panel) and plain(s, panel, 2, 60), "the button stays disabled, no old result")
+        panel = s.wait_panel("the old link at rest", lambda p: result_state(s, p) and not underline_rows(p))
+        check(not button_enabled(panel), "a click on the disabled button starts nothing")
     finally:
         os.remove(hold)
     panel = s.wait_panel("the held archive's result", lambda p: result_state(s, p) and button_enabled(p)

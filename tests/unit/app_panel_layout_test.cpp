@@ -41,8 +41,8 @@ protected:
         records_.runs["kz_cave"] = {"kz_cave 01:02.03 holder"};
     }
 
-    PanelLayout layout(int32_t status, RecordsListState before = {}, CheckRun run = {}) const {
-        return layoutPanel(status, result_, records_.lookup(), measure_, before, run);
+    PanelLayout layout(int32_t status, RecordsListState before = {}, bool checkRunning = false) const {
+        return layoutPanel(status, result_, records_.lookup(), measure_, before, checkRunning);
     }
 
     static std::vector<TextOp> texts(const PanelLayout& l) {
@@ -97,7 +97,7 @@ TEST_F(PanelLayoutTest, IdleShowsOnlyTheFrame) {
     EXPECT_TRUE(l.enableButton);
     EXPECT_EQ(l.recordsList, RecordsListAction::hide);
     // The window's own check keeps the button disabled whatever the status says.
-    for (int32_t status : {0, -1, 100}) EXPECT_FALSE(layout(status, {}, CheckRun{true, false}).enableButton);
+    for (int32_t status : {0, -1, 100}) EXPECT_FALSE(layout(status, {}, true).enableButton);
 }
 
 TEST_F(PanelLayoutTest, RunningCheckShowsRowsAndProgress) {
