@@ -43,7 +43,7 @@ void createWindowParts(HWND window, MainWindow& w) {
     decodePicture(w);
     w.bandBlend = BLENDFUNCTION{AC_SRC_OVER, 0, 150, AC_SRC_ALPHA};
     {
-        ScreenDc screen;
+        ScreenDc screen(GetDC(nullptr));
         w.backBuffer.reset(CreateCompatibleBitmap(screen.get(), kPanelWidth, kPanelHeight));
     }
 
@@ -73,8 +73,10 @@ void startCheck(MainWindow& w) {
     // The previous worker (the update pass, then the last check) may still be
     // tidying up after publishing its result; wait for it to end.
     if (values.workerThread) WaitForSingleObject(values.workerThread.get(), INFINITE);
-    values.workerThread.reset(CreateThread(nullptr, 0, checkThreadMain, nullptr, 0, nullptr));
     EnableWindow(w.checkButton, FALSE);
+    w.checkRunning = true;
+    values.workerThread.reset(CreateThread(nullptr, 0, checkThreadMain, nullptr, 0, nullptr));
+    if (!values.workerThread) w.checkRunning = false;
 }
 
 void setClassCursor(HWND window, HCURSOR cursor) {
@@ -108,7 +110,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             DestroyWindow(window);
             return 0;
         case WM_COMMAND:
-            if (commandStartsCheck(static_cast<uint64_t>(wParam), resultBoard().status()))
+            if (commandStartsCheck(static_cast<uint64_t>(wParam), resultBoard().status(), w.checkRunning))
                 SendMessageW(window, WM_STARTCHECK, 0, 0);
             return 0;
         case WM_MOUSEMOVE:
@@ -126,6 +128,10 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return 0;
         case WM_STARTCHECK:
             startCheck(w);
+            return 0;
+        case WM_CHECKDONE:
+            w.checkRunning = false;
+            InvalidateRect(window, nullptr, FALSE);
             return 0;
         default:
             return DefWindowProcW(window, message, wParam, lParam);

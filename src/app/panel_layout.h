@@ -74,6 +74,17 @@ struct WorldRecordLookup {
     std::function<std::string(std::string_view mapKey, uint32_t index)> runAt;
 };
 
+// Widths in pixels of texts as the window's fonts draw them: wide texts in
+// the given font, 8-bit (ANSI code page) texts in the text font.
+struct TextMeasure {
+    std::function<int32_t(std::wstring_view text, PanelFont font)> width;
+    std::function<int32_t(std::string_view text)> ansiWidth;
+};
+
+// Texts end at this column, the footer's right edge; a centred message has
+// as much room on its left.
+inline constexpr int32_t kTextRightEdge = 275;
+
 struct PanelLayout {
     std::vector<PanelOp> ops;
     bool enableButton = false;
@@ -85,8 +96,12 @@ struct PanelLayout {
 inline constexpr std::wstring_view kProductName = L"Runwarden";
 inline constexpr std::wstring_view kCheckingForUpdates = L"Checking for updates ...";
 
-// `status` is read once by the caller, so one paint works from one value.
+// `status` is read once by the caller, so one paint works from one value;
+// while a check the window started runs, the button stays disabled whatever
+// the status says. Values too wide for the panel end in "...", a message too
+// wide for one line takes two, and the settings lines close up to stay above
+// the footer.
 PanelLayout layoutPanel(int32_t status, const ResultFields& result, const WorldRecordLookup& records,
-                        const RecordsListState& listBefore);
+                        const TextMeasure& measure, const RecordsListState& listBefore, bool checkRunning);
 
 }  // namespace rw::app

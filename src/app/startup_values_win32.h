@@ -12,6 +12,8 @@
 namespace rw::app {
 
 inline constexpr UINT WM_STARTCHECK = WM_USER + 1;
+// Posted by a check's thread as its last act, after its final repaint request.
+inline constexpr UINT WM_CHECKDONE = WM_USER + 2;
 
 struct StartupValues {
     WideText tempFolder;
@@ -19,7 +21,7 @@ struct StartupValues {
     WideText archiverFolder;
     OSVERSIONINFOEXW osVersion{};
     HWND mainWindowHandle = nullptr;
-    platform::UniqueHandle workerThread;  // touched by the window thread only
+    platform::KernelHandle workerThread;  // touched by the window thread only
     RecordsDatabase* records = nullptr;
 };
 

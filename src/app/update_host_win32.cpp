@@ -2,21 +2,19 @@
 
 #include <shellapi.h>
 
-#include <memory>
+#include "platform/win32/handle.h"
 
 namespace rw::app {
 namespace {
 
-struct LocalFreeDeleter {
-    void operator()(LPWSTR* p) const { LocalFree(p); }
-};
+using LocalMemory = platform::UniqueHandle<platform::NullHandleTraits<LPWSTR*, LocalFree>>;
 
 }  // namespace
 
 std::vector<std::wstring> Win32UpdateHost::commandLineArguments() {
     std::vector<std::wstring> args;
     int count = 0;
-    std::unique_ptr<LPWSTR, LocalFreeDeleter> argv(CommandLineToArgvW(GetCommandLineW(), &count));
+    const LocalMemory argv(CommandLineToArgvW(GetCommandLineW(), &count));
     if (!argv) return args;
     for (int i = 0; i < count; ++i) args.emplace_back(argv.get()[i]);
     return args;

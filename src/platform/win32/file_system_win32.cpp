@@ -8,8 +8,8 @@
 namespace rw::platform {
 namespace {
 
-UniqueHandle openForRead(const std::filesystem::path& path) {
-    return UniqueHandle(
+KernelHandle openForRead(const std::filesystem::path& path) {
+    return KernelHandle(
         CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
@@ -28,7 +28,7 @@ bool readFully(HANDLE h, uint8_t* dst, size_t n) {
 
 std::optional<std::vector<uint8_t>> readFileBounded(const std::filesystem::path& path, uint64_t minSize,
                                                     uint64_t maxSize) {
-    UniqueHandle h = openForRead(path);
+    KernelHandle h = openForRead(path);
     if (!h) return std::nullopt;
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(h.get(), &size) || size.QuadPart < 0) return std::nullopt;
@@ -40,7 +40,7 @@ std::optional<std::vector<uint8_t>> readFileBounded(const std::filesystem::path&
 }
 
 std::optional<std::vector<uint8_t>> readFilePrefix(const std::filesystem::path& path, size_t n) {
-    UniqueHandle h = openForRead(path);
+    KernelHandle h = openForRead(path);
     if (!h) return std::nullopt;
     std::vector<uint8_t> bytes(n);
     if (!readFully(h.get(), bytes.data(), n)) return std::nullopt;
@@ -57,7 +57,7 @@ std::optional<uint64_t> fileSize(const std::filesystem::path& path) {
 bool fileExists(const std::filesystem::path& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool writeFile(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
-    UniqueHandle h(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    KernelHandle h(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!h) return false;
     size_t done = 0;
     while (done < bytes.size()) {
