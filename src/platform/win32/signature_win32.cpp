@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/signature.h"
+#include "platform/win32/handle.h"
 
 namespace rw::platform {
 namespace {
@@ -15,54 +16,31 @@ constexpr ULONG kCoordinateSize = 32;
 
 bool succeeded(NTSTATUS status) { return status >= 0; }
 
-struct Algorithm {
-    BCRYPT_ALG_HANDLE handle = nullptr;
-    explicit Algorithm(LPCWSTR name) {
-        if (!succeeded(BCryptOpenAlgorithmProvider(&handle, name, nullptr, 0))) handle = nullptr;
-    }
-    ~Algorithm() {
-        if (handle) BCryptCloseAlgorithmProvider(handle, 0);
-    }
-    Algorithm(const Algorithm&) = delete;
-    Algorithm& operator=(const Algorithm&) = delete;
-};
+void closeAlgorithm(BCRYPT_ALG_HANDLE h) { BCryptCloseAlgorithmProvider(h, 0); }
+using Algorithm = UniqueHandle<NullHandleTraits<BCRYPT_ALG_HANDLE, closeAlgorithm>>;
+using Hash = UniqueHandle<NullHandleTraits<BCRYPT_HASH_HANDLE, BCryptDestroyHash>>;
+using Key = UniqueHandle<NullHandleTraits<BCRYPT_KEY_HANDLE, BCryptDestroyKey>>;
 
-struct Hash {
-    BCRYPT_HASH_HANDLE handle = nullptr;
-    Hash() = default;
-    ~Hash() {
-        if (handle) BCryptDestroyHash(handle);
-    }
-    Hash(const Hash&) = delete;
-    Hash& operator=(const Hash&) = delete;
-};
-
-struct Key {
-    BCRYPT_KEY_HANDLE handle = nullptr;
-    Key() = default;
-    ~Key() {
-        if (handle) BCryptDestroyKey(handle);
-    }
-    Key(const Key&) = delete;
-    Key& operator=(const Key&) = delete;
-};
+Algorithm openAlgorithm(LPCWSTR name) {
+    BCRYPT_ALG_HANDLE h = nullptr;
+    return Algorithm(succeeded(BCryptOpenAlgorithmProvider(&h, name, nullptr, 0)) ? h : nullptr);
+}
 
 // BCryptHash would be one call, but it needs Windows 10; this runs on Windows 7 too.
 std::optional<std::array<UCHAR, 32>> sha256(std::span<const uint8_t> message) {
-    Algorithm algorithm(BCRYPT_SHA256_ALGORITHM);
-    Hash hash;
-    if (!algorithm.handle || !succeeded(BCryptCreateHash(algorithm.handle, &hash.handle, nullptr, 0, nullptr, 0, 0))) {
-        return std::nullopt;
-    }
+    const Algorithm algorithm = openAlgorithm(BCRYPT_SHA256_ALGORITHM);
+    BCRYPT_HASH_HANDLE h = nullptr;
+    if (!algorithm || !succeeded(BCryptCreateHash(algorithm.get(), &h, nullptr, 0, nullptr, 0, 0))) return std::nullopt;
+    const Hash hash(h);
     constexpr size_t kPiece = 1u << 20;
     for (size_t at = 0; at < message.size(); at += kPiece) {
         const size_t n = std::min(kPiece, message.size() - at);
-        if (!succeeded(BCryptHashData(hash.handle, const_cast<PUCHAR>(message.data() + at), static_cast<ULONG>(n), 0))) {
+        if (!succeeded(BCryptHashData(hash.get(), const_cast<PUCHAR>(message.data() + at), static_cast<ULONG>(n), 0))) {
             return std::nullopt;
         }
     }
     std::array<UCHAR, 32> digest{};
-    if (!succeeded(BCryptFinishHash(hash.handle, digest.data(), static_cast<ULONG>(digest.size()), 0))) {
+    if (!succeeded(BCryptFinishHash(hash.get(), digest.data(), static_cast<ULONG>(digest.size()), 0))) {
         return std::nullopt;
     }
     return digest;
@@ -81,13 +59,14 @@ bool verifyP256(const std::array<uint8_t, kP256PointSize>& point, std::span<cons
     std::copy_n(reinterpret_cast<const UCHAR*>(&header), sizeof header, blob.begin());
     std::copy(point.begin() + 1, point.end(), blob.begin() + sizeof header);
 
-    Algorithm ecdsa(BCRYPT_ECDSA_P256_ALGORITHM);
-    Key key;
-    if (!ecdsa.handle || !succeeded(BCryptImportKeyPair(ecdsa.handle, nullptr, BCRYPT_ECCPUBLIC_BLOB, &key.handle,
-                                                        blob.data(), static_cast<ULONG>(blob.size()), 0))) {
+    const Algorithm ecdsa = openAlgorithm(BCRYPT_ECDSA_P256_ALGORITHM);
+    BCRYPT_KEY_HANDLE k = nullptr;
+    if (!ecdsa || !succeeded(BCryptImportKeyPair(ecdsa.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, &k, blob.data(),
+                                                 static_cast<ULONG>(blob.size()), 0))) {
         return false;
     }
-    return succeeded(BCryptVerifySignature(key.handle, nullptr, const_cast<PUCHAR>(digest->data()), 32,
+    const Key key(k);
+    return succeeded(BCryptVerifySignature(key.get(), nullptr, const_cast<PUCHAR>(digest->data()), 32,
                                            const_cast<PUCHAR>(signature.data()), static_cast<ULONG>(signature.size()),
                                            0));
 }
