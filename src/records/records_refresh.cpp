@@ -35,12 +35,6 @@ void loadFile(RecordsDatabase& db, LoadedFile& file) {
     file.bytes = std::move(*bytes);
 }
 
-bool fileVerifies(std::span<const uint8_t> file, uint32_t maxFormatVersion) {
-    const std::optional<RecordsHeader> header = parseRecordsHeader(file);
-    return header && header->formatVersion <= maxFormatVersion && header->bodyCrc == recordsBodyCrc(file) &&
-           parseRecordsBody(file).ok;
-}
-
 // Downloads the server's file beside the local one and moves it over the
 // local file only once it verifies, so a transfer cut short or a damaged copy
 // on the server never replaces a good local file.
@@ -50,7 +44,7 @@ bool downloadVerified(const RecordsDatabase& db, const std::string& url) {
     bool replaced = false;
     if (platform::fetchToFile(url, platform::kRecordsAgent, part, kRecordsMaxFileSize)) {
         const std::optional<std::vector<uint8_t>> bytes = loadRecordsFile(part);
-        replaced = bytes && fileVerifies(*bytes, db.maxFormatVersion) && platform::replaceFile(part, db.fileName);
+        replaced = bytes && verifyRecordsImage(*bytes, db.maxFormatVersion) && platform::replaceFile(part, db.fileName);
     }
     if (!replaced) platform::removeFile(part);
     return replaced;
@@ -83,7 +77,10 @@ std::wstring updatedFileText(const RecordsDatabase& db, uint32_t serverRevision)
 
 std::wstring restoredFileText(const RecordsDatabase& db) { return L"Restored file: " + quotedFileName(db.fileName); }
 
-bool refreshRecords(RecordsDatabase& db, const RecordsSources& sources, std::optional<std::vector<uint8_t>>* runsList) {
+std::optional<std::wstring> refreshRecords(RecordsDatabase& db, const RecordsSources& sources,
+                                           std::optional<std::vector<uint8_t>>* runsList) {
+    std::optional<std::wstring> message;  // a later message replaces an earlier one
+
     // 1. Both headers.
     db.revision = 0;
     db.bodyCrc = 0;
@@ -101,12 +98,12 @@ bool refreshRecords(RecordsDatabase& db, const RecordsSources& sources, std::opt
     // 2. A newer file on the server. A missing local file waits for step 4.
     bool downloadFailed = false;
     if (!server) {
-        db.setStatus(kConnectionMessage);
+        message = kConnectionMessage;
     } else if (serverUsable && local && (server->revision != db.revision || server->bodyCrc != db.bodyCrc)) {
         if (downloadVerified(db, sources.recordsUrl)) {
-            db.setStatus(updatedFileText(db, server->revision));
+            message = updatedFileText(db, server->revision);
         } else {
-            db.setStatus(kConnectionMessage);
+            message = kConnectionMessage;
             downloadFailed = true;
         }
     }
@@ -120,18 +117,17 @@ bool refreshRecords(RecordsDatabase& db, const RecordsSources& sources, std::opt
     if (!verified && file.format <= db.maxFormatVersion && serverUsable && !downloadFailed) {
         if (downloadVerified(db, sources.recordsUrl)) {
             loadFile(db, file);
-            db.setStatus(restoredFileText(db));
+            message = restoredFileText(db);
         } else {
-            db.setStatus(kConnectionMessage);
+            message = kConnectionMessage;
         }
     }
 
     // 5. Still failing: the CRC message, and the records list is not fetched.
     if (file.storedCrc != db.bodyCrc) {
-        db.setStatus(crcErrorText(db.fileName));
         db.state = -1;
         db.records.clear();
-        return true;
+        return crcErrorText(db.fileName);
     }
 
     // 6. Decode. With no file at all (or one whose stored checksum is 0 but
@@ -140,14 +136,13 @@ bool refreshRecords(RecordsDatabase& db, const RecordsSources& sources, std::opt
         db.records.clear();
         db.state = 1;
     } else if (!db.decodeRecords(file.bytes)) {
-        db.setStatus(crcErrorText(db.fileName));
-        return true;
+        return crcErrorText(db.fileName);
     }
     file.bytes = {};
 
     // 7. The world-record list.
     mergeList(db, sources, runsList);
-    return db.statusPresent;
+    return message;
 }
 
 }  // namespace rw

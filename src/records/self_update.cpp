@@ -139,7 +139,7 @@ UpdatePassEnd runUpdatePass(CheckResult& result, RecordsDatabase& db, UpdateHost
     }
 
     // Records refresh and the end: a records message replaces every update message.
-    if (refreshRecords(db, settings.records, runsList)) showStatus(result, db.statusText.view(), -1);
+    if (const auto message = refreshRecords(db, settings.records, runsList)) showStatus(result, *message, -1);
     if (outcome == status::updateMessage) outcome = -1;
     if (result.status() >= status::updateCheckRunning) setStatusAndRepaint(result, outcome);
     return UpdatePassEnd::Finished;

@@ -66,11 +66,13 @@ public:
         }
         return true;
     }
+    // On disk before the caller moves the file into place.
     bool close() {
         if (fd_ < 0) return true;
         int fd = fd_;
         fd_ = -1;
-        return ::close(fd) == 0;
+        const bool synced = ::fsync(fd) == 0;
+        return ::close(fd) == 0 && synced;
     }
 
 private:

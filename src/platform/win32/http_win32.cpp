@@ -80,7 +80,8 @@ FetchedFileAndBytes streamToFile(std::string_view url, std::string_view agent, c
         if (keepBytes) out.bytes.insert(out.bytes.end(), p, p + n);
         return true;
     });
-    out.incomplete = !whole;
+    // On disk before the caller moves the file into place.
+    out.incomplete = !whole || !FlushFileBuffers(file.get());
     file.reset();  // closed before returning so the caller may check, start or delete it
     return out;
 }
