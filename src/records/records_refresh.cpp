@@ -35,19 +35,29 @@ void loadFile(RecordsDatabase& db, LoadedFile& file) {
     file.bytes = std::move(*bytes);
 }
 
+enum class Download {
+    Replaced,  // the server's copy verified and is now the local file
+    Failed,    // no copy arrived (or it could not be moved into place)
+    Refused,   // a copy arrived but is not one the program would load
+};
+
 // Downloads the server's file beside the local one and moves it over the
 // local file only once it verifies, so a transfer cut short or a damaged copy
 // on the server never replaces a good local file.
-bool downloadVerified(const RecordsDatabase& db, const std::string& url) {
+Download downloadVerified(const RecordsDatabase& db, const std::string& url) {
     std::filesystem::path part = db.fileName;
     part += ".part";
-    bool replaced = false;
+    Download outcome = Download::Failed;
     if (platform::fetchToFile(url, platform::kRecordsAgent, part, kRecordsMaxFileSize)) {
         const std::optional<std::vector<uint8_t>> bytes = loadRecordsFile(part);
-        replaced = bytes && verifyRecordsImage(*bytes, db.maxFormatVersion) && platform::replaceFile(part, db.fileName);
+        if (!bytes || !verifyRecordsImage(*bytes, db.maxFormatVersion)) {
+            outcome = Download::Refused;
+        } else if (platform::replaceFile(part, db.fileName)) {
+            outcome = Download::Replaced;
+        }
     }
-    if (!replaced) platform::removeFile(part);
-    return replaced;
+    if (outcome != Download::Replaced) platform::removeFile(part);
+    return outcome;
 }
 
 // An oversized list is merged up to its last whole line.
@@ -100,7 +110,7 @@ std::optional<std::wstring> refreshRecords(RecordsDatabase& db, const RecordsSou
     if (!server) {
         message = kConnectionMessage;
     } else if (serverUsable && local && (server->revision != db.revision || server->bodyCrc != db.bodyCrc)) {
-        if (downloadVerified(db, sources.recordsUrl)) {
+        if (downloadVerified(db, sources.recordsUrl) == Download::Replaced) {
             message = updatedFileText(db, server->revision);
         } else {
             message = kConnectionMessage;
@@ -113,18 +123,23 @@ std::optional<std::wstring> refreshRecords(RecordsDatabase& db, const RecordsSou
     if (local) loadFile(db, file);
     const bool verified = local && file.storedCrc == db.bodyCrc;
 
-    // 4. Restore a file that failed its check.
+    // 4. Restore a file that failed its check. A copy that arrived but does
+    // not verify is the server's fault, not the connection's.
+    bool restoreRefused = false;
     if (!verified && file.format <= db.maxFormatVersion && serverUsable && !downloadFailed) {
-        if (downloadVerified(db, sources.recordsUrl)) {
+        const Download restore = downloadVerified(db, sources.recordsUrl);
+        if (restore == Download::Replaced) {
             loadFile(db, file);
             message = restoredFileText(db);
+        } else if (restore == Download::Refused) {
+            restoreRefused = true;
         } else {
             message = kConnectionMessage;
         }
     }
 
     // 5. Still failing: the CRC message, and the records list is not fetched.
-    if (file.storedCrc != db.bodyCrc) {
+    if (file.storedCrc != db.bodyCrc || restoreRefused) {
         db.state = -1;
         db.records.clear();
         return crcErrorText(db.fileName);

@@ -240,17 +240,30 @@ TEST_F(RecordsRefresh, DamagedServerCopyNeverReplacesTheLocalFile) {
     }
 }
 
-TEST_F(RecordsRefresh, FailedRestoreEndsInTheChecksumError) {
+TEST_F(RecordsRefresh, ServerCopyFailingItsCheckEndsARestoreInTheChecksumError) {
+    // The server answered, so the copy's own check is what went wrong.
     RecDataBuilder wrong = twoMaps(6);
     wrong.wrongCrc();
-    serve(wrong.bytes());
-    writeLocal(damaged(twoMaps(6)));
-    EXPECT_EQ(refresh(db), L"CRC32 error in file: " + quoted());
-    EXPECT_EQ(db.state, -1);
-    EXPECT_EQ(local(), damaged(twoMaps(6)));
-    // After a checksum error the records list is not fetched.
-    EXPECT_FALSE(listFetched());
-    EXPECT_EQ(db.runCount("kz_a"), 0u);
+    RecDataBuilder truncated = twoMaps(6);
+    truncated.raw(Bytes{5, 'k', 'z'});
+    const std::optional<Bytes> damagedLocal = damaged(twoMaps(6));
+    for (const Bytes& bad : {wrong.bytes(), truncated.bytes()}) {
+        for (const std::optional<Bytes>& before : {damagedLocal, std::optional<Bytes>()}) {
+            RecordsDatabase fresh(dir / "RecData.dat");
+            serve(bad);
+            std::filesystem::remove(dir / "RecData.dat");
+            if (before) writeLocal(*before);
+            const size_t fetchesBefore = recordsDownloads();
+            EXPECT_EQ(refresh(fresh), L"CRC32 error in file: " + quoted()) << before.has_value();
+            EXPECT_EQ(recordsDownloads(), fetchesBefore + 2);  // the header and the copy
+            EXPECT_EQ(fresh.state, -1);
+            EXPECT_EQ(localExists() ? local() : Bytes{}, before.value_or(Bytes{}));
+            EXPECT_FALSE(partFileLeft());
+            // After a checksum error the records list is not fetched.
+            EXPECT_FALSE(listFetched());
+            EXPECT_EQ(fresh.runCount("kz_a"), 0u);
+        }
+    }
 }
 
 TEST_F(RecordsRefresh, OversizedRecordsListIsMergedUpToItsLastWholeLine) {
