@@ -26,8 +26,8 @@ inline constexpr uint32_t kConnectTimeoutMs = 2000;
 inline constexpr size_t kReadChunk = 1024;
 inline constexpr size_t kNoLimit = SIZE_MAX;
 
-// The first n bytes of the body, or none when the URL does not open or fewer
-// than n bytes arrive. The rest of the reply is never read.
+// The first n bytes of the body, however slowly they arrive, or none when the
+// URL does not open or the reply ends sooner. The rest is never read.
 std::optional<std::vector<uint8_t>> fetchPrefix(std::string_view url, std::string_view agent, size_t n);
 
 struct FetchedBytes {

@@ -46,6 +46,12 @@ TEST(FetchPrefix, ExactLengthPassesOneShortFails) {
     EXPECT_EQ(fetchPrefix(special("status/404"), kUpdateAgent, 8), bytesOf("<html><b"));
     EXPECT_FALSE(fetchPrefix(TestServer::instance().deadUrl("/x"), kUpdateAgent, 8).has_value());
     EXPECT_FALSE(fetchPrefix(special("empty"), kUpdateAgent, 8).has_value());
+
+    // A slow server: the prefix is read until it is whole or the reply ends.
+    served.put("eight.dat.slow", std::string_view());
+    served.put("seven.dat.slow", std::string_view());
+    EXPECT_EQ(fetchPrefix(served.url("eight.dat"), kUpdateAgent, 8), bytesOf("12345678"));
+    EXPECT_FALSE(fetchPrefix(served.url("seven.dat"), kUpdateAgent, 8).has_value());
 }
 
 TEST(FetchPrefix, SendsTheAgent) {
