@@ -61,7 +61,6 @@ TEST(Publish, ReleaseIsOfferedVerifiedAndInstalled) {
     host.ownPath = work.write("Runwarden.exe", std::string("MZ old"));
     UpdateSettings settings;
     settings.updateFolderUrl = served.url("intern/Runwarden/");
-    settings.workingFolder = work.path();
     CheckResult result;
     RecordsDatabase db(work / "RecData.dat");
     EXPECT_EQ(runUpdatePass(result, db, host, settings), UpdatePassEnd::Restarted);

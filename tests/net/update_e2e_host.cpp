@@ -76,8 +76,11 @@ void updateThread(HWND window) {
 LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_CLOSE:
-            DestroyWindow(hwnd);
+            if (!rw::app::refusesClose(g_result, msg, wp)) DestroyWindow(hwnd);
             return 0;
+        case WM_SYSCOMMAND:
+            if (rw::app::refusesClose(g_result, msg, wp)) return 0;
+            return DefWindowProcW(hwnd, msg, wp, lp);
         case WM_DESTROY:
             PostQuitMessage(0);
             return 0;
@@ -97,6 +100,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     HWND window = CreateWindowExW(0, wc.lpszClassName, L"Runwarden update test", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                   CW_USEDEFAULT, 280, 410, nullptr, nullptr, instance, nullptr);
     if (!window) return 1;
+    ShowWindow(window, SW_SHOWNORMAL);
     static rw::RecordsDatabase database(L"RecData.dat");
     g_database = &database;
     std::thread worker(updateThread, window);
