@@ -12,14 +12,15 @@ same program with a marker appended, and its CRC-32 in UpdateData.dat).
           "Start in" folder does: the update stays in the program's folder.
   crc:    the descriptor's CRC-32 is wrong; after yes the folder must be
           exactly as before and the pass must end with "Update Failed!".
-  killed: the new program arrives slowly; while it downloads, the window
-          refuses to close, and a kill leaves the old program in its place.
   leftover: an "Updating.tmp" that cannot be deleted (read-only) is in the
           folder; the update must go through all the same.
+  killed: the new program arrives slowly; while it downloads, the window
+          refuses to close (Alt+F4), and a kill leaves the old program in place.
 
 The prompts are answered with xdotool on a private Xvfb display. Without
-xdotool (or with --scripted) the program answers from RW_E2E_ANSWER instead;
-the file moves, the download, ShellExecuteW and the restart stay real.
+xdotool (or with --scripted), and always in leftover and killed, the program
+answers from RW_E2E_ANSWER instead; the file moves, the download,
+ShellExecuteW and the restart stay real.
 """
 import argparse
 import os
@@ -147,7 +148,10 @@ class E2E:
         if self.display:
             self.display.stop()
 
-    def scenario(self, name, good_crc, slow=False, leftover=None, elsewhere=False, during_download=None):
+    def scenario(self, name, good_crc, slow=False, leftover=None, elsewhere=False, during_download=None,
+                 scripted=False):
+        """One run; scripted answers the prompt through the environment, with no boxes to press."""
+        scripted = scripted or self.scripted
         exe = open(self.args.exe, "rb").read()
         newer = exe + b"\0E2E-NEWER-BUILD\0"
         served = os.path.join(self.args.root, "e2e", name)
@@ -186,8 +190,10 @@ class E2E:
         env = dict(self.env, RW_E2E_UPDATE_FOLDER=base + "/intern/Runwarden/",
                    RW_E2E_RECORDS_URL=base + "/intern/Runwarden/RecData.dat", RW_E2E_LIST_URL=base + "/demos_tcl.txt",
                    RW_E2E_RESULT="Z:" + result)
-        if self.scripted:
+        if scripted:
             env["RW_E2E_ANSWER"] = "yes"  # the restarted instance declines instead
+        if during_download:
+            env["RW_E2E_SHOW_WINDOW"] = "1"
         before = snapshot(app)
 
         # The second instance must find the version it now is on the server.
@@ -200,14 +206,12 @@ class E2E:
                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
             if during_download:
-                if not self.scripted:
-                    self.answer_box("Software Update", "y")
                 download = f"/e2e/{name}/intern/Runwarden/x64/Runwarden.exe"
-                self.wait_for(lambda: any(line.endswith(download) for line in open(
-                    os.path.join(self.args.state, "requests.log"), encoding="utf-8")), "the download to start")
+                log_path = os.path.join(self.args.state, "requests.log")
+                self.wait_for(lambda: download in open(log_path, encoding="utf-8").read(), "the download to start")
                 during_download(first)
                 return before, app, [], newer
-            if not self.scripted:
+            if not scripted:
                 self.answer_box("Software Update", "y", before_key=publish_current if good_crc else None)
                 if good_crc:
                     self.answer_box("Updateinfo", "Return")
@@ -231,7 +235,7 @@ class E2E:
     def refuse_close_then_kill(self, process):
         """While the download runs: a close from the user is refused; then the process is killed."""
         time.sleep(1.0)
-        if not self.scripted:
+        if shutil.which("xdotool"):
             title = "^Runwarden update test$"
             found = self.xdo("search", "--onlyvisible", "--name", title).stdout.split()
             if not found:
@@ -264,10 +268,10 @@ class E2E:
                 raise Failure(f"update: the start-in folder holds {describe(start_in)}")
 
             leftover = b"an old program that could not be deleted"
-            before, app, lines, newer = self.scenario("leftover", good_crc=True, leftover=leftover)
+            before, app, lines, newer = self.scenario("leftover", good_crc=True, leftover=leftover, scripted=True)
             self.expect_updated("leftover", lines, app, newer, leftover=leftover)
 
-            before, app, _, _ = self.scenario("killed", good_crc=True, slow=True,
+            before, app, _, _ = self.scenario("killed", good_crc=True, slow=True, scripted=True,
                                               during_download=self.refuse_close_then_kill)
             after = snapshot(app)
             log(f"killed: {describe(after)}")

@@ -9,6 +9,8 @@
 //   RW_E2E_LIST_URL       demos_tcl.txt URL
 //   RW_E2E_RESULT         file that each finished pass appends one line to:
 //                         "<switch given 0|1>\t<status code>\t<message text>"
+//   RW_E2E_SHOW_WINDOW    optional: show the main window, so a test can try to
+//                         close it
 //   RW_E2E_ANSWER         optional "yes" or "no": answer the prompt without a
 //                         message box (and show no change log box); "yes"
 //                         turns into no in an instance started with -delete,
@@ -100,7 +102,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     HWND window = CreateWindowExW(0, wc.lpszClassName, L"Runwarden update test", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                   CW_USEDEFAULT, 280, 410, nullptr, nullptr, instance, nullptr);
     if (!window) return 1;
-    ShowWindow(window, SW_SHOWNORMAL);
+    if (!env(L"RW_E2E_SHOW_WINDOW").empty()) ShowWindow(window, SW_SHOWNORMAL);
     static rw::RecordsDatabase database(L"RecData.dat");
     g_database = &database;
     std::thread worker(updateThread, window);
