@@ -23,8 +23,6 @@ bool fileExists(const std::filesystem::path& path);
 bool writeFileSafely(const std::filesystem::path& path, std::span<const uint8_t> bytes);
 // True when the file is gone afterwards (a missing file counts as deleted).
 bool removeFile(const std::filesystem::path& path);
-// Moves a file; fails when the target exists.
-bool moveFile(const std::filesystem::path& from, const std::filesystem::path& to);
 // Moves a file over the target, replacing it in one step where the OS can.
 bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
 

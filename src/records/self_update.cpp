@@ -69,7 +69,7 @@ bool replaceAndRestart(UpdateHost& host, const std::string& programUrl, uint32_t
     const std::filesystem::path updatingFile = folder / kUpdatingFileName;
 
     const platform::FetchedFileAndBytes fetched =
-        platform::fetchToFileAndMemory(programUrl, platform::kUpdateAgent, download, {}, kProgramFileLimit);
+        platform::fetchToFileAndMemory(programUrl, platform::kUpdateAgent, download, kProgramFileLimit);
     const bool verified = fetched.ok && !fetched.incomplete && crc32(fetched.bytes) == expectedCrc;
     if (!verified || !clearUpdatingName(host, updatingFile) || !host.moveFile(*ownPath, updatingFile)) {
         host.deleteFile(download);

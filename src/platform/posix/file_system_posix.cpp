@@ -106,11 +106,6 @@ bool removeFile(const std::filesystem::path& path) {
     return ::unlink(path.c_str()) == 0 || errno == ENOENT;
 }
 
-bool moveFile(const std::filesystem::path& from, const std::filesystem::path& to) {
-    if (fileExists(to)) return false;
-    return ::rename(from.c_str(), to.c_str()) == 0;
-}
-
 bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
     return ::rename(from.c_str(), to.c_str()) == 0;
 }

@@ -90,10 +90,6 @@ bool removeFile(const std::filesystem::path& path) {
     return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND;
 }
 
-bool moveFile(const std::filesystem::path& from, const std::filesystem::path& to) {
-    return MoveFileW(from.c_str(), to.c_str()) != 0;
-}
-
 bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
     return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }

@@ -67,11 +67,10 @@ UniqueHandle createOutput(const std::filesystem::path& path) {
 }  // namespace
 
 FetchedFileAndBytes streamToFile(std::string_view url, std::string_view agent, const std::filesystem::path& path,
-                                 const std::function<void()>* prepare, bool keepBytes, size_t limit) {
+                                 bool keepBytes, size_t limit) {
     FetchedFileAndBytes out;
     OpenedUrl o = openUrl(url, agent);
     if (!o.request) return out;
-    if (prepare && *prepare) (*prepare)();
     UniqueHandle file = createOutput(path);
     if (!file) return out;
     out.ok = true;
