@@ -18,12 +18,14 @@
 #include <string>
 #include <vector>
 
+#include "analysis/demo_format.h"
 #include "analysis/demo_walk.h"
 #include "base/check_result.h"
 #include "records/records_database.h"
 
 namespace {
 
+using namespace rw::demo;
 using Clock = std::chrono::steady_clock;
 
 void putU32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
@@ -38,52 +40,55 @@ void putF32(std::vector<uint8_t>& out, size_t at, float f) {
 // Writes the benchmark demo frame by frame without holding it in memory.
 void writeDemo(const std::filesystem::path& path, uint64_t targetBytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    std::vector<uint8_t> header(544, 0);
-    std::memcpy(header.data(), "HLDEMO", 6);
-    putU32(header, 8, 5);
-    putU32(header, 12, 48);
-    std::memcpy(header.data() + 16, "kz_bench", 8);
-    out.write(reinterpret_cast<const char*>(header.data()), 544);
-    uint64_t written = 544;
+    std::vector<uint8_t> header(kFirstFrame, 0);
+    std::memcpy(header.data(), kMagic.data(), kMagic.size());
+    putU32(header, kProtocolOffset, 48);
+    std::memcpy(header.data() + kMapNameOffset, "kz_bench", 8);
+    out.write(reinterpret_cast<const char*>(header.data()), kFirstFrame);
+    uint64_t written = kFirstFrame;
 
-    const uint8_t marker[9] = {2, 0, 0, 0, 0, 0, 0, 0, 0};
-    out.write(reinterpret_cast<const char*>(marker), 9);
-    written += 9;
+    std::vector<uint8_t> marker(kStartMarkerSize, 0);
+    marker[0] = kStartMarker;
+    out.write(reinterpret_cast<const char*>(marker.data()), kStartMarkerSize);
+    written += kStartMarkerSize;
 
     std::mt19937 rng(12345);
     std::uniform_int_distribution<uint32_t> len(200, 1500);
     std::uniform_int_distribution<int> byte(0, 255);
     std::vector<uint8_t> frame;
+    // A buffer frame after each network frame, for the LAN test.
+    std::vector<uint8_t> lan(kBufferLengthOffset + 4 + 8, 0);
+    lan[0] = kDemoBuffer;
+    putU32(lan, kBufferLengthOffset, 8);
     float t = 1.0f;
     while (written < targetBytes) {
         const uint32_t l = len(rng);
-        frame.assign(477 + l, 0);
-        frame[0] = 1;
-        putF32(frame, 1, t);
-        frame[247] = 10;
-        putF32(frame, 297, 800.0f);
-        putF32(frame, 305, 320.0f);
-        putF32(frame, 317, 10.0f);
-        putF32(frame, 329, 2.0f);
-        putF32(frame, 345, 18.0f);
-        putF32(frame, 349, 2000.0f);
-        putU32(frame, 361, 1);
-        putU32(frame, 473, l);
+        frame.assign(kMessagesOffset + l, 0);
+        frame[0] = kNetworkFrame;
+        putF32(frame, kTimeOffset, t);
+        frame[kCommandMsecOffset] = 10;
+        putF32(frame, kGravityOffset, 800.0f);
+        putF32(frame, kMaxSpeedOffset, 320.0f);
+        putF32(frame, kAirAccelerationOffset, 10.0f);
+        putF32(frame, kEdgeFrictionOffset, 2.0f);
+        putF32(frame, kStepSizeOffset, 18.0f);
+        putF32(frame, kMaxVelocityOffset, 2000.0f);
+        putU32(frame, kFootstepsOffset, 1);
+        putU32(frame, kMessageLengthOffset, l);
         // Random message bytes with two sound-message openings per frame (more
         // than a real frame carries), none of them a button.
-        for (uint32_t k = 0; k < l; ++k) frame[477 + k] = static_cast<uint8_t>(byte(rng));
+        for (uint32_t k = 0; k < l; ++k) frame[kMessagesOffset + k] = static_cast<uint8_t>(byte(rng));
         for (uint32_t k : {l / 3, 2 * l / 3}) {
-            frame[477 + k] = 6;
-            frame[477 + k + 1] = 6;
+            frame[kMessagesOffset + k] = 6;
+            frame[kMessagesOffset + k + 1] = 6;
         }
         out.write(reinterpret_cast<const char*>(frame.data()), static_cast<std::streamsize>(frame.size()));
         written += frame.size();
-        const uint8_t lan[21] = {9, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0};
-        out.write(reinterpret_cast<const char*>(lan), 21);
-        written += 21;
+        out.write(reinterpret_cast<const char*>(lan.data()), static_cast<std::streamsize>(lan.size()));
+        written += lan.size();
         t += 0.01f;
     }
-    out.write(reinterpret_cast<const char*>(marker), 9);
+    out.write(reinterpret_cast<const char*>(marker.data()), kStartMarkerSize);
 }
 
 double plainRead(const std::filesystem::path& path) {

@@ -5,17 +5,17 @@
 namespace rw {
 
 int32_t DemoReader::open(const std::filesystem::path& path, platform::ReadThread readThread) {
-    close();
-    return start(platform::openAsyncFile(path, readThread));
+    close();  // the previous file goes first: no two are open at once
+    return open(platform::openAsyncFile(path, readThread));
 }
 
 int32_t DemoReader::openMemory(std::span<const uint8_t> bytes) {
     close();
-    return start(platform::openMemoryFile(bytes));
+    return open(platform::openMemoryFile(bytes));
 }
 
-int32_t DemoReader::start(std::unique_ptr<platform::AsyncFile> file) {
-    status_ = -1;
+int32_t DemoReader::open(std::unique_ptr<platform::AsyncFile> file) {
+    close();
     if (!file) return status_;
     file_ = std::move(file);
     size_ = file_->size();
@@ -39,6 +39,7 @@ void DemoReader::close() {
     size_ = 0;
     status_ = -1;
     last_ = 0;
+    readFailed_ = false;
 }
 
 void DemoReader::cancelAll() {
@@ -49,6 +50,17 @@ void DemoReader::cancelAll() {
             pending_[i] = 0;
             windowStart_[i] = windowEnd_[i] = readyEnd_[i] = 0;
         }
+    }
+}
+
+// Nothing more is served: the windows are emptied so that even the inline
+// paths of read and viewInPlace miss and land in the slow ones, which refuse.
+void DemoReader::failReads() {
+    readFailed_ = true;
+    file_->cancelAll();
+    for (int i = 0; i < 2; ++i) {
+        pending_[i] = 0;
+        windowStart_[i] = windowEnd_[i] = readyEnd_[i] = 0;
     }
 }
 
@@ -80,7 +92,12 @@ int DemoReader::chooseWindow(int64_t position) {
 void DemoReader::makeReady(int i, int64_t end) {
     end = std::min(end, windowEnd_[i]);
     if (pending_[i] || readyEnd_[i] < end) {
-        const uint32_t settled = file_->collect(i, static_cast<uint32_t>(end - windowStart_[i]));
+        const auto need = static_cast<uint32_t>(end - windowStart_[i]);
+        const uint32_t settled = file_->collect(i, need);
+        if (settled < need) {
+            failReads();
+            return;
+        }
         readyEnd_[i] = windowStart_[i] + std::min<int64_t>(settled, windowEnd_[i] - windowStart_[i]);
         if (pending_[i]) {
             pending_[i] = 0;
@@ -91,12 +108,12 @@ void DemoReader::makeReady(int i, int64_t end) {
 }
 
 bool DemoReader::readSlow(int64_t& position, uint8_t* destination, uint32_t count) {
-    if (!file_ || size_ <= 0) return false;
+    if (!file_ || size_ <= 0 || readFailed_) return false;
     for (;;) {
         if (position >= size_ || position < 0) return false;
         const int i = chooseWindow(position);
         makeReady(i, position + count);
-        if (readyEnd_[i] <= position) return false;  // window could not be filled
+        if (readFailed_ || readyEnd_[i] <= position) return false;
         const uint64_t avail = static_cast<uint64_t>(readyEnd_[i] - position);
         const uint32_t k = static_cast<uint32_t>(std::min<uint64_t>(avail, count));
         std::memcpy(destination, bytes_[i] + (position - windowStart_[i]), k);
@@ -109,10 +126,10 @@ bool DemoReader::readSlow(int64_t& position, uint8_t* destination, uint32_t coun
 }
 
 const uint8_t* DemoReader::viewSlow(int64_t position, uint32_t count) {
-    if (!file_ || status_ < 0 || position < 0 || position >= size_) return nullptr;
+    if (!file_ || status_ < 0 || readFailed_ || position < 0 || position >= size_) return nullptr;
     const int i = chooseWindow(position);
     makeReady(i, position + count);
-    if (position < windowStart_[i] || position >= readyEnd_[i] ||
+    if (readFailed_ || position < windowStart_[i] || position >= readyEnd_[i] ||
         count > static_cast<uint64_t>(readyEnd_[i] - position)) {
         return nullptr;
     }

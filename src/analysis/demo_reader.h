@@ -1,7 +1,9 @@
 #pragma once
 // Double-buffered reader for one demo file: two 1 MiB windows, and the next
 // MiB is already being read while the walk consumes the current one. Reads are
-// served from memory; a forward walk waits at most once per MiB.
+// served from memory; a forward walk waits at most once per MiB. A read that
+// fails or finds the file shorter than at open ends the serving: every read
+// after it fails, so no byte that is not the file's is ever handed out.
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -27,10 +29,14 @@ public:
                  platform::ReadThread readThread = platform::ReadThread::automatic);
     // Reads from bytes the caller keeps alive until close (tests, fuzzing).
     int32_t openMemory(std::span<const uint8_t> bytes);
+    // Reads through a file already opened; null is a file that cannot be opened.
+    int32_t open(std::unique_ptr<platform::AsyncFile> file);
     void close();
 
     int32_t status() const { return status_; }
     int64_t size() const { return size_; }
+    // True once a read failed before the size known at open.
+    bool readFailed() const { return readFailed_; }
 
     // Copies count bytes at position into destination, advances position by
     // what was copied, and answers true only when all count bytes were copied.
@@ -57,13 +63,13 @@ public:
     }
 
 private:
-    int32_t start(std::unique_ptr<platform::AsyncFile> file);
     bool readSlow(int64_t& position, uint8_t* destination, uint32_t count);
     const uint8_t* viewSlow(int64_t position, uint32_t count);
     int chooseWindow(int64_t position);
     void makeReady(int i, int64_t end);
     void issue(int i, int64_t position);
     void cancelAll();
+    void failReads();
 
     std::unique_ptr<platform::AsyncFile> file_;
     std::vector<uint8_t> buffer_[2];
@@ -77,6 +83,7 @@ private:
     int64_t readyEnd_[2] = {0, 0};
     uint8_t pending_[2] = {0, 0};
     int last_ = 0;
+    bool readFailed_ = false;
 };
 
 }  // namespace rw

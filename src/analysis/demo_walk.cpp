@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "analysis/demo_format.h"
 #include "analysis/demo_reader.h"
 #include "analysis/message_block.h"
 #include "analysis/run_findings.h"
@@ -18,27 +19,14 @@
 namespace rw {
 namespace {
 
-constexpr int64_t kProtocolOffset = 12;
-constexpr int64_t kMapNameOffset = 16;
-constexpr size_t kMapNameSize = 260;
-constexpr int64_t kFirstFrame = 544;
+using namespace demo;
+
 constexpr int64_t kProgressStep = 1 << 20;
 constexpr uint32_t kOldestProtocol = 47;
 constexpr uint32_t kNewestProtocol = 48;
 
-enum FrameType : uint8_t {
-    kStartupFrame = 0,
-    kNetworkFrame = 1,
-    kStartMarker = 2,
-    kConsoleCommand = 3,
-    kClientData = 4,
-    kNextSection = 5,
-    kEvent = 6,
-    kWeaponAnimation = 7,
-    kSoundFrame = 8,
-    kDemoBuffer = 9,
-    kNoFrame = 10,
-};
+// The frame type the loop sees at or past the end of the file.
+constexpr uint8_t kNoFrame = kLastFrameType + 1;
 
 // How a check ends: the status code to publish last, and for a failure its message.
 struct CheckEnd {
@@ -47,6 +35,16 @@ struct CheckEnd {
 };
 
 CheckEnd failure(std::wstring message, int32_t code) { return {code, std::move(message)}; }
+
+// A frame type that is none, the end of the file reached, or a read that
+// failed: where the walk stood, and the length field read last.
+CheckEnd readError(int64_t position, int64_t lastLength) {
+    std::wstring message = L"Error reading demo at Pos: ";
+    message += std::to_wstring(static_cast<long long>(position));
+    message += L" with Offset: ";
+    message += std::to_wstring(static_cast<long long>(lastLength));
+    return failure(std::move(message), status::rejected);
+}
 
 // Percent walked, never 0 (idle) and, while the walk still runs, never the
 // finished code or above, even when a frame claims bytes beyond the end.
@@ -57,22 +55,28 @@ int32_t progressCode(int64_t position, int64_t size) {
     return static_cast<int32_t>(std::clamp<int64_t>(percent, 1, 99));
 }
 
+// Fields cut by the end of the file read as zeros; a read that fails ends the
+// check there.
 std::optional<CheckEnd> checkHeader(DemoReader& reader, CheckResult& result) {
     int64_t position = 0;
-    std::array<uint8_t, 7> magic{};
-    if (!reader.read(position, magic.data(), 7) || std::memcmp(magic.data(), "HLDEMO", 7) != 0) {
+    std::array<uint8_t, kMagic.size()> magic{};
+    const bool magicRead = reader.read(position, magic.data(), magic.size());
+    if (reader.readFailed()) return readError(position, 0);
+    if (!magicRead || std::memcmp(magic.data(), kMagic.data(), magic.size()) != 0) {
         return failure(L"File is not a HLDEMO!", status::rejected);
     }
     position = kProtocolOffset;
     std::array<uint8_t, 4> protocolBytes{};
     reader.read(position, protocolBytes.data(), 4);
+    position = kMapNameOffset;
+    std::array<char, kMapNameSize> mapName{};
+    reader.read(position, mapName.data(), kMapNameSize);
+    if (reader.readFailed()) return readError(position, 0);
+
     const uint32_t protocol = loadU32(protocolBytes.data());
     if (protocol < kOldestProtocol) return failure(L"Demo is recorded with an old protocol!", status::rejected);
     if (protocol > kNewestProtocol) return failure(L"Demo is recorded with an unsupported protocol!", status::rejected);
 
-    position = kMapNameOffset;
-    std::array<char, kMapNameSize> mapName{};
-    reader.read(position, mapName.data(), kMapNameSize);
     const size_t length = strnlen(mapName.data(), mapName.size());
     for (size_t k = 0; k < length; ++k) {
         if (mapName[k] >= 'A' && mapName[k] <= 'Z') mapName[k] = static_cast<char>(mapName[k] - 'A' + 'a');
@@ -99,121 +103,131 @@ public:
             }
             uint8_t type = kNoFrame;
             if (position_ < size_) reader_.read(position_, &type, 1);
-            if (type > kDemoBuffer) return readError();
+            if (type > kLastFrameType) return readError();
             if (!handleFrame(type)) return failure(L"Demo was not recorded on lan server!", status::rejected);
-            if (!keepWalking_) return {};
+            if (!keepWalking_) return reader_.readFailed() ? readError() : CheckEnd{};
         }
     }
 
 private:
     // Moves the position to the next frame; false when the LAN test fails.
     bool handleFrame(uint8_t type) {
+        const int64_t frame = position_ - 1;  // its type byte
         switch (type) {
             case kStartupFrame:
-                startupFrame();
+                startupFrame(frame);
                 break;
             case kNetworkFrame:
                 findings_.networkFrameSeen = true;
                 if (startMarkerSeen_) {
-                    runFrame();
+                    runFrame(frame);
                 } else {
-                    skipClientFrame();
+                    skipClientFrame(frame);
                 }
                 break;
             case kStartMarker:
                 if (startMarkerSeen_) keepWalking_ = false;
                 startMarkerSeen_ = true;
-                position_ += 8;
+                position_ = frame + kStartMarkerSize;
                 break;
             case kConsoleCommand:
-                if (findings_.mode != 0) consoleCommand();
-                position_ += 72;
+                if (findings_.mode != 0) consoleCommand(frame);
+                position_ = frame + kConsoleCommandSize;
                 break;
             case kClientData:
-                position_ += 40;
+                position_ = frame + kClientDataSize;
                 break;
             case kNextSection:
-                position_ += 8;
+                position_ = frame + kNextSectionSize;
                 break;
             case kEvent:
-                position_ += 92;
+                position_ = frame + kEventSize;
                 break;
             case kWeaponAnimation:
-                position_ += 16;
+                position_ = frame + kWeaponAnimationSize;
                 break;
             case kSoundFrame:
-                if (uint32_t length = 0; readLength(position_ + 12, length)) {
+                if (uint32_t length = 0; readLength(frame + kSoundLengthOffset, length)) {
                     lastLength_ = length;
-                    position_ += 16 + static_cast<int64_t>(length) + 16;
+                    position_ = frame + kSoundLengthOffset + 4 + static_cast<int64_t>(length) + kSoundTailSize;
                 }
                 break;
             case kDemoBuffer:
                 if (!passLanTest(findings_, startMarkerSeen_)) return false;
-                if (uint32_t length = 0; readLength(position_ + 8, length)) {
-                    position_ += 12 + static_cast<int64_t>(length);
+                if (uint32_t length = 0; readLength(frame + kBufferLengthOffset, length)) {
+                    position_ = frame + kBufferLengthOffset + 4 + static_cast<int64_t>(length);
                 }
                 break;
         }
         return true;
     }
 
-    // A length field at the given position. When the file ends inside it the
-    // frame is cut: the position goes to the end of the file.
+    // A length field at the given position; false when the frame is cut.
     bool readLength(int64_t at, uint32_t& length) {
         std::array<uint8_t, 4> bytes{};
         if (!reader_.read(at, bytes.data(), 4)) {
-            position_ = size_;
+            frameCut();
             return false;
         }
         length = loadU32(bytes.data());
         return true;
     }
 
-    void skipClientFrame() {
-        uint32_t length = 0;
-        if (!readLength(position_ + (kClientFrameFixedSize - 4), length)) return;
-        lastLength_ = length;
-        position_ += kClientFrameFixedSize + static_cast<int64_t>(length);
+    // A frame the file ends inside: the walk goes to the end of the file. One
+    // whose read failed stays where it is; the reader serves nothing more, so
+    // the next pass reports the failure here.
+    void frameCut() {
+        if (!reader_.readFailed()) position_ = size_;
     }
 
-    void startupFrame() {
+    void skipClientFrame(int64_t frame) {
         uint32_t length = 0;
-        if (!readLength(position_ + (kClientFrameFixedSize - 4), length)) return;
+        if (!readLength(frame + kMessageLengthOffset, length)) return;
         lastLength_ = length;
-        const int64_t messages = position_ + kClientFrameFixedSize;
+        position_ = frame + kMessagesOffset + static_cast<int64_t>(length);
+    }
+
+    void startupFrame(int64_t frame) {
+        uint32_t length = 0;
+        if (!readLength(frame + kMessageLengthOffset, length)) return;
+        lastLength_ = length;
+        const int64_t messages = frame + kMessagesOffset;
         position_ = messages + length;
         if (identityComplete(findings_, result_)) return;
         const std::span<const uint8_t> block = loadMessageBlock(reader_, messages, length, scratch_);
         scanStartupBlock(findings_, block, result_, progressCode(position_, size_));
     }
 
-    void runFrame() {
-        const int64_t messages = position_ + kClientFrameFixedSize;
-        const uint8_t* fixed = reader_.viewInPlace(position_, kClientFrameFixedSize);
+    // The fixed part (kClientFixedSize bytes after the type byte) is viewed
+    // or copied whole and decoded by the findings.
+    void runFrame(int64_t frame) {
+        const int64_t fixedAt = frame + 1;
+        const int64_t messages = frame + kMessagesOffset;
+        const uint8_t* fixed = reader_.viewInPlace(fixedAt, kClientFixedSize);
         if (fixed == nullptr) {
             // Across a window edge, or cut by the end of the file.
-            int64_t at = position_;
-            if (!reader_.read(at, fixedCopy_.data(), kClientFrameFixedSize)) {
-                position_ = size_;
+            int64_t at = fixedAt;
+            if (!reader_.read(at, fixedCopy_.data(), kClientFixedSize)) {
+                frameCut();
                 return;
             }
             fixed = fixedCopy_.data();
         } else {
             // Most frames lie inside one window, message bytes and all: then
             // they are scanned where they are.
-            const uint64_t frameSize = kClientFrameFixedSize + uint64_t{loadU32(fixed + kClientFrameFixedSize - 4)};
+            const uint64_t frameSize = kClientFixedSize + uint64_t{loadU32(fixed + (kMessageLengthOffset - 1))};
             const uint8_t* whole =
-                frameSize <= DemoReader::chunk ? reader_.viewInPlace(position_, static_cast<uint32_t>(frameSize)) : nullptr;
+                frameSize <= DemoReader::chunk ? reader_.viewInPlace(fixedAt, static_cast<uint32_t>(frameSize)) : nullptr;
             if (whole != nullptr) {
-                judgeFrame(whole, [&](const ClientFrameFields& fields) {
+                judgeFrame(frame, whole, [&](const ClientFrameFields& fields) {
                     const TriggerInputs in = triggerInputs(findings_);
-                    return detectTriggerInBlock({whole + kClientFrameFixedSize, fields.messageLength}, in,
+                    return detectTriggerInBlock({whole + kClientFixedSize, fields.messageLength}, in,
                                                 phaseFilter(in));
                 });
                 return;
             }
         }
-        judgeFrame(fixed, [&](const ClientFrameFields& fields) {
+        judgeFrame(frame, fixed, [&](const ClientFrameFields& fields) {
             const TriggerInputs in = triggerInputs(findings_);
             return detectTrigger(reader_, messages, fields.messageLength, in, phaseFilter(in), scratch_);
         });
@@ -233,28 +247,22 @@ private:
     // The findings of a network frame after the start marker, given its fixed
     // part, and the button detection when it is due.
     template <class Detect>
-    void judgeFrame(const uint8_t* fixed, Detect&& detect) {
-        const ClientFrameFields frame =
-            decodeClientFrame(std::span<const uint8_t, kClientFrameFixedSize>(fixed, kClientFrameFixedSize));
-        lastLength_ = frame.messageLength;
-        position_ += kClientFrameFixedSize + static_cast<int64_t>(frame.messageLength);
-        countRunFrame(findings_, frame);
-        if (takeDetectorTurn(findings_) && applyTrigger(findings_, detect(frame), frame.time)) keepWalking_ = false;
+    void judgeFrame(int64_t frame, const uint8_t* fixed, Detect&& detect) {
+        const ClientFrameFields fields =
+            decodeClientFrame(std::span<const uint8_t, kClientFixedSize>(fixed, kClientFixedSize));
+        lastLength_ = fields.messageLength;
+        position_ = frame + kMessagesOffset + static_cast<int64_t>(fields.messageLength);
+        countRunFrame(findings_, fields);
+        if (takeDetectorTurn(findings_) && applyTrigger(findings_, detect(fields), fields.time)) keepWalking_ = false;
     }
 
-    void consoleCommand() {
+    void consoleCommand(int64_t frame) {
         std::array<uint8_t, 5> command{};
-        int64_t at = position_ + 8;
+        int64_t at = frame + kCommandTextOffset;
         if (reader_.read(at, command.data(), 5)) noteConsoleCommand(findings_, command);
     }
 
-    CheckEnd readError() const {
-        std::wstring message = L"Error reading demo at Pos: ";
-        message += std::to_wstring(static_cast<long long>(position_));
-        message += L" with Offset: ";
-        message += std::to_wstring(static_cast<long long>(lastLength_));
-        return failure(std::move(message), status::rejected);
-    }
+    CheckEnd readError() const { return rw::readError(position_, lastLength_); }
 
     DemoReader& reader_;
     CheckResult& result_;
@@ -266,7 +274,7 @@ private:
     bool keepWalking_ = true;
     bool startMarkerSeen_ = false;
     std::vector<uint8_t> scratch_;  // message blocks that straddle the reader's windows
-    std::array<uint8_t, kClientFrameFixedSize> fixedCopy_{};
+    std::array<uint8_t, kClientFixedSize> fixedCopy_{};
     openings::Filter filter_;
     int8_t filterPhase_ = -1;  // none made yet
 };
@@ -296,24 +304,29 @@ void publish(const CheckEnd& end, CheckResult& result) {
     }
 }
 
+CheckEnd walkDemo(std::unique_ptr<platform::AsyncFile> demo, const RecordsDatabase* records, CheckResult& result) {
+    DemoReader reader;
+    reader.open(std::move(demo));
+    CheckEnd end = walkDemo(reader, records, result);
+    reader.close();
+    return end;
+}
+
 }  // namespace
 
 void checkDemoFile(const std::filesystem::path& demoPath, bool fromArchive, const RecordsDatabase* records,
                    CheckResult& result) {
-    DemoReader reader;
-    reader.open(demoPath);
-    const CheckEnd end = walkDemo(reader, records, result);
-    reader.close();
+    const CheckEnd end = walkDemo(platform::openAsyncFile(demoPath), records, result);
     if (fromArchive) platform::removeFile(demoPath);
     publish(end, result);
 }
 
+void checkDemo(std::unique_ptr<platform::AsyncFile> demo, const RecordsDatabase* records, CheckResult& result) {
+    publish(walkDemo(std::move(demo), records, result), result);
+}
+
 void checkDemoBytes(std::span<const uint8_t> demo, const RecordsDatabase* records, CheckResult& result) {
-    DemoReader reader;
-    reader.openMemory(demo);
-    const CheckEnd end = walkDemo(reader, records, result);
-    reader.close();
-    publish(end, result);
+    checkDemo(platform::openMemoryFile(demo), records, result);
 }
 
 std::wstring demoNameFromPath(std::wstring_view path) {

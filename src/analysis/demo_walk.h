@@ -5,11 +5,13 @@
 // demos may run in parallel, each with its own CheckResult.
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "base/check_result.h"
+#include "platform/async_file.h"
 #include "records/records_database.h"
 
 namespace rw {
@@ -19,6 +21,9 @@ namespace rw {
 // every way out. The demo name is the caller's to set.
 void checkDemoFile(const std::filesystem::path& demoPath, bool fromArchive, const RecordsDatabase* records,
                    CheckResult& result);
+
+// The same check through a demo already opened (null: it could not be).
+void checkDemo(std::unique_ptr<platform::AsyncFile> demo, const RecordsDatabase* records, CheckResult& result);
 
 // The same check over a demo held in memory.
 void checkDemoBytes(std::span<const uint8_t> demo, const RecordsDatabase* records, CheckResult& result);

@@ -14,7 +14,7 @@ namespace rw {
 namespace {
 
 struct SettingRule {
-    uint32_t frameOffset;  // from the frame's type byte
+    uint32_t frameOffset;
     uint32_t expectedBits;
     const wchar_t* message;
 };
@@ -22,13 +22,13 @@ struct SettingRule {
 // Settings line order. The floats are compared by their exact bits, which is
 // float equality here (no expected value is zero, and a NaN never matches).
 constexpr std::array<SettingRule, kSettingCount> kSettings = {{
-    {297, 0x44480000u, L"sv_gravity is not correct"},          // 800.0
-    {317, 0x41200000u, L"sv_airacceleration is not correct"},  // 10.0
-    {305, 0x43A00000u, L"sv_maxspeed is not correct"},         // 320.0
-    {345, 0x41900000u, L"sv_stepsize is not correct"},         // 18.0
-    {349, 0x44FA0000u, L"sv_maxvelocity is not correct"},      // 2000.0
-    {329, 0x40000000u, L"edgefriction is not correct"},        // 2.0
-    {361, 1u, L"mp_footsteps is not correct"},                 // integer 1
+    {demo::kGravityOffset, 0x44480000u, L"sv_gravity is not correct"},  // 800.0
+    {demo::kAirAccelerationOffset, 0x41200000u, L"sv_airacceleration is not correct"},  // 10.0
+    {demo::kMaxSpeedOffset, 0x43A00000u, L"sv_maxspeed is not correct"},  // 320.0
+    {demo::kStepSizeOffset, 0x41900000u, L"sv_stepsize is not correct"},  // 18.0
+    {demo::kMaxVelocityOffset, 0x44FA0000u, L"sv_maxvelocity is not correct"},  // 2000.0
+    {demo::kEdgeFrictionOffset, 0x40000000u, L"edgefriction is not correct"},  // 2.0
+    {demo::kFootstepsOffset, 1u, L"mp_footsteps is not correct"},  // integer 1
 }};
 
 // 1000 / d for every command duration d; a division per frame shows in the walk's time.
@@ -38,11 +38,6 @@ constexpr auto kFpsOfMsec = [] {
     return fps;
 }();
 
-constexpr uint32_t kTimeOffset = 1;
-constexpr uint32_t kOriginOffset = 113;
-constexpr uint32_t kCommandMsecOffset = 247;
-constexpr uint32_t kMessageLengthOffset = 473;
-
 constexpr uint8_t kResourceListMessage = 0x2D;
 constexpr std::string_view kSelectSound("common/wpn_select.wav\0", 22);
 constexpr std::string_view kDenySound("common/wpn_denyselect.wav\0", 26);
@@ -50,7 +45,8 @@ constexpr std::string_view kSteamIdKey("\\*sid\\");
 constexpr std::string_view kNameKey("\\name\\");
 constexpr size_t kSteamIdDigits = 17;
 
-uint32_t fieldAt(std::span<const uint8_t, kClientFrameFixedSize> fixed, uint32_t frameOffset) {
+// A field of the fixed part, which starts after the type byte.
+uint32_t fieldAt(std::span<const uint8_t, demo::kClientFixedSize> fixed, uint32_t frameOffset) {
     return loadU32(fixed.data() + (frameOffset - 1));
 }
 
@@ -126,15 +122,15 @@ void scanIdentity(RunFindings& f, std::span<const uint8_t> block, CheckResult& r
 
 }  // namespace
 
-ClientFrameFields decodeClientFrame(std::span<const uint8_t, kClientFrameFixedSize> fixed) {
+ClientFrameFields decodeClientFrame(std::span<const uint8_t, demo::kClientFixedSize> fixed) {
     ClientFrameFields frame;
-    frame.time = std::bit_cast<float>(fieldAt(fixed, kTimeOffset));
+    frame.time = std::bit_cast<float>(fieldAt(fixed, demo::kTimeOffset));
     for (uint32_t axis = 0; axis < 3; ++axis) {
-        frame.origin[axis] = std::bit_cast<float>(fieldAt(fixed, kOriginOffset + 4 * axis));
+        frame.origin[axis] = std::bit_cast<float>(fieldAt(fixed, demo::kOriginOffset + 4 * axis));
     }
-    frame.commandMsec = fixed[kCommandMsecOffset - 1];
+    frame.commandMsec = fixed[demo::kCommandMsecOffset - 1];
     for (size_t k = 0; k < kSettingCount; ++k) frame.settingBits[k] = fieldAt(fixed, kSettings[k].frameOffset);
-    frame.messageLength = fieldAt(fixed, kMessageLengthOffset);
+    frame.messageLength = fieldAt(fixed, demo::kMessageLengthOffset);
     return frame;
 }
 

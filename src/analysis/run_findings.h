@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/demo_format.h"
 #include "analysis/trigger_detector.h"
 #include "base/check_result.h"
 #include "records/records_database.h"
@@ -18,10 +19,6 @@ namespace rw {
 // The seven server settings in the order of their settings lines (1 to 7).
 inline constexpr size_t kSettingCount = 7;
 
-// The fixed part of a type-0/1 frame after its type byte (frame offsets 1 to
-// 476); the message bytes follow it.
-inline constexpr uint32_t kClientFrameFixedSize = 476;
-
 struct ClientFrameFields {
     float time = 0.0f;
     std::array<float, 3> origin{};
@@ -30,7 +27,8 @@ struct ClientFrameFields {
     uint32_t messageLength = 0;
 };
 
-ClientFrameFields decodeClientFrame(std::span<const uint8_t, kClientFrameFixedSize> fixed);
+// The fields of a type-0/1 frame's fixed part (the bytes after its type byte).
+ClientFrameFields decodeClientFrame(std::span<const uint8_t, demo::kClientFixedSize> fixed);
 
 struct RunFindings {
     bool mapKnown = false;

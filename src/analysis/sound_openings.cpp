@@ -41,10 +41,6 @@ Filter prepared(Filter f) {
     return f;
 }
 
-bool forEach(std::span<const uint8_t> block, const Filter& filter, Visitor visit) {
-    return forEachPrepared(block, prepared(filter), visit);
-}
-
 bool forEachPrepared(std::span<const uint8_t> block, const Filter& f, Visitor visit) {
     if (block.size() < 9 || (!f.six && !f.seven)) return false;
     const uint8_t* const b = block.data();

@@ -44,21 +44,14 @@ struct Visitor {
 Filter prepared(Filter filter);
 
 // Calls visit(i, B[i]) in ascending order for the scan positions i (1 to
-// n-8) where the filter lets an opening through, until visit answers true;
-// true then.
-bool forEach(std::span<const uint8_t> block, const Filter& filter, Visitor visit);
-// The same for a filter that prepared() made.
+// n-8) where the filter, which prepared() made, lets an opening through,
+// until visit answers true; true then.
 bool forEachPrepared(std::span<const uint8_t> block, const Filter& filter, Visitor visit);
 
 template <class F>
 Visitor visitorOf(F& visit) {
     return {[](void* c, size_t i, uint8_t second) { return (*static_cast<F*>(c))(i, second); },
             const_cast<void*>(static_cast<const void*>(&visit))};
-}
-
-template <class F>
-bool forEach(std::span<const uint8_t> block, const Filter& filter, F&& visit) {
-    return forEach(block, filter, visitorOf(visit));
 }
 
 template <class F>

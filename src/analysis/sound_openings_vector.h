@@ -1,5 +1,5 @@
 #pragma once
-// The vector scans behind openings::forEach, one per instruction set. Each
+// The vector scans behind openings::forEachPrepared, one per instruction set. Each
 // lives in a translation unit of its own compiled for that set, with all of
 // its code internal, so no AVX2 instruction can leak into code that runs on
 // processors without it.
@@ -14,7 +14,7 @@ namespace rw::openings {
 inline constexpr size_t kSse2MinLast = 31;
 inline constexpr size_t kAvx2MinLast = 63;
 
-// The filter as forEach hands it on: at least one kind of opening enabled,
+// The filter as forEachPrepared hands it on: at least one kind of opening enabled,
 // and each only when some next byte can pass.
 bool forEachSse2(const uint8_t* block, size_t last, const Filter& filter, Visitor visit);
 // Only on processors that have AVX2.

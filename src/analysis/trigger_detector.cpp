@@ -167,20 +167,11 @@ bool detectTriggerInBlock(std::span<const uint8_t> block, const TriggerInputs& i
     }
 }
 
-bool detectTriggerInBlock(std::span<const uint8_t> block, const TriggerInputs& in) {
-    return detectTriggerInBlock(block, in, triggerFilter(in));
-}
-
 bool detectTrigger(DemoReader& reader, int64_t offset, uint32_t length, const TriggerInputs& in,
                    const openings::Filter& filter, std::vector<uint8_t>& scratch) {
     // Nothing to find: spare the read.
     if (length < kMinBlock || in.mode > 3 || in.entries.empty()) return false;
     return detectTriggerInBlock(loadMessageBlock(reader, offset, length, scratch), in, filter);
-}
-
-bool detectTrigger(DemoReader& reader, int64_t offset, uint32_t length, const TriggerInputs& in,
-                   std::vector<uint8_t>& scratch) {
-    return detectTrigger(reader, offset, length, in, triggerFilter(in), scratch);
 }
 
 }  // namespace rw

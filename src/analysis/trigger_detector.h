@@ -37,15 +37,12 @@ openings::Filter triggerFilter(const TriggerInputs& inputs);
 
 // True when the block holds a press matching one of the entries under the
 // rules of the mode. Modes above 3 detect nothing. The filter is
-// triggerFilter(inputs); the overload without it makes it.
+// triggerFilter(inputs).
 bool detectTriggerInBlock(std::span<const uint8_t> block, const TriggerInputs& inputs, const openings::Filter& filter);
-bool detectTriggerInBlock(std::span<const uint8_t> block, const TriggerInputs& inputs);
 
 // The same test on the length bytes at offset in the demo. Only bytes the file
 // actually holds are scanned; scratch is reused between calls.
 bool detectTrigger(DemoReader& reader, int64_t offset, uint32_t length, const TriggerInputs& inputs,
                    const openings::Filter& filter, std::vector<uint8_t>& scratch);
-bool detectTrigger(DemoReader& reader, int64_t offset, uint32_t length, const TriggerInputs& inputs,
-                   std::vector<uint8_t>& scratch);
 
 }  // namespace rw

@@ -10,31 +10,23 @@
 #include "app/startup_values_win32.h"
 #include "app/update_thread_win32.h"
 #include "app/window_placement.h"
+#include "platform/win32/handle.h"
 
 namespace rw::app {
 namespace {
 
-class RegistryKey {
-public:
-    RegistryKey(HKEY parent, const wchar_t* name, REGSAM access) {
-        if (RegOpenKeyExW(parent, name, 0, access, &key_) != ERROR_SUCCESS) key_ = nullptr;
-    }
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
-    ~RegistryKey() {
-        if (key_) RegCloseKey(key_);
-    }
-    HKEY get() const { return key_; }
+using RegistryKey = platform::UniqueHandle<platform::NullHandleTraits<HKEY, RegCloseKey>>;
 
-private:
-    HKEY key_ = nullptr;
-};
+RegistryKey openKey(HKEY parent, const wchar_t* name, REGSAM access) {
+    HKEY key = nullptr;
+    return RegistryKey(RegOpenKeyExW(parent, name, 0, access, &key) == ERROR_SUCCESS ? key : nullptr);
+}
 
 // WinRAR's self-extractors remember its folder under this odd value name.
 void findArchiver(StartupValues& values) {
     // Reading needs only query rights.
-    RegistryKey key(HKEY_CURRENT_USER, L"Software\\WinRAR SFX", KEY_QUERY_VALUE);
-    if (!key.get()) return;
+    const RegistryKey key = openKey(HKEY_CURRENT_USER, L"Software\\WinRAR SFX", KEY_QUERY_VALUE);
+    if (!key) return;
     std::array<uint16_t, kPathCapacity> data{};
     DWORD size = sizeof data;
     if (RegQueryValueExW(key.get(), L"C%%Program Files%WinRAR", nullptr, nullptr,
@@ -83,7 +75,6 @@ void failureBox(const wchar_t* text) { MessageBoxW(nullptr, text, L"Error!", MB_
 
 int run(HINSTANCE instance, int show) {
     StartupValues& values = startupValues();
-    checkResult().repaint = RepaintHook{repaintMainWindow, nullptr};
 
     findFolders(values);
     values.records = new RecordsDatabase("RecData.dat");  // filled by the update pass, never freed

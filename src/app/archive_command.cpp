@@ -44,7 +44,7 @@ void appendQuotedArgument(std::wstring& commandLine, std::wstring_view argument)
 std::optional<ArchiverCommand> listingCommand(std::wstring_view archiverFolder, std::wstring_view archivePath) {
     auto program = archiverProgram(archiverFolder);
     if (!program || archivePath.empty() || hasNul(archivePath)) return std::nullopt;
-    std::wstring line = L"\"" + *program + L"\" vb ";
+    std::wstring line = L"\"" + *program + L"\" vb -- ";
     appendQuotedArgument(line, archivePath);
     return finish(std::move(*program), std::move(line));
 }
@@ -53,7 +53,7 @@ std::optional<ArchiverCommand> extractionCommand(std::wstring_view archiverFolde
                                                  std::wstring_view entry) {
     auto program = archiverProgram(archiverFolder);
     if (!program || archivePath.empty() || entry.empty() || hasNul(archivePath) || hasNul(entry)) return std::nullopt;
-    std::wstring line = L"\"" + *program + L"\" x -av- -ep ";
+    std::wstring line = L"\"" + *program + L"\" x -av- -ep -- ";
     appendQuotedArgument(line, archivePath);
     line += L' ';
     appendQuotedArgument(line, entry);

@@ -21,10 +21,12 @@ struct ArchiverCommand {
 // quote (escaped or closing) and quotes are escaped.
 void appendQuotedArgument(std::wstring& commandLine, std::wstring_view argument);
 
-// rar.exe vb ARCHIVE: bare entry names, one per line, on standard output.
+// Each command ends rar.exe's switches with "--", so no name after it is read
+// as a switch or a list file.
+// rar.exe vb -- ARCHIVE: bare entry names, one per line, on standard output.
 std::optional<ArchiverCommand> listingCommand(std::wstring_view archiverFolder, std::wstring_view archivePath);
-// rar.exe x -av- -ep ARCHIVE ENTRY: the entry, without its folders, into the
-// current folder.
+// rar.exe x -av- -ep -- ARCHIVE ENTRY: the entry, without its folders, into
+// the current folder.
 std::optional<ArchiverCommand> extractionCommand(std::wstring_view archiverFolder, std::wstring_view archivePath,
                                                  std::wstring_view entry);
 

@@ -31,9 +31,9 @@ public:
     std::filesystem::path path() const { return std::filesystem::path(path_.data()); }
 
     // An inheritable handle that writes the file from its start.
-    platform::UniqueHandle openForOutput() const {
+    platform::KernelHandle openForOutput() const {
         SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-        return platform::UniqueHandle(
+        return platform::KernelHandle(
             CreateFileW(path_.data(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, TRUNCATE_EXISTING, 0, nullptr));
     }
 
@@ -50,7 +50,7 @@ std::optional<std::wstring> listFirstDemo(const StartupValues& values, std::wstr
         return std::nullopt;
     }
     {
-        platform::UniqueHandle output = listing.openForOutput();
+        platform::KernelHandle output = listing.openForOutput();
         const auto exitCode = output ? runArchiver(*command, output.get()) : std::nullopt;
         if (!exitCode || *exitCode != 0) {
             reportFailure(result, kOpeningFailed, status::openFailed);

@@ -49,6 +49,7 @@ bool isArchivePath(std::wstring_view path) { return path.size() >= 4 && path.sub
 
 bool isSafeEntryName(std::wstring_view entry) {
     if (entry.empty() || entry.size() > kMaxEntryLength) return false;
+    if (entry.front() == L'-' || entry.front() == L'@') return false;
     size_t start = 0;
     while (true) {
         const size_t end = entry.find(L'\\', start);

@@ -20,7 +20,8 @@ bool isArchivePath(std::wstring_view path);
 
 // True for a name made of backslash-separated folder and file names that a
 // Windows file system can hold, with no characters a command line or the
-// shell would treat specially (quotes, percent signs, control characters).
+// shell would treat specially (quotes, percent signs, control characters),
+// and that rar.exe cannot take for a switch or a list file (a leading - or @).
 bool isSafeEntryName(std::wstring_view entry);
 
 // The entry's file name: what follows its last backslash.

@@ -7,9 +7,9 @@
 namespace rw::app {
 namespace {
 
-platform::UniqueHandle openNullDevice(DWORD access) {
+platform::KernelHandle openNullDevice(DWORD access) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    return platform::UniqueHandle(CreateFileW(L"NUL", access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+    return platform::KernelHandle(CreateFileW(L"NUL", access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                               OPEN_EXISTING, 0, nullptr));
 }
 
@@ -46,8 +46,8 @@ private:
 }  // namespace
 
 std::optional<DWORD> runArchiver(const ArchiverCommand& command, HANDLE output) {
-    platform::UniqueHandle input = openNullDevice(GENERIC_READ);
-    platform::UniqueHandle discard = openNullDevice(GENERIC_WRITE);
+    platform::KernelHandle input = openNullDevice(GENERIC_READ);
+    platform::KernelHandle discard = openNullDevice(GENERIC_WRITE);
     if (!input || !discard) return std::nullopt;
     const HANDLE out = output ? output : discard.get();
 
@@ -74,8 +74,8 @@ std::optional<DWORD> runArchiver(const ArchiverCommand& command, HANDLE output) 
     if (!CreateProcessW(command.program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
                         &startup.StartupInfo, &process))
         return std::nullopt;
-    platform::UniqueHandle processHandle(process.hProcess);
-    platform::UniqueHandle threadHandle(process.hThread);
+    platform::KernelHandle processHandle(process.hProcess);
+    platform::KernelHandle threadHandle(process.hThread);
 
     WaitForSingleObject(processHandle.get(), INFINITE);
     DWORD exitCode = 0;

@@ -19,10 +19,9 @@ constexpr wchar_t kFilterWithArchives[] =
     L"Demo Files (*.dem; *.rar)\0*.dem;*.rar\0All Files (*.*)\0*.*\0";
 constexpr wchar_t kFilterDemosOnly[] = L"Demo Files (*.dem)\0*.dem\0All Files (*.*)\0*.*\0";
 
-}  // namespace
-
-DWORD WINAPI checkThreadMain(void*) {
-    CheckResult& result = checkResult();
+void runCheck() {
+    CheckResult result;  // this check's own; the window sees only what it publishes
+    publishToWindow(result);
     const StartupValues& values = startupValues();
 
     std::array<wchar_t, MAX_PATH> chosen{};
@@ -37,7 +36,7 @@ DWORD WINAPI checkThreadMain(void*) {
     request.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
     if (!GetOpenFileNameW(&request)) {
         requestRepaint(result);  // cancelled: the status stays as it was
-        return 0;
+        return;
     }
     chosen.back() = L'\0';
     const std::wstring_view path(chosen.data(), wcsnlen(chosen.data(), chosen.size()));
@@ -45,12 +44,19 @@ DWORD WINAPI checkThreadMain(void*) {
 
     if (!isArchivePath(path)) {
         checkDemoFile(std::filesystem::path(path), false, values.records, result);
-        return 0;
+        return;
     }
     const auto demo = extractFirstDemo(path, result);
-    if (!demo) return 0;
+    if (!demo) return;
     result.demoName.assign(std::wstring_view(demo->fileName).substr(0, demo->fileName.size() - 4));
     checkDemoFile(demo->path, true, values.records, result);
+}
+
+}  // namespace
+
+DWORD WINAPI checkThreadMain(void*) {
+    runCheck();
+    PostMessageW(startupValues().mainWindowHandle, WM_CHECKDONE, 0, 0);
     return 0;
 }
 

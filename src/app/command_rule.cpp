@@ -4,8 +4,12 @@
 
 namespace rw::app {
 
-bool checkMayStart(int32_t status) { return status <= status::idle || status == status::finished; }
+bool checkMayStart(int32_t status, bool checkRunning) {
+    return !checkRunning && (status <= status::idle || status == status::finished);
+}
 
-bool commandStartsCheck(uint64_t wParam, int32_t status) { return wParam == kCheckButtonId && checkMayStart(status); }
+bool commandStartsCheck(uint64_t wParam, int32_t status, bool checkRunning) {
+    return wParam == kCheckButtonId && checkMayStart(status, checkRunning);
+}
 
 }  // namespace rw::app

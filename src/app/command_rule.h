@@ -7,12 +7,14 @@ namespace rw::app {
 
 inline constexpr uint64_t kCheckButtonId = 1;
 
-// The status codes at which the button is enabled by a paint and a click counts.
-bool checkMayStart(int32_t status);
+// The status codes at which the button is enabled by a paint and a click
+// counts, while no check the window started is still running: until its
+// thread reports it done, the status may still be the previous outcome's.
+bool checkMayStart(int32_t status, bool checkRunning);
 
 // A WM_COMMAND starts a check only when wParam is exactly the button's id with
-// notification 0 (a click) and the status allows it; the records list's
+// notification 0 (a click) and a check may start; the records list's
 // commands and other notifications do nothing.
-bool commandStartsCheck(uint64_t wParam, int32_t status);
+bool commandStartsCheck(uint64_t wParam, int32_t status, bool checkRunning);
 
 }  // namespace rw::app

@@ -16,13 +16,4 @@ std::optional<Rgb> fadeLinePixel(int32_t x, int32_t n, Rgb colour) {
                fadeLineComponent(x, n, colour.b)};
 }
 
-uint8_t bandComponent(uint8_t source, uint8_t below) {
-    return static_cast<uint8_t>((150 * source + 105 * below + 127) / 255);
-}
-
-Rgb bandPixel(Rgb source, Rgb below) {
-    return Rgb{bandComponent(source.r, below.r), bandComponent(source.g, below.g),
-               bandComponent(source.b, below.b)};
-}
-
 }  // namespace rw::app

@@ -1,6 +1,6 @@
 #pragma once
 // A separator line across the panel that fades to white over n pixels at each
-// end, and the band veil laid over groups of rows.
+// end.
 #include <cstdint>
 #include <optional>
 
@@ -16,10 +16,5 @@ inline constexpr int32_t kFadeLineLastColumn = 278;
 uint8_t fadeLineComponent(int32_t x, int32_t n, uint8_t c);
 // The pixel the line puts at column x, or none outside columns 0 to 278.
 std::optional<Rgb> fadeLinePixel(int32_t x, int32_t n, Rgb colour);
-
-// Band composition: 150/255 of the picture's top-left pixel over 105/255 of
-// what lies below, rounded to the nearest level.
-uint8_t bandComponent(uint8_t source, uint8_t below);
-Rgb bandPixel(Rgb source, Rgb below);
 
 }  // namespace rw::app

@@ -1,70 +1,27 @@
 #pragma once
-// Owning wrappers for the GDI objects of the window: fonts, bitmaps and
+// Owning handles for the GDI objects of the window: fonts, bitmaps and
 // drawing contexts, and a scoped selection that puts the old object back.
 #include <windows.h>
 
-#include <utility>
+#include <string_view>
+
+#include "platform/win32/handle.h"
 
 namespace rw::app {
 
-template <typename T>
-class UniqueGdiObject {
-public:
-    UniqueGdiObject() = default;
-    explicit UniqueGdiObject(T h) : h_(h) {}
-    UniqueGdiObject(UniqueGdiObject&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
-    UniqueGdiObject& operator=(UniqueGdiObject&& o) noexcept {
-        if (this != &o) reset(std::exchange(o.h_, nullptr));
-        return *this;
-    }
-    UniqueGdiObject(const UniqueGdiObject&) = delete;
-    UniqueGdiObject& operator=(const UniqueGdiObject&) = delete;
-    ~UniqueGdiObject() { reset(); }
+using UniqueFont = platform::UniqueHandle<platform::NullHandleTraits<HFONT, DeleteObject>>;
+using UniqueBitmap = platform::UniqueHandle<platform::NullHandleTraits<HBITMAP, DeleteObject>>;
+// An off-screen drawing context: MemoryDc(CreateCompatibleDC(other)).
+using MemoryDc = platform::UniqueHandle<platform::NullHandleTraits<HDC, DeleteDC>>;
 
-    T get() const { return h_; }
-    explicit operator bool() const { return h_ != nullptr; }
-    void reset(T h = nullptr) {
-        if (h_) DeleteObject(h_);
-        h_ = h;
-    }
-
-private:
-    T h_ = nullptr;
+// The screen's drawing context, for measuring and for compatible bitmaps:
+// ScreenDc(GetDC(nullptr)).
+struct ScreenDcTraits {
+    using Handle = HDC;
+    static Handle invalid() { return nullptr; }
+    static void close(Handle h) { ReleaseDC(nullptr, h); }
 };
-
-using UniqueFont = UniqueGdiObject<HFONT>;
-using UniqueBitmap = UniqueGdiObject<HBITMAP>;
-
-// An off-screen drawing context compatible with another (or the screen).
-class MemoryDc {
-public:
-    explicit MemoryDc(HDC compatibleWith) : dc_(CreateCompatibleDC(compatibleWith)) {}
-    MemoryDc(const MemoryDc&) = delete;
-    MemoryDc& operator=(const MemoryDc&) = delete;
-    ~MemoryDc() {
-        if (dc_) DeleteDC(dc_);
-    }
-    HDC get() const { return dc_; }
-    explicit operator bool() const { return dc_ != nullptr; }
-
-private:
-    HDC dc_;
-};
-
-// The screen's drawing context, for measuring and for compatible bitmaps.
-class ScreenDc {
-public:
-    ScreenDc() : dc_(GetDC(nullptr)) {}
-    ScreenDc(const ScreenDc&) = delete;
-    ScreenDc& operator=(const ScreenDc&) = delete;
-    ~ScreenDc() {
-        if (dc_) ReleaseDC(nullptr, dc_);
-    }
-    HDC get() const { return dc_; }
-
-private:
-    HDC dc_;
-};
+using ScreenDc = platform::UniqueHandle<ScreenDcTraits>;
 
 class ScopedSelect {
 public:
@@ -79,5 +36,20 @@ private:
     HDC dc_;
     HGDIOBJ old_;
 };
+
+// The extent of `text` in `font` on `dc`; none when it cannot be measured.
+template <typename Char>
+SIZE textExtent(HDC dc, HGDIOBJ font, std::basic_string_view<Char> text) {
+    ScopedSelect selected(dc, font);
+    SIZE extent{};
+    const int length = static_cast<int>(text.size());
+    bool measured = false;
+    if constexpr (sizeof(Char) == 1) {
+        measured = GetTextExtentPoint32A(dc, text.data(), length, &extent);
+    } else {
+        measured = GetTextExtentPoint32W(dc, text.data(), length, &extent);
+    }
+    return measured ? extent : SIZE{};
+}
 
 }  // namespace rw::app

@@ -44,7 +44,7 @@ void createWindowParts(HWND window, MainWindow& w) {
     decodePicture(w);
     w.bandBlend = BLENDFUNCTION{AC_SRC_OVER, 0, 150, AC_SRC_ALPHA};
     {
-        ScreenDc screen;
+        ScreenDc screen(GetDC(nullptr));
         w.backBuffer.reset(CreateCompatibleBitmap(screen.get(), kPanelWidth, kPanelHeight));
     }
 
@@ -74,8 +74,10 @@ void startCheck(MainWindow& w) {
     // The previous worker (the update pass, then the last check) may still be
     // tidying up after publishing its result; wait for it to end.
     if (values.workerThread) WaitForSingleObject(values.workerThread.get(), INFINITE);
-    values.workerThread.reset(CreateThread(nullptr, 0, checkThreadMain, nullptr, 0, nullptr));
     EnableWindow(w.checkButton, FALSE);
+    w.checkRunning = true;
+    values.workerThread.reset(CreateThread(nullptr, 0, checkThreadMain, nullptr, 0, nullptr));
+    if (!values.workerThread) w.checkRunning = false;
 }
 
 void setClassCursor(HWND window, HCURSOR cursor) {
@@ -106,13 +108,13 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             paintResultPanel(window, w);
             return 0;
         case WM_CLOSE:
-            if (!refusesClose(checkResult(), message, wParam)) DestroyWindow(window);
+            if (!refusesClose(resultBoard().snapshot(), message, wParam)) DestroyWindow(window);
             return 0;
         case WM_SYSCOMMAND:
-            if (refusesClose(checkResult(), message, wParam)) return 0;
+            if (refusesClose(resultBoard().snapshot(), message, wParam)) return 0;
             return DefWindowProcW(window, message, wParam, lParam);
         case WM_COMMAND:
-            if (commandStartsCheck(static_cast<uint64_t>(wParam), checkResult().status()))
+            if (commandStartsCheck(static_cast<uint64_t>(wParam), resultBoard().status(), w.checkRunning))
                 SendMessageW(window, WM_STARTCHECK, 0, 0);
             return 0;
         case WM_MOUSEMOVE:
@@ -130,6 +132,10 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return 0;
         case WM_STARTCHECK:
             startCheck(w);
+            return 0;
+        case WM_CHECKDONE:
+            w.checkRunning = false;
+            InvalidateRect(window, nullptr, FALSE);
             return 0;
         default:
             return DefWindowProcW(window, message, wParam, lParam);

@@ -30,6 +30,7 @@ struct MainWindow {
     HWND recordsList = nullptr;
     RecordsListState recordsListState;  // `recordsListFilled` and the map it holds
     bool trackingLeave = false;
+    bool checkRunning = false;  // from WM_STARTCHECK until the check's thread reports it done
     ProfileLink profileLink;
 };
 

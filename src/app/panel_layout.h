@@ -1,6 +1,6 @@
 #pragma once
-// What one paint of the result panel shows, decided from the CheckResult and
-// the world-record lookup alone. The GDI side executes the operations in order
+// What one paint of the result panel shows, decided from the published result
+// and the world-record lookup alone. The GDI side executes the operations in order
 // over a fresh copy of the background picture.
 #include <cstdint>
 #include <functional>
@@ -74,6 +74,17 @@ struct WorldRecordLookup {
     std::function<std::string(std::string_view mapKey, uint32_t index)> runAt;
 };
 
+// Widths in pixels of texts as the window's fonts draw them: wide texts in
+// the given font, 8-bit (ANSI code page) texts in the text font.
+struct TextMeasure {
+    std::function<int32_t(std::wstring_view text, PanelFont font)> width;
+    std::function<int32_t(std::string_view text)> ansiWidth;
+};
+
+// Texts end at this column, the footer's right edge; a centred message has
+// as much room on its left.
+inline constexpr int32_t kTextRightEdge = 275;
+
 struct PanelLayout {
     std::vector<PanelOp> ops;
     bool enableButton = false;
@@ -85,8 +96,12 @@ struct PanelLayout {
 inline constexpr std::wstring_view kProductName = L"Runwarden";
 inline constexpr std::wstring_view kCheckingForUpdates = L"Checking for updates ...";
 
-// `status` is read once by the caller, so one paint works from one value.
-PanelLayout layoutPanel(int32_t status, const CheckResult& result, const WorldRecordLookup& records,
-                        const RecordsListState& listBefore);
+// `status` is read once by the caller, so one paint works from one value;
+// while a check the window started runs, the button stays disabled whatever
+// the status says. Values too wide for the panel end in "...", a message too
+// wide for one line takes two, and the settings lines close up to stay above
+// the footer.
+PanelLayout layoutPanel(int32_t status, const ResultFields& result, const WorldRecordLookup& records,
+                        const TextMeasure& measure, const RecordsListState& listBefore, bool checkRunning);
 
 }  // namespace rw::app

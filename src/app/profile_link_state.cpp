@@ -67,6 +67,8 @@ LinkMouseEffects handleLinkMouse(ProfileLinkState& link, uint32_t message, uint6
             break;
         case mouse_message::leftUp:
             if (onLink && link.pressed) {
+                // The underline goes with the hover, not at some later paint.
+                effects.repaint = link.hovered;
                 link.hovered = false;
                 effects.openAddress = !link.address.empty();
             }

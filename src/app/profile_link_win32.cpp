@@ -14,16 +14,10 @@ void ProfileLink::init(HFONT normalFont, HFONT hoverFont) {
 
 void ProfileLink::setText(std::wstring_view text) {
     if (!setLinkText(state_, text) || state_.text.empty()) return;
-    ScreenDc screen;
-    ScopedSelect font(screen.get(), normalFont_);
-    SIZE extent{};
-    if (GetTextExtentPoint32W(screen.get(), state_.text.c_str(), static_cast<int>(state_.text.size()), &extent)) {
-        state_.width = extent.cx;
-        state_.height = extent.cy;
-    } else {
-        state_.width = 0;
-        state_.height = 0;
-    }
+    const ScreenDc screen(GetDC(nullptr));
+    const SIZE extent = textExtent(screen.get(), normalFont_, state_.text.view());
+    state_.width = extent.cx;
+    state_.height = extent.cy;
 }
 
 void ProfileLink::setPlace(int32_t x, int32_t y) { setLinkPlace(state_, x, y); }

@@ -33,6 +33,16 @@ UINT alignFor(TextAlign align) {
     return TA_LEFT | TA_TOP;
 }
 
+// Measures on the screen, whose drawing context the back buffer's matches.
+TextMeasure measureOn(HDC dc, const MainWindow& w) {
+    return TextMeasure{[dc, &w](std::wstring_view text, PanelFont font) {
+                           return static_cast<int32_t>(textExtent(dc, fontFor(w, font), text).cx);
+                       },
+                       [dc, &w](std::string_view text) {
+                           return static_cast<int32_t>(textExtent(dc, w.textFont.get(), text).cx);
+                       }};
+}
+
 void emptyList(HWND list) {
     // Delete the first item until the list says none is left or fails.
     while (SendMessageW(list, CB_DELETESTRING, 0, 0) > 0) {
@@ -113,18 +123,19 @@ void paintResultPanel(HWND window, MainWindow& w) {
     PAINTSTRUCT ps{};
     const HDC windowDc = BeginPaint(window, &ps);
 
-    const CheckResult& result = checkResult();
-    const int32_t status = result.status();
+    const ResultSnapshot shown = resultBoard().snapshot();
 
     // The link is live only while this paint gives it the SteamID again.
     w.profileLink.setPlace(0, 0);
     w.profileLink.setText(L"");
 
-    const PanelLayout layout = layoutPanel(status, result, lookupIn(startupValues().records), w.recordsListState);
+    const ScreenDc screen(GetDC(nullptr));
+    const PanelLayout layout = layoutPanel(shown.status, shown.fields, lookupIn(startupValues().records),
+                                           measureOn(screen.get(), w), w.recordsListState, w.checkRunning);
     if (layout.enableButton) EnableWindow(w.checkButton, TRUE);
     {
-        MemoryDc back(windowDc);
-        MemoryDc picture(windowDc);
+        MemoryDc back(CreateCompatibleDC(windowDc));
+        MemoryDc picture(CreateCompatibleDC(windowDc));
         ScopedSelect backBuffer(back.get(), w.backBuffer.get());
         ScopedSelect pictureBitmap(picture.get(), w.picture.get());
         const HDC pictureDc = w.picture ? picture.get() : nullptr;

@@ -7,9 +7,9 @@ StartupValues& startupValues() {
     return *values;
 }
 
-CheckResult& checkResult() {
-    static auto* result = new CheckResult;
-    return *result;
+ResultBoard& resultBoard() {
+    static auto* board = new ResultBoard;
+    return *board;
 }
 
 void repaintMainWindow(void*) {
@@ -17,6 +17,11 @@ void repaintMainWindow(void*) {
     if (!window) return;
     InvalidateRect(window, nullptr, FALSE);
     PostMessageW(window, WM_PAINT, 0, 0);
+}
+
+void publishToWindow(CheckResult& result) {
+    result.board = &resultBoard();
+    result.repaint = RepaintHook{repaintMainWindow, nullptr};
 }
 
 }  // namespace rw::app

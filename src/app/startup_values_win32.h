@@ -1,6 +1,6 @@
 #pragma once
-// The values start-up gathers for the rest of the program, and the one
-// CheckResult. Both live until the process ends and are never destroyed, so a
+// The values start-up gathers for the rest of the program, and the board the
+// workers publish their results to. Both live until the process ends and are never destroyed, so a
 // worker still running while the process exits never sees them torn down.
 #include <windows.h>
 
@@ -12,6 +12,8 @@
 namespace rw::app {
 
 inline constexpr UINT WM_STARTCHECK = WM_USER + 1;
+// Posted by a check's thread as its last act, after its final repaint request.
+inline constexpr UINT WM_CHECKDONE = WM_USER + 2;
 
 struct StartupValues {
     WideText tempFolder;
@@ -19,15 +21,17 @@ struct StartupValues {
     WideText archiverFolder;
     OSVERSIONINFOEXW osVersion{};
     HWND mainWindowHandle = nullptr;
-    platform::UniqueHandle workerThread;  // touched by the window thread only
+    platform::KernelHandle workerThread;  // touched by the window thread only
     RecordsDatabase* records = nullptr;
 };
 
 StartupValues& startupValues();
-CheckResult& checkResult();
+ResultBoard& resultBoard();
 
-// Invalidates the main window without erasing and posts WM_PAINT to it; the
-// CheckResult's writers call it through its RepaintHook.
+// Invalidates the main window without erasing and posts WM_PAINT to it.
 void repaintMainWindow(void* context);
+
+// Makes a worker's private result publish to the board and repaint the window.
+void publishToWindow(CheckResult& result);
 
 }  // namespace rw::app

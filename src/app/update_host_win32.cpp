@@ -2,21 +2,19 @@
 
 #include <shellapi.h>
 
-#include <memory>
+#include "platform/win32/handle.h"
 
 namespace rw::app {
 namespace {
 
-struct LocalFreeDeleter {
-    void operator()(LPWSTR* p) const { LocalFree(p); }
-};
+using LocalMemory = platform::UniqueHandle<platform::NullHandleTraits<LPWSTR*, LocalFree>>;
 
 }  // namespace
 
 std::vector<std::wstring> Win32UpdateHost::commandLineArguments() {
     std::vector<std::wstring> args;
     int count = 0;
-    std::unique_ptr<LPWSTR, LocalFreeDeleter> argv(CommandLineToArgvW(GetCommandLineW(), &count));
+    const LocalMemory argv(CommandLineToArgvW(GetCommandLineW(), &count));
     if (!argv) return args;
     for (int i = 0; i < count; ++i) args.emplace_back(argv.get()[i]);
     return args;
@@ -62,10 +60,10 @@ bool Win32UpdateHost::confirmUpdate() {
 // Posted, not sent: the window thread may be waiting for this thread to end.
 void Win32UpdateHost::closeMainWindow() { PostMessageW(mainWindow_, WM_CLOSE, kCloseAfterUpdate, 0); }
 
-bool refusesClose(const CheckResult& result, UINT message, WPARAM wParam) {
+bool refusesClose(const ResultSnapshot& shown, UINT message, WPARAM wParam) {
     const bool fromUser = (message == WM_CLOSE && wParam != kCloseAfterUpdate) ||
                           (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE);
-    return fromUser && result.status() == status::updateMessage && result.messageText.view() == kUpdatingText;
+    return fromUser && shown.status == status::updateMessage && shown.fields.messageText.view() == kUpdatingText;
 }
 
 }  // namespace rw::app

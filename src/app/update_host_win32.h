@@ -15,7 +15,7 @@ inline constexpr WPARAM kCloseAfterUpdate = 0x5257;
 // True when the window must ignore this message: a close from the user
 // (WM_CLOSE, or SC_CLOSE from the title bar, system menu or Alt+F4) while
 // "Updating Software ..." is shown, as the program file is being replaced.
-bool refusesClose(const CheckResult& result, UINT message, WPARAM wParam);
+bool refusesClose(const ResultSnapshot& shown, UINT message, WPARAM wParam);
 
 class Win32UpdateHost : public UpdateHost {
 public:

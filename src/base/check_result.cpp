@@ -4,8 +4,19 @@
 
 namespace rw {
 
-std::string_view CheckResult::mapKeyView() const {
+std::string_view ResultFields::mapKeyView() const {
     return std::string_view(mapKey.data(), strnlen(mapKey.data(), mapKey.size()));
+}
+
+ResultSnapshot ResultBoard::snapshot() const {
+    std::lock_guard guard(lock_);
+    return ResultSnapshot{status_.load(std::memory_order_relaxed), fields_};
+}
+
+void ResultBoard::publish(const ResultFields& fields, int32_t code) {
+    std::lock_guard guard(lock_);
+    fields_ = fields;
+    status_.store(code, std::memory_order_release);
 }
 
 void requestRepaint(CheckResult& result) {
@@ -14,6 +25,7 @@ void requestRepaint(CheckResult& result) {
 
 void setStatusAndRepaint(CheckResult& result, int32_t code) {
     result.statusCode.store(code, std::memory_order_release);
+    if (result.board) result.board->publish(result, code);
     requestRepaint(result);
 }
 

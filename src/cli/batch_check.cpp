@@ -105,8 +105,11 @@ std::vector<DemoInput> expandDemoArguments(const std::vector<std::string>& args,
     return out;
 }
 
+std::thread startStdThread(std::function<void()> work) { return std::thread(std::move(work)); }
+
 BatchSummary runBatch(const std::vector<DemoInput>& demos, const RecordsDatabase* records, unsigned jobs,
-                      bool progress, const std::function<void(const CheckReport&)>& emit) {
+                      bool progress, const std::function<void(const CheckReport&)>& emit,
+                      const StartThread& startThread) {
     BatchSummary summary;
     if (demos.empty()) return summary;
     jobs = std::clamp<unsigned>(jobs, 1, static_cast<unsigned>(demos.size()));
@@ -125,12 +128,26 @@ BatchSummary runBatch(const std::vector<DemoInput>& demos, const RecordsDatabase
             ready.notify_one();
         }
     };
-    std::vector<std::thread> threads;
-    if (jobs == 1) {
-        worker();
-    } else {
-        for (unsigned t = 0; t < jobs; ++t) threads.emplace_back(worker);
+    // Joined on every way out: a std::thread destroyed while joinable ends the process.
+    struct Threads {
+        std::vector<std::thread> started;
+        ~Threads() {
+            for (std::thread& t : started) {
+                if (t.joinable()) t.join();
+            }
+        }
+    } threads;
+    if (jobs > 1) {
+        threads.started.reserve(jobs);  // so that no push_back below can throw
+        for (unsigned t = 0; t < jobs; ++t) {
+            try {
+                threads.started.push_back(startThread(worker));
+            } catch (const std::system_error&) {
+                break;  // the jobs that did start take the rest
+            }
+        }
     }
+    if (threads.started.empty()) worker();
 
     for (size_t i = 0; i < demos.size(); ++i) {
         CheckReport r;
@@ -148,7 +165,6 @@ BatchSummary runBatch(const std::vector<DemoInput>& demos, const RecordsDatabase
         }
         emit(r);
     }
-    for (auto& t : threads) t.join();
     return summary;
 }
 

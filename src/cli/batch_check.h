@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/check_report.h"
@@ -31,10 +32,17 @@ struct BatchSummary {
     size_t rejected = 0;
 };
 
+// Starts a thread that runs work, as the std::thread constructor does: it
+// throws std::system_error when the system cannot start one.
+using StartThread = std::function<std::thread(std::function<void()> work)>;
+std::thread startStdThread(std::function<void()> work);
+
 // Runs the checks on up to `jobs` threads; emit is called on the calling
 // thread, once per demo, in input order. progress shows a percentage on
-// stderr for demos over 64 MiB.
+// stderr for demos over 64 MiB. Threads that cannot start leave their share
+// to those that did, or to the calling thread when none did.
 BatchSummary runBatch(const std::vector<DemoInput>& demos, const RecordsDatabase* records, unsigned jobs,
-                      bool progress, const std::function<void(const CheckReport&)>& emit);
+                      bool progress, const std::function<void(const CheckReport&)>& emit,
+                      const StartThread& startThread = startStdThread);
 
 }  // namespace rw::cli

@@ -20,8 +20,9 @@ public:
     // issue or a cancel. dst stays owned by the caller and must live as long.
     virtual const uint8_t* issue(int slot, int64_t offset, uint8_t* dst, uint32_t n) = 0;
     // Waits until at least the first `need` bytes of the slot's read are in
-    // place and answers how many are (need <= settled <= n). A read that fell
-    // short counts as settled: its bytes are used as they are.
+    // place and answers how many are (need <= answer <= n). When the read
+    // fails, or the file ends before the size known at open, it answers the
+    // bytes that did arrive, fewer than need: the rest of dst is not the file's.
     virtual uint32_t collect(int slot, uint32_t need) = 0;
     // Cancels every read not yet collected and waits until the system no
     // longer touches their buffers, so the slots can be reused at once. A

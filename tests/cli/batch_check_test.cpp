@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "cli/batch_check.h"
@@ -37,6 +38,31 @@ TEST(Batch, ParallelChecksReportInInputOrder) {
     for (size_t i = 0; i < demos.size(); ++i) {
         EXPECT_EQ(parallel[i].file, demos[i].shown);
         EXPECT_EQ(toJsonLine(parallel[i]), toJsonLine(serial[i]));
+    }
+}
+
+// Threads that cannot start leave their jobs to those that did, or to the
+// calling thread when none did; the process goes on either way.
+TEST(Batch, ThreadsThatCannotStartLeaveTheirJobsToOthers) {
+    test::TempDir dir;
+    std::vector<DemoInput> demos;
+    for (int i = 0; i < 3; ++i) {
+        const auto name = "run" + std::to_string(i) + ".dem";
+        std::filesystem::copy_file(kSample, dir / name);
+        demos.push_back({name, dir / name});
+    }
+    for (unsigned startable : {1u, 0u}) {
+        unsigned calls = 0;
+        auto start = [&](std::function<void()> work) {
+            if (calls++ >= startable) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+            return std::thread(std::move(work));
+        };
+        std::vector<std::string> files;
+        const BatchSummary s = runBatch(
+            demos, nullptr, 4, false, [&](const CheckReport& r) { files.push_back(r.file); }, start);
+        EXPECT_EQ(s.finished, demos.size()) << startable;
+        ASSERT_EQ(files.size(), demos.size());
+        for (size_t i = 0; i < demos.size(); ++i) EXPECT_EQ(files[i], demos[i].shown);
     }
 }
 

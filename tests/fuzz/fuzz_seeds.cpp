@@ -80,7 +80,8 @@ std::vector<Bytes> steamIdSeeds() {
 std::vector<Bytes> listingSeeds() {
     auto b = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
     return {b("readme.txt\r\nkz\\run.dem\r\nother.dem\r\n"), b("run.DEM\n"), b("a\\b\\last.dem"),
-            b("bad\"name.dem\nbad%name.dem\ncon.dem\n..\\up.dem\nok.dem\n")};
+            b("bad\"name.dem\nbad%name.dem\ncon.dem\n..\\up.dem\nok.dem\n"),
+            b("-opout\\run.dem\n@list.dem\nok.dem\n")};
 }
 
 }  // namespace

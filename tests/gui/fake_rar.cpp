@@ -2,11 +2,13 @@
 // its own ("RWFAKEAR\n", then per entry: the name's raw 8-bit bytes and LF,
 // the size in decimal and LF, the bytes). It answers the two calls the
 // program makes:
-//   rar vb ARCHIVE               entry names, one per line (CR LF)
-//   rar x -av- -ep ARCHIVE ENTRY the entry's bytes into the current folder,
-//                                under its name without folders
+//   rar vb -- ARCHIVE               entry names, one per line (CR LF)
+//   rar x -av- -ep -- ARCHIVE ENTRY the entry's bytes into the current folder,
+//                                   under its name without folders
 // Every call appends its raw command line and current folder to
-// rar_calls.log beside this program, so tests can see exactly what ran.
+// rar_calls.log beside this program, so tests can see exactly what ran, and
+// then waits while a file rar_hold stands beside this program, so tests can
+// look at the window while an archive is being taken apart.
 #include <windows.h>
 
 #include <fcntl.h>
@@ -64,15 +66,23 @@ std::wstring oem(const std::string& text) {
     return out;
 }
 
-void logCall() {
+std::wstring besideSelf(const wchar_t* name) {
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring log(self);
-    log = log.substr(0, log.rfind(L'\\') + 1) + L"rar_calls.log";
+    const std::wstring path(self);
+    return path.substr(0, path.rfind(L'\\') + 1) + name;
+}
+
+void logCall() {
     wchar_t folder[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, folder);
-    std::ofstream out(std::filesystem::path(log), std::ios::binary | std::ios::app);
+    std::ofstream out(std::filesystem::path(besideSelf(L"rar_calls.log")), std::ios::binary | std::ios::app);
     out << "cmd=" << utf8(GetCommandLineW()) << "\ncwd=" << utf8(folder) << "\n";
+}
+
+void waitWhileHeld() {
+    const std::wstring hold = besideSelf(L"rar_hold");
+    while (GetFileAttributesW(hold.c_str()) != INVALID_FILE_ATTRIBUTES) Sleep(50);
 }
 
 int list(const std::wstring& archive) {
@@ -108,9 +118,11 @@ int extract(const std::wstring& archive, const std::wstring& entry) {
 
 int wmain(int argc, wchar_t** argv) {
     logCall();
+    waitWhileHeld();
     std::vector<std::wstring> args(argv + 1, argv + argc);
-    if (args.size() == 2 && args[0] == L"vb") return list(args[1]);
-    if (args.size() == 5 && args[0] == L"x" && args[1] == L"-av-" && args[2] == L"-ep") return extract(args[3], args[4]);
-    std::fprintf(stderr, "usage: rar vb ARCHIVE | rar x -av- -ep ARCHIVE ENTRY\n");
+    if (args.size() == 3 && args[0] == L"vb" && args[1] == L"--") return list(args[2]);
+    if (args.size() == 6 && args[0] == L"x" && args[1] == L"-av-" && args[2] == L"-ep" && args[3] == L"--")
+        return extract(args[4], args[5]);
+    std::fprintf(stderr, "usage: rar vb -- ARCHIVE | rar x -av- -ep -- ARCHIVE ENTRY\n");
     return 7;
 }

@@ -18,6 +18,9 @@ using rw::test::DemoBuilder;
 namespace msg = rw::test::msg;
 namespace fs = std::filesystem;
 
+// Far wider than the panel's demo row.
+constexpr const char* kLongDemoName = "WWWW a demo kept under a name much wider than the panel WWWW";
+
 const Bytes kStart{0x5A, 0x01};
 const Bytes kStop{0x5A, 0x02};
 
@@ -105,6 +108,7 @@ int main(int argc, char** argv) {
     const bool ok =
         write(out / "demos" / "good.dem", good) && write(out / "demos" / "slow.dem", slowDemo()) &&
         write(out / "demos" / "notademo.dem", notADemo) &&
+        write(out / "demos" / (std::string(kLongDemoName) + ".dem"), good) &&
         write(out / "archives" / "my 100% runs.rar",
               bundle({{"readme.txt", rw::test::bytesOf("read me")},
                       {"kz\\bad\"name.dem", notADemo},
@@ -112,7 +116,8 @@ int main(int argc, char** argv) {
                       {"other.dem", notADemo}})) &&
         write(out / "archives" / "hostile.rar",
               bundle({{"%PATH%.dem", notADemo}, {"a|b.dem", notADemo}, {"..\\up.dem", notADemo},
-                      {"run.DEM", good}, {"notes.txt", notADemo}})) &&
+                      {"-opout\\run.dem", good}, {"@list.dem", good}, {"run.DEM", good},
+                      {"notes.txt", notADemo}})) &&
         write(out / "server" / "intern" / "Runwarden" / "RecData.dat", records.bytes()) &&
         write(out / "server" / "intern" / "Runwarden" / "x64" / "UpdateData.dat", descriptor) &&
         write(out / "server" / "demos_tcl.txt", rw::test::bytesOf(runs));

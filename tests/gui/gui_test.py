@@ -18,6 +18,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from gui_session import (PANEL_W, Session, TestFailure, band, check, fade, wait_until)  # noqa: E402
 
 GREY = 174
+LONG_DEMO_NAME = "WWWW a demo kept under a name much wider than the panel WWWW"  # as gui_fixtures writes it
 BUTTON_CAPTION = (60, 378, 220, 396)
 
 
@@ -224,10 +225,12 @@ def scenario_demos(s):
     opened = open(browser_log).read().strip()
     check(opened.endswith("/profiles/76561198000000000") and opened.startswith("http://" + s.args.profile_host),
           "the profile address was opened: %r" % opened)
-    # Leaving the window straight from the link drops the underline. (Opening
-    # the address clears the hover without a repaint, so first step off and on.)
-    s.move_to(20, 300)
-    s.move_to(105, 192)
+    # Opening the address drops the underline at once, the pointer still on the link.
+    s.wait_panel("the link at rest after opening", lambda p: result_state(s, p) and not underline_rows(p))
+    # Leaving the window straight from the link drops the underline. (One
+    # move to another point of the link hovers it again: Wine merges pointer
+    # motions, so a step off and back could arrive as no move at all.)
+    s.move_to(110, 192)
     s.wait_panel("the hovered link again", lambda p: underline_rows(p))
     s.xdotool("mousemove", "1010", "760")
     panel = s.wait_panel("the link at rest", lambda p: result_state(s, p) and not underline_rows(p))
@@ -262,6 +265,14 @@ def scenario_demos(s):
     check(count(fps, red) >= 10 and count(fps, green) == 0, "a low fps is painted red")
     check(not records_list_shown(s, panel), "one world-record line is text, the list is hidden")
     check(count(panel.region(97, 134, 270, 152), dark) >= 10, "the world-record line is written")
+
+    # A demo name wider than the panel ends in dots before the right edge.
+    s.choose_file(windows_path(os.path.join(fx, "demos", LONG_DEMO_NAME + ".dem")))
+    panel = s.wait_panel("the long-named result", lambda p: result_state(s, p) and button_enabled(p)
+                         and records_list_shown(s, p))
+    s.keep(panel, "long_demo_name")
+    check(count(panel.region(200, 48, 276, 66), dark) >= 10, "the demo name runs to the right")
+    check(count(panel.region(276, 41, PANEL_W, 108), dark) == 0, "nothing is drawn past x 275")
 
     # A file that is not a demo.
     s.choose_file(windows_path(os.path.join(fx, "demos", "notademo.dem")))
@@ -320,11 +331,34 @@ def scenario_archive(s):
     commands = [c[4:] for c in calls if c.startswith("cmd=")]
     folders = [c[4:] for c in calls if c.startswith("cwd=")]
     rar = windows_path(os.path.join(s.args.fake_rar_dir, "rar.exe"))
-    check(commands == ['"%s" vb "%s"' % (rar, archive), '"%s" x -av- -ep "%s" "kz\\good.dem"' % (rar, archive)],
+    check(commands == ['"%s" vb -- "%s"' % (rar, archive), '"%s" x -av- -ep -- "%s" "kz\\good.dem"' % (rar, archive)],
           "rar.exe ran directly with the quoted archive path, the hostile entry skipped: %r" % commands)
     check(os.path.isdir(temp_folder_unix(s, folders[0])), "rar.exe ran in the temporary folder: %r" % folders)
     left = leftovers() - before
     check(not left, "the listing and the extracted demo are gone: %r" % sorted(left))
+
+    # While rar.exe is held, hovering the old result's SteamID link repaints
+    # the panel with the button still disabled; a click on the button starts
+    # nothing, and the window goes on answering.
+    hold = os.path.join(s.args.fake_rar_dir, "rar_hold")
+    open(hold, "w").close()
+    try:
+        s.choose_file(archive)
+        wait_until("the held listing", lambda: open(calls_log, encoding="utf-8").read().count(" vb ") == 2)
+        s.move_to(105, 192)
+        panel = s.wait_panel("the old link hovered", lambda p: result_state(s, p) and underline_rows(p))
+        s.keep(panel, "archive_check_under_way")
+        check(not button_enabled(panel), "the button stays disabled while the archive is taken apart")
+        s.click(140, 386)
+        s.move_to(20, 300)
+        panel = s.wait_panel("the old link at rest", lambda p: result_state(s, p) and not underline_rows(p))
+        check(not button_enabled(panel), "a click on the disabled button starts nothing")
+    finally:
+        os.remove(hold)
+    panel = s.wait_panel("the held archive's result", lambda p: result_state(s, p) and button_enabled(p)
+                         and records_list_shown(s, p))
+    good_result_checks(s, panel)
+    check(not s.xdotool("search", "--onlyvisible", "--name", "^Open cstrike demo$")[1], "no second file dialog")
 
     # An archive whose names are all refused holds no demo.
     s.choose_file(windows_path(os.path.join(fx, "archives", "hostile.rar")))
@@ -333,7 +367,7 @@ def scenario_archive(s):
     expect_message(s, panel, enabled=True)
     calls = open(calls_log, encoding="utf-8").read().splitlines()
     commands = [c[4:] for c in calls if c.startswith("cmd=")]
-    check(len(commands) == 3 and " vb " in commands[2], "only the listing ran for it: %r" % commands)
+    check(len(commands) == 5 and " vb " in commands[4], "only the listing ran for it: %r" % commands)
     check(s.close_app() == 0, "exit code after closing is 0")
 
 

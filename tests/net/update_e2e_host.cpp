@@ -44,6 +44,7 @@ private:
 };
 
 rw::CheckResult g_result;
+rw::ResultBoard g_board;  // what the window sees, as in the program
 rw::RecordsDatabase* g_database = nullptr;
 
 void appendResult(bool switchGiven) {
@@ -61,6 +62,7 @@ bool switchGiven() {
 }
 
 void updateThread(HWND window) {
+    g_result.board = &g_board;
     rw::UpdateSettings settings;
     settings.updateFolderUrl = rw::platform::wideToUtf8(env(L"RW_E2E_UPDATE_FOLDER"));
     settings.records.recordsUrl = rw::platform::wideToUtf8(env(L"RW_E2E_RECORDS_URL"));
@@ -78,10 +80,10 @@ void updateThread(HWND window) {
 LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_CLOSE:
-            if (!rw::app::refusesClose(g_result, msg, wp)) DestroyWindow(hwnd);
+            if (!rw::app::refusesClose(g_board.snapshot(), msg, wp)) DestroyWindow(hwnd);
             return 0;
         case WM_SYSCOMMAND:
-            if (rw::app::refusesClose(g_result, msg, wp)) return 0;
+            if (rw::app::refusesClose(g_board.snapshot(), msg, wp)) return 0;
             return DefWindowProcW(hwnd, msg, wp, lp);
         case WM_DESTROY:
             PostQuitMessage(0);

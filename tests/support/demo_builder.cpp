@@ -5,6 +5,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "analysis/demo_format.h"
+
 namespace rw::test {
 namespace {
 
@@ -12,32 +14,21 @@ void putU32(Bytes& b, size_t at, uint32_t v) {
     for (int k = 0; k < 4; ++k) b[at + k] = static_cast<uint8_t>(v >> (8 * k));
 }
 void putF32(Bytes& b, size_t at, float v) { putU32(b, at, std::bit_cast<uint32_t>(v)); }
-void appendU32(Bytes& b, uint32_t v) {
-    b.resize(b.size() + 4);
-    putU32(b, b.size() - 4, v);
-}
 
-// Offsets of the client-state fields from a type-0/1 frame's type byte.
-constexpr size_t kTime = 1;
-constexpr size_t kOrigin = 113;
-constexpr size_t kMsec = 247;
-constexpr size_t kGravity = 297;
-constexpr size_t kMaxSpeed = 305;
-constexpr size_t kAirAcceleration = 317;
-constexpr size_t kEdgeFriction = 329;
-constexpr size_t kStepSize = 345;
-constexpr size_t kMaxVelocity = 349;
-constexpr size_t kFootsteps = 361;
-constexpr size_t kLength = 473;
+using namespace demo;
+
+// Header fields the check skips.
+constexpr size_t kFormatVersionOffset = 8;
+constexpr size_t kGameFolderOffset = 276;
 
 }  // namespace
 
-DemoBuilder::DemoBuilder(std::string_view name, uint32_t networkProtocol) : bytes_(kHeaderSize, 0) {
-    magic(std::string_view("HLDEMO\0\0", 8));
-    putU32(bytes_, 8, 5);  // demo format version
+DemoBuilder::DemoBuilder(std::string_view name, uint32_t networkProtocol) : bytes_(kFirstFrame, 0) {
+    magic(kMagic);
+    putU32(bytes_, kFormatVersionOffset, 5);
     protocol(networkProtocol);
     mapName(name);
-    std::memcpy(bytes_.data() + 276, "cstrike", 7);
+    std::memcpy(bytes_.data() + kGameFolderOffset, "cstrike", 7);
 }
 
 DemoBuilder& DemoBuilder::magic(std::string_view eightBytes) {
@@ -47,98 +38,77 @@ DemoBuilder& DemoBuilder::magic(std::string_view eightBytes) {
 }
 
 DemoBuilder& DemoBuilder::protocol(uint32_t networkProtocol) {
-    putU32(bytes_, 12, networkProtocol);
+    putU32(bytes_, kProtocolOffset, networkProtocol);
     return *this;
 }
 
 DemoBuilder& DemoBuilder::mapName(std::string_view name) {
-    std::fill_n(bytes_.begin() + 16, 260, 0);
-    std::copy_n(name.begin(), std::min<size_t>(260, name.size()), bytes_.begin() + 16);
+    std::fill_n(bytes_.begin() + kMapNameOffset, kMapNameSize, 0);
+    std::copy_n(name.begin(), std::min<size_t>(kMapNameSize, name.size()), bytes_.begin() + kMapNameOffset);
     return *this;
 }
 
-void DemoBuilder::frameStart(uint8_t type, float time) {
-    bytes_.push_back(type);
-    appendU32(bytes_, std::bit_cast<uint32_t>(time));
-    appendU32(bytes_, 0);  // frame number
+DemoBuilder& DemoBuilder::frame(uint8_t type, float time, size_t size, uint8_t fill) {
+    const size_t at = bytes_.size();
+    bytes_.resize(at + size, fill);
+    bytes_[at] = type;
+    putF32(bytes_, at + kTimeOffset, time);
+    putU32(bytes_, at + kTimeOffset + 4, 0);  // frame number
+    return *this;
 }
 
 DemoBuilder& DemoBuilder::clientFrameClaiming(uint8_t type, const ClientState& s, std::span<const uint8_t> messages,
                                               uint32_t claimedLength) {
     const size_t at = bytes_.size();
-    bytes_.resize(at + kClientFixedSize, 0);
-    bytes_[at] = type;
-    putF32(bytes_, at + kTime, s.time);
-    for (size_t axis = 0; axis < 3; ++axis) putF32(bytes_, at + kOrigin + 4 * axis, s.origin[axis]);
-    bytes_[at + kMsec] = s.msec;
-    putF32(bytes_, at + kGravity, s.gravity);
-    putF32(bytes_, at + kMaxSpeed, s.maxSpeed);
-    putF32(bytes_, at + kAirAcceleration, s.airAcceleration);
-    putF32(bytes_, at + kEdgeFriction, s.edgeFriction);
-    putF32(bytes_, at + kStepSize, s.stepSize);
-    putF32(bytes_, at + kMaxVelocity, s.maxVelocity);
-    putU32(bytes_, at + kFootsteps, static_cast<uint32_t>(s.footsteps));
-    putU32(bytes_, at + kLength, claimedLength);
+    frame(type, s.time, kMessagesOffset);
+    for (size_t axis = 0; axis < 3; ++axis) putF32(bytes_, at + kOriginOffset + 4 * axis, s.origin[axis]);
+    bytes_[at + kCommandMsecOffset] = s.msec;
+    putF32(bytes_, at + kGravityOffset, s.gravity);
+    putF32(bytes_, at + kMaxSpeedOffset, s.maxSpeed);
+    putF32(bytes_, at + kAirAccelerationOffset, s.airAcceleration);
+    putF32(bytes_, at + kEdgeFrictionOffset, s.edgeFriction);
+    putF32(bytes_, at + kStepSizeOffset, s.stepSize);
+    putF32(bytes_, at + kMaxVelocityOffset, s.maxVelocity);
+    putU32(bytes_, at + kFootstepsOffset, static_cast<uint32_t>(s.footsteps));
+    putU32(bytes_, at + kMessageLengthOffset, claimedLength);
     bytes_.insert(bytes_.end(), messages.begin(), messages.end());
     return *this;
 }
 
 DemoBuilder& DemoBuilder::startupFrame(std::span<const uint8_t> messages, const ClientState& state) {
-    return clientFrameClaiming(0, state, messages, static_cast<uint32_t>(messages.size()));
+    return clientFrameClaiming(kStartupFrame, state, messages, static_cast<uint32_t>(messages.size()));
 }
 
 DemoBuilder& DemoBuilder::networkFrame(const ClientState& state, std::span<const uint8_t> messages) {
-    return clientFrameClaiming(1, state, messages, static_cast<uint32_t>(messages.size()));
-}
-
-DemoBuilder& DemoBuilder::startMarker(float time) {
-    frameStart(2, time);
-    return *this;
+    return clientFrameClaiming(kNetworkFrame, state, messages, static_cast<uint32_t>(messages.size()));
 }
 
 DemoBuilder& DemoBuilder::consoleCommand(std::string_view text, float time) {
-    frameStart(3, time);
     const size_t at = bytes_.size();
-    bytes_.resize(at + 64, 0);
-    std::copy_n(text.begin(), std::min<size_t>(64, text.size()), bytes_.begin() + static_cast<ptrdiff_t>(at));
+    frame(kConsoleCommand, time, kConsoleCommandSize);
+    std::copy_n(text.begin(), std::min<size_t>(kCommandTextSize, text.size()),
+                bytes_.begin() + static_cast<ptrdiff_t>(at + kCommandTextOffset));
     return *this;
 }
 
-DemoBuilder& DemoBuilder::clientData() {
-    frameStart(4, 0.0f);
-    bytes_.resize(bytes_.size() + 32, 0);
-    return *this;
-}
-
-DemoBuilder& DemoBuilder::nextSection() {
-    frameStart(5, 0.0f);
-    return *this;
-}
-
-DemoBuilder& DemoBuilder::event() {
-    frameStart(6, 0.0f);
-    bytes_.resize(bytes_.size() + 84, 0);
-    return *this;
-}
-
-DemoBuilder& DemoBuilder::weaponAnimation() {
-    frameStart(7, 0.0f);
-    bytes_.resize(bytes_.size() + 8, 0);
-    return *this;
-}
+DemoBuilder& DemoBuilder::startMarker(float time) { return frame(kStartMarker, time, kStartMarkerSize); }
+DemoBuilder& DemoBuilder::clientData() { return frame(kClientData, 0.0f, kClientDataSize); }
+DemoBuilder& DemoBuilder::nextSection() { return frame(kNextSection, 0.0f, kNextSectionSize); }
+DemoBuilder& DemoBuilder::event() { return frame(kEvent, 0.0f, kEventSize); }
+DemoBuilder& DemoBuilder::weaponAnimation() { return frame(kWeaponAnimation, 0.0f, kWeaponAnimationSize); }
 
 DemoBuilder& DemoBuilder::soundFrame(uint32_t sampleLength) {
-    frameStart(8, 0.0f);
-    appendU32(bytes_, 1);  // channel
-    appendU32(bytes_, sampleLength);
-    bytes_.resize(bytes_.size() + sampleLength + 16, 0x33);
+    const size_t at = bytes_.size();
+    frame(kSoundFrame, 0.0f, kSoundLengthOffset + 4 + sampleLength + kSoundTailSize, 0x33);
+    putU32(bytes_, at + kFrameHeadSize, 1);  // channel
+    putU32(bytes_, at + kSoundLengthOffset, sampleLength);
     return *this;
 }
 
 DemoBuilder& DemoBuilder::demoBuffer(uint32_t length) {
-    frameStart(9, 0.0f);
-    appendU32(bytes_, length);
-    bytes_.resize(bytes_.size() + length, 0x44);
+    const size_t at = bytes_.size();
+    frame(kDemoBuffer, 0.0f, kBufferLengthOffset + 4 + length, 0x44);
+    putU32(bytes_, at + kBufferLengthOffset, length);
     return *this;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // Writes synthetic GoldSrc demos frame by frame for tests, benchmarks and fuzz
-// seeds: the 544-byte header, then frames of every type with their layouts.
+// seeds: the header, then frames of every type with their layouts.
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -30,8 +30,6 @@ struct ClientState {
 
 class DemoBuilder {
 public:
-    static constexpr size_t kHeaderSize = 544;
-
     explicit DemoBuilder(std::string_view mapName = "kz_builder", uint32_t networkProtocol = 48);
 
     // Header fields.
@@ -55,15 +53,13 @@ public:
     DemoBuilder& demoBuffer(uint32_t length = 8);                           // type 9: 13 + L bytes
     DemoBuilder& rawBytes(std::span<const uint8_t> bytes);
 
-    // The whole network frame layout offsets, for tests that patch fields.
-    static constexpr size_t kClientFixedSize = 477;
-
     const Bytes& bytes() const { return bytes_; }
     size_t size() const { return bytes_.size(); }
     std::filesystem::path writeTo(const std::filesystem::path& path) const;
 
 private:
-    void frameStart(uint8_t type, float time);
+    // Appends a frame of the given whole size, its head written and the rest filled.
+    DemoBuilder& frame(uint8_t type, float time, size_t size, uint8_t fill = 0);
     Bytes bytes_;
 };
 

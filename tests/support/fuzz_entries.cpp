@@ -96,9 +96,11 @@ void steamId(const uint8_t* data, size_t size) {
 void archiveListing(const uint8_t* data, size_t size) {
     const auto entry = app::firstDemoEntry(std::span(data, size));
     if (!entry) return;
-    // Whatever the listing holds, only a safe, bounded ".dem" name comes out.
+    // Whatever the listing holds, only a safe, bounded ".dem" name comes out,
+    // and never one that rar.exe could read as a switch or a list file.
     if (entry->size() > app::kMaxEntryLength || !app::isSafeEntryName(*entry) || !entry->ends_with(L".dem"))
         __builtin_trap();
+    if (entry->front() == L'-' || entry->front() == L'@') __builtin_trap();
     if (app::entryFileName(*entry).empty()) __builtin_trap();
 }
 

@@ -60,7 +60,8 @@ TEST(ArchiveListing, HostileNamesAreSkipped) {
              "a\"b.dem", "100%.dem", "%COMSPEC%.dem", "x&y|z.dem", "x>y.dem", "x<y.dem", "c:\\run.dem",
              "dir/run.dem", "what?.dem", "star*.dem", "tab\there.dem", std::string("nul\0x.dem", 9),
              "esc\x1b.dem", "del\x7f.dem", "\\run.dem", "kz\\\\run.dem", "..\\run.dem", "kz\\.\\run.dem",
-             "kz.\\run.dem", "kz \\run.dem", "con.dem", "NUL.dem", "kz\\com1.dem", "lpt9.dem", "aux.x.dem"}) {
+             "kz.\\run.dem", "kz \\run.dem", "con.dem", "NUL.dem", "kz\\com1.dem", "lpt9.dem", "aux.x.dem",
+             "-opout\\run.dem", "-y.dem", "@list.dem", "@kz\\run.dem"}) {
         EXPECT_FALSE(pick(bad + "\r\n")) << bad;
         EXPECT_EQ(pick(bad + "\r\nsafe\\run.dem\r\n"), L"safe\\run.dem") << bad;
     }
@@ -68,6 +69,7 @@ TEST(ArchiveListing, HostileNamesAreSkipped) {
     EXPECT_EQ(pick("console.dem\n"), L"console.dem");
     EXPECT_EQ(pick("com10.dem\n"), L"com10.dem");
     EXPECT_EQ(pick("my run (1).dem\n"), L"my run (1).dem");
+    EXPECT_EQ(pick("kz\\-run@1.dem\n"), L"kz\\-run@1.dem");  // only a leading one is a switch
 }
 
 TEST(ArchiveCommand, QuotesArgumentsTheWayTheyAreSplitAgain) {
@@ -89,17 +91,17 @@ TEST(ArchiveCommand, ListingAndExtractionLines) {
     const auto list = listingCommand(L"C:\\Program Files\\WinRAR", L"C:\\demos\\pack.rar");
     ASSERT_TRUE(list);
     EXPECT_EQ(list->program, L"C:\\Program Files\\WinRAR\\rar.exe");
-    EXPECT_EQ(list->commandLine, L"\"C:\\Program Files\\WinRAR\\rar.exe\" vb \"C:\\demos\\pack.rar\"");
+    EXPECT_EQ(list->commandLine, L"\"C:\\Program Files\\WinRAR\\rar.exe\" vb -- \"C:\\demos\\pack.rar\"");
 
     const auto extract = extractionCommand(L"C:\\WinRAR\\", L"C:\\demos\\pack.rar", L"kz\\run.dem");
     ASSERT_TRUE(extract);
     EXPECT_EQ(extract->program, L"C:\\WinRAR\\rar.exe");
-    EXPECT_EQ(extract->commandLine, L"\"C:\\WinRAR\\rar.exe\" x -av- -ep \"C:\\demos\\pack.rar\" \"kz\\run.dem\"");
+    EXPECT_EQ(extract->commandLine, L"\"C:\\WinRAR\\rar.exe\" x -av- -ep -- \"C:\\demos\\pack.rar\" \"kz\\run.dem\"");
 }
 
 TEST(ArchiveCommand, RefusesWhatDoesNotFitInsteadOfCuttingIt) {
     const std::wstring folder = L"C:\\WinRAR";
-    const std::wstring prefix = L"\"C:\\WinRAR\\rar.exe\" vb \"\"";
+    const std::wstring prefix = L"\"C:\\WinRAR\\rar.exe\" vb -- \"\"";
     const std::wstring fits(kMaxArchiverCommandLine - prefix.size(), L'a');
     ASSERT_TRUE(listingCommand(folder, fits));
     EXPECT_EQ(listingCommand(folder, fits)->commandLine.size(), kMaxArchiverCommandLine);
@@ -130,11 +132,12 @@ TEST(ArchiveCommand, CommandLineToArgvWGivesTheArgumentsBack) {
         const auto cmd = extractionCommand(L"C:\\Program Files\\WinRAR", arg, L"kz\\run.dem");
         ASSERT_TRUE(cmd);
         const std::vector<std::wstring> split = splitLikeWindows(cmd->commandLine);
-        ASSERT_EQ(split.size(), 6u);
+        ASSERT_EQ(split.size(), 7u);
         EXPECT_EQ(split[0], L"C:\\Program Files\\WinRAR\\rar.exe");
         EXPECT_EQ(split[1], L"x");
-        EXPECT_EQ(split[4], arg);
-        EXPECT_EQ(split[5], L"kz\\run.dem");
+        EXPECT_EQ(split[4], L"--");
+        EXPECT_EQ(split[5], arg);
+        EXPECT_EQ(split[6], L"kz\\run.dem");
     }
 }
 #endif

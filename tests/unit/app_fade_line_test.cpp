@@ -37,14 +37,5 @@ TEST(FadeLine, LeavesTheLastColumnAlone) {
     EXPECT_FALSE(fadeLinePixel(-1, 80, colour::black));
 }
 
-TEST(Band, IsOneHundredFiftyParts) {
-    EXPECT_EQ(bandPixel(Rgb{252, 252, 252}, Rgb{252, 252, 252}), (Rgb{252, 252, 252}));
-    // 150/255 * 252 + 105/255 * 0 = 148.2
-    EXPECT_EQ(bandPixel(Rgb{252, 252, 252}, Rgb{0, 0, 0}).r, 148);
-    // 150/255 * 0 + 105/255 * 255 = 105; green over orange (82.35, 191.18, 20.59)
-    EXPECT_EQ(bandPixel(Rgb{0, 0, 0}, Rgb{255, 255, 255}).g, 105);
-    EXPECT_EQ(bandPixel(Rgb{0, 255, 0}, Rgb{200, 100, 50}), (Rgb{82, 191, 21}));
-}
-
 }  // namespace
 }  // namespace rw::app

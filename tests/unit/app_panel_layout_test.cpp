@@ -41,8 +41,8 @@ protected:
         records_.runs["kz_cave"] = {"kz_cave 01:02.03 holder"};
     }
 
-    PanelLayout layout(int32_t status, RecordsListState before = {}) const {
-        return layoutPanel(status, result_, records_.lookup(), before);
+    PanelLayout layout(int32_t status, RecordsListState before = {}, bool checkRunning = false) const {
+        return layoutPanel(status, result_, records_.lookup(), measure_, before, checkRunning);
     }
 
     static std::vector<TextOp> texts(const PanelLayout& l) {
@@ -76,6 +76,9 @@ protected:
 
     CheckResult result_;
     FakeRecords records_;
+    // Every character is 7 pixels wide.
+    const TextMeasure measure_{[](std::wstring_view t, PanelFont) { return static_cast<int32_t>(7 * t.size()); },
+                               [](std::string_view t) { return static_cast<int32_t>(7 * t.size()); }};
 };
 
 TEST_F(PanelLayoutTest, IdleShowsOnlyTheFrame) {
@@ -93,6 +96,8 @@ TEST_F(PanelLayoutTest, IdleShowsOnlyTheFrame) {
     EXPECT_EQ(footer.colour, (Rgb{160, 160, 160}));
     EXPECT_TRUE(l.enableButton);
     EXPECT_EQ(l.recordsList, RecordsListAction::hide);
+    // The window's own check keeps the button disabled whatever the status says.
+    for (int32_t status : {0, -1, 100}) EXPECT_FALSE(layout(status, {}, true).enableButton);
 }
 
 TEST_F(PanelLayoutTest, RunningCheckShowsRowsAndProgress) {
@@ -185,14 +190,79 @@ TEST_F(PanelLayoutTest, SettingsLinesStackEighteenPixelsApartThenABandAndALine) 
     for (const TextOp& t : texts(l)) EXPECT_NE(t.text, L"V");
 }
 
-TEST_F(PanelLayoutTest, EightSettingsLinesRunIntoTheFooter) {
+TEST_F(PanelLayoutTest, EightSettingsLinesCloseUpAboveTheFooter) {
     for (size_t i = 0; i < 8; ++i) result_.settingsLines[i].assign(L"line " + std::to_wstring(i));
     result_.settingsLines[0].assign(L"highest fps is 250.00");
-    const PanelLayout l = layout(100);
+    PanelLayout l = layout(100);
     EXPECT_EQ(textAt(l, 97, 202)->text, L"highest fps is 250.00");
-    EXPECT_EQ(textAt(l, 97, 328)->text, L"line 7");
-    EXPECT_EQ(bands(l).back(), (std::pair<int32_t, int32_t>{346, 6}));
-    EXPECT_EQ(fadeLines(l).back(), 352);
+    EXPECT_EQ(textAt(l, 97, 300)->text, L"line 7");
+    EXPECT_EQ(bands(l).back(), (std::pair<int32_t, int32_t>{314, 6}));
+    EXPECT_EQ(fadeLines(l).back(), 320);  // the footer stands at 329
+    result_.settingsLines[0].clear();     // seven lines, 17 pixels apart
+    l = layout(100);
+    EXPECT_EQ(textAt(l, 97, 304)->text, L"line 7");
+    EXPECT_EQ(fadeLines(l).back(), 327);
+}
+
+TEST_F(PanelLayoutTest, OverLongTextsStayInsideThePanel) {
+    const std::wstring longName(40, L'n');
+    result_.demoName.assign(longName);
+    result_.playerName.assign(L"a very long player name made of words");
+    result_.mapName.assign(longName);
+    result_.runTimeText.assign(longName);
+    result_.settingsLines[2].assign(L"sv_airacceleration is not correct");
+    records_.runs["kz_cave"] = {std::string(40, 'w')};
+    const PanelLayout l = layout(100);
+    // Room to x 275: 225 pixels at x 50 hold 29 characters and the dots, 178
+    // at x 97 hold 22; trailing blanks go before the dots.
+    const struct {
+        int32_t x, y;
+        std::wstring text;
+    } cut[] = {{50, 48, std::wstring(29, L'n') + L"..."},
+               {50, 66, L"a very long player name made..."},
+               {50, 84, std::wstring(29, L'n') + L"..."},
+               {97, 116, std::wstring(22, L'n') + L"..."},
+               {97, 202, L"sv_airacceleration is..."}};
+    for (const auto& c : cut) {
+        ASSERT_NE(textAt(l, c.x, c.y), nullptr) << c.y;
+        EXPECT_EQ(textAt(l, c.x, c.y)->text, c.text) << c.y;
+    }
+    for (const PanelOp& op : l.ops)
+        if (auto* a = std::get_if<AnsiTextOp>(&op)) {
+            EXPECT_EQ(a->text, std::string(22, 'w') + "...");
+        }
+    // At the normal lengths nothing changes.
+    result_.demoName.assign(std::wstring(32, L'n'));
+    EXPECT_EQ(textAt(layout(100), 50, 48)->text, std::wstring(32, L'n'));
+}
+
+TEST_F(PanelLayoutTest, AMessageTooWideForOneLineTakesTwo) {
+    // 270 pixels hold 38 characters; the break comes at the last blank that fits.
+    const struct {
+        std::wstring message, first, second;
+    } rows[] = {
+        {L"File is not a HLDEMO!", L"File is not a HLDEMO!", L""},
+        {L"Unable to connect to the update server at a rather long address", L"Unable to connect to the update server",
+         L"at a rather long address"},
+        {std::wstring(50, L'x'), std::wstring(38, L'x'), std::wstring(12, L'x')},
+        {L"Opening C:\\" + std::wstring(80, L'd') + L" failed", L"Opening", L"C:\\" + std::wstring(32, L'd') + L"..."},
+    };
+    for (const auto& r : rows) {
+        result_.messageText.assign(r.message);
+        const PanelLayout l = layout(-1);
+        ASSERT_NE(textAt(l, 140, 48), nullptr);
+        EXPECT_EQ(textAt(l, 140, 48)->text, r.first);
+        const TextOp* second = textAt(l, 140, 66);
+        EXPECT_EQ(second ? second->text : L"", r.second);
+        if (r.second.empty()) {
+            EXPECT_EQ(bands(l), (std::vector<std::pair<int32_t, int32_t>>{{41, 31}}));
+            EXPECT_EQ(fadeLines(l), (std::vector<int32_t>{362, 40, 72}));
+        } else {
+            EXPECT_EQ(second->align, TextAlign::centre);
+            EXPECT_EQ(bands(l), (std::vector<std::pair<int32_t, int32_t>>{{41, 49}}));
+            EXPECT_EQ(fadeLines(l), (std::vector<int32_t>{362, 40, 90}));
+        }
+    }
 }
 
 TEST_F(PanelLayoutTest, FpsIsRedBelowEightyFive) {

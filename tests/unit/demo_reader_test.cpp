@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <vector>
 
 #include "analysis/demo_reader.h"
+#include "failing_file.h"
 #include "temp_dir.h"
 
 #ifdef _WIN32
@@ -34,16 +36,20 @@ enum class Backend { memory, fileOnWalkThread, fileWithReadThread };
 
 class DemoReaderTest : public ::testing::TestWithParam<Backend> {
 protected:
-    DemoReader& openWith(int64_t size) {
+    // The file's reads fail from failFrom on, when given.
+    DemoReader& openWith(int64_t size, std::optional<int64_t> failFrom = std::nullopt) {
         reader_.close();  // let go of the previous file before it is rewritten
         bytes_ = patternFile(size);
+        std::unique_ptr<platform::AsyncFile> file;
         if (GetParam() == Backend::memory) {
-            reader_.openMemory(bytes_);
+            file = platform::openMemoryFile(bytes_);
         } else {
-            reader_.open(dir_.write("demo.dem", bytes_), GetParam() == Backend::fileWithReadThread
-                                                             ? platform::ReadThread::always
-                                                             : platform::ReadThread::never);
+            file = platform::openAsyncFile(dir_.write("demo.dem", bytes_), GetParam() == Backend::fileWithReadThread
+                                                                             ? platform::ReadThread::always
+                                                                             : platform::ReadThread::never);
         }
+        if (failFrom) file = std::make_unique<test::FailingFile>(std::move(file), *failFrom);
+        reader_.open(std::move(file));
         return reader_;
     }
     test::TempDir dir_;
@@ -137,12 +143,31 @@ TEST_P(DemoReaderTest, ViewInPlaceMatchesReads) {
     EXPECT_TRUE(std::equal(v, v + 70000, bytes_.begin() + MiB + MiB / 2));
 }
 
+// A read that fails ends the serving where it happened: what came before is
+// the file's, and nothing is served after it, not even from a window read
+// already.
+TEST_P(DemoReaderTest, FailedReadEndsTheServing) {
+    DemoReader& r = openWith(3 * MiB, MiB + 1000);
+    std::vector<uint8_t> got(MiB + 1000);
+    int64_t pos = 0;
+    ASSERT_TRUE(r.read(pos, got.data(), static_cast<uint32_t>(got.size())));
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), bytes_.begin()));
+    EXPECT_FALSE(r.readFailed());
+    uint8_t b = 0;
+    EXPECT_FALSE(r.read(pos, &b, 1));
+    EXPECT_EQ(pos, MiB + 1000);
+    EXPECT_TRUE(r.readFailed());
+    pos = 10;
+    EXPECT_FALSE(r.read(pos, &b, 1));
+    EXPECT_EQ(pos, 10);
+    EXPECT_EQ(r.viewInPlace(10, 1), nullptr);
+}
+
 #ifndef _WIN32
 // Elsewhere than on Windows another program may cut the file while it is
-// checked. The reader keeps its size from the open and serves to that end;
-// the bytes past the cut are whatever the buffer holds (the sanitizers watch
-// that nothing else is touched).
-TEST(DemoReaderFile, FileCutWhileReadIsServedToItsOldEnd) {
+// checked. What was read before the cut is served; the first read that finds
+// the file shorter than at open fails, and so does every read after it.
+TEST(DemoReaderFile, FileCutWhileReadFailsAtTheCut) {
     for (platform::ReadThread mode : {platform::ReadThread::never, platform::ReadThread::always}) {
         test::TempDir dir;
         const std::vector<uint8_t> bytes = patternFile(3 * MiB);
@@ -154,15 +179,16 @@ TEST(DemoReaderFile, FileCutWhileReadIsServedToItsOldEnd) {
         ASSERT_TRUE(r.read(pos, first, sizeof first));
         std::filesystem::resize_file(path, 200000);
         std::vector<uint8_t> rest(4096);
-        while (pos < r.size()) {
+        for (;;) {
             const int64_t at = pos;
-            const uint32_t n = static_cast<uint32_t>(std::min<int64_t>(4096, r.size() - pos));
-            ASSERT_TRUE(r.read(pos, rest.data(), n));
-            if (at + n <= 200000) {
-                EXPECT_TRUE(std::equal(rest.begin(), rest.begin() + n, bytes.begin() + at)) << at;
-            }
+            if (!r.read(pos, rest.data(), static_cast<uint32_t>(rest.size()))) break;
+            ASSERT_TRUE(std::equal(rest.begin(), rest.end(), bytes.begin() + at)) << at;
         }
-        EXPECT_EQ(pos, 3 * MiB);
+        EXPECT_TRUE(r.readFailed());
+        // At most the two windows read ahead before the cut came through.
+        EXPECT_LE(pos, 2 * MiB);
+        pos = 0;
+        EXPECT_FALSE(r.read(pos, first, 1));
     }
 }
 

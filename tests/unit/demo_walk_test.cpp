@@ -2,18 +2,26 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "analysis/demo_format.h"
+#include "analysis/demo_reader.h"
 #include "demo_builder.h"
+#include "failing_file.h"
 #include "platform/file_system.h"
 #include "temp_dir.h"
 
 namespace rw {
 namespace {
 
+using demo::kFirstFrame;
+using demo::kMessagesOffset;
+using demo::kStartMarkerSize;
 using test::Bytes;
 using test::ClientState;
 using test::DemoBuilder;
@@ -120,7 +128,7 @@ TEST(DemoWalkHeader, MapNameIsLoweredAndPublishedWithStatusOne) {
 
 TEST(DemoWalkHeader, HeaderOnlyFileRunsOffTheEnd) {
     auto c = run(DemoBuilder());
-    EXPECT_EQ(c->message(), readErrorAt(544, 0));
+    EXPECT_EQ(c->message(), readErrorAt(kFirstFrame, 0));
 }
 
 // --- Frame layouts and the ends of the walk -----------------------------
@@ -150,7 +158,7 @@ TEST(DemoWalkFrames, SoundFrameWithLength100Takes133Bytes) {
     DemoBuilder b;
     b.startMarker().soundFrame(100);
     const int64_t afterSound = static_cast<int64_t>(b.size());
-    EXPECT_EQ(afterSound, 544 + 9 + 133);
+    EXPECT_EQ(afterSound, kFirstFrame + kStartMarkerSize + 133);
     b.rawBytes(Bytes{10});
     // Position just after the bad type byte; the sample length is the last length read.
     EXPECT_EQ(run(b)->message(), readErrorAt(afterSound + 1, 100));
@@ -162,7 +170,7 @@ TEST(DemoWalkFrames, BadTypeInTheMiddleNamesThePositionAfterIt) {
         b.networkFrame(at(0), msg::filler(20)).startMarker().rawBytes(Bytes{bad}).startMarker();
         auto c = run(b);
         EXPECT_EQ(c->status(), -2);
-        EXPECT_EQ(c->message(), readErrorAt(544 + 477 + 20 + 9 + 1, 20)) << int(bad);
+        EXPECT_EQ(c->message(), readErrorAt(kFirstFrame + kMessagesOffset + 20 + kStartMarkerSize + 1, 20)) << int(bad);
     }
 }
 
@@ -176,14 +184,14 @@ TEST(DemoWalkFrames, FramesEndingAtTheFileEndReportTheFileSize) {
 TEST(DemoWalkFrames, LengthBeyondTheFileIsReportedWhereItPoints) {
     DemoBuilder b;
     b.startMarker().clientFrameClaiming(1, at(1), msg::filler(10), 0xFFFFFFFFu);
-    const int64_t expected = 544 + 9 + 477 + 0xFFFFFFFFll;
+    const int64_t expected = kFirstFrame + kStartMarkerSize + kMessagesOffset + 0xFFFFFFFFll;
     auto c = run(b);
     EXPECT_EQ(c->message(), readErrorAt(expected, 0xFFFFFFFFll));
     // The same before the start marker and in a type-0 frame.
     DemoBuilder early;
     early.clientFrameClaiming(0, at(0), msg::userInfo("P", "76561198000000000"), 0xFFFFFFF0u);
     auto e = run(early);
-    EXPECT_EQ(e->message(), readErrorAt(544 + 477 + 0xFFFFFFF0ll, 0xFFFFFFF0ll));
+    EXPECT_EQ(e->message(), readErrorAt(kFirstFrame + kMessagesOffset + 0xFFFFFFF0ll, 0xFFFFFFF0ll));
     EXPECT_EQ(e->result.playerName.view(), L"P");  // the bytes that are there were still read
 }
 
@@ -192,7 +200,7 @@ TEST(DemoWalkFrames, FrameCutInsideItsFixedPartEndsAtTheFileSize) {
         DemoBuilder b;
         b.soundFrame(7).startMarker().networkFrame(at(1), msg::filler(4));
         Bytes cut = b.bytes();
-        cut.resize(cut.size() - 4 - 477 + keep);
+        cut.resize(cut.size() - 4 - kMessagesOffset + keep);
         auto c = run(cut);
         EXPECT_EQ(c->message(), readErrorAt(static_cast<int64_t>(cut.size()), 7)) << keep;
     }
@@ -336,6 +344,12 @@ protected:
     static Bytes press(const Bytes& entry) {
         return msg::concat({msg::filler(3, 0), msg::buttonPattern66(entry), msg::filler(4, 0)});
     }
+    // Filler frames so that the next frame starts exactly at the given place.
+    static void padTo(DemoBuilder& b, size_t start) {
+        while (b.size() + 2 * (kMessagesOffset + 1000) < start) b.networkFrame(at(1.0f), msg::filler(1000));
+        b.networkFrame(at(1.0f), msg::filler(start - b.size() - kMessagesOffset));
+        ASSERT_EQ(b.size(), start);
+    }
 };
 
 TEST_F(DemoWalkRun, Mode0StartsAndStopsOnTheButtons) {
@@ -353,6 +367,41 @@ TEST_F(DemoWalkRun, Mode0StartsAndStopsOnTheButtons) {
     // The start frame is not counted, the 5 ms frame before it neither.
     EXPECT_EQ(c->result.averageFpsText.view(), L"100.00");
     EXPECT_EQ(c->line(0), L"");
+}
+
+// The window reads the board while checks publish to it: every snapshot is
+// one whole published state (ThreadSanitizer sees any field read while written).
+TEST_F(DemoWalkRun, PublishedResultReadWhileChecksRun) {
+    auto db = database("kz_test", 0, {kStart}, {kStop});
+    DemoBuilder b("kz_test");
+    b.startupFrame(msg::userInfo("Climber", "76561198000000001"))
+        .startMarker()
+        .networkFrame(at(10.0f), press(kStart))
+        .networkFrame(at(93.456f), press(kStop));
+    ResultBoard board;
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        for (int k = 0; k < 200; ++k) {
+            CheckResult result;
+            result.board = &board;
+            checkDemoBytes(b.bytes(), db.get(), result);
+        }
+        done = true;
+    });
+    size_t finishedSeen = 0;
+    while (!done) {
+        const ResultSnapshot shown = board.snapshot();
+        if (shown.status == status::finished) {
+            ++finishedSeen;
+            ASSERT_EQ(shown.fields.runTimeText.view(), L"01:23.45");
+            ASSERT_EQ(shown.fields.playerName.view(), L"Climber");
+        } else if (shown.status >= 1 && shown.status <= 99) {
+            ASSERT_TRUE(shown.fields.runTimeText.empty());
+        }
+    }
+    worker.join();
+    EXPECT_EQ(board.status(), status::finished);
+    EXPECT_EQ(board.snapshot().fields.mapKeyView(), "kz_test");
 }
 
 TEST_F(DemoWalkRun, CupStorageTimeAndCapitalMapName) {
@@ -411,21 +460,72 @@ TEST_F(DemoWalkRun, PressesInFramesAcrossTheReadersWindowEdges) {
     auto db = database("kz_test", 0, {kStart}, {kStop});
     DemoBuilder b("kz_test");
     b.startMarker();
-    // Filler frames so that the next frame starts exactly at the given place.
-    auto padTo = [&](size_t start) {
-        while (b.size() + 2 * 1477 < start) b.networkFrame(at(1.0f), msg::filler(1000));
-        b.networkFrame(at(1.0f), msg::filler(start - b.size() - 477));
-        ASSERT_EQ(b.size(), start);
-    };
-    padTo(MiB - 500);  // fixed part before the first edge, messages across it
+    padTo(b, MiB - 500);  // fixed part before the first edge, messages across it
     b.networkFrame(at(3.0f), msg::concat({msg::filler(900), press(kStart)}));
-    padTo(2 * MiB - 100);  // the fixed part itself across the second edge
+    padTo(b, 2 * MiB - 100);  // the fixed part itself across the second edge
     b.networkFrame(at(9.5f), msg::concat({msg::filler(900), press(kStop)}));
     b.rawBytes(Bytes{0xFF});
     auto c = run(b, db.get());
-    ASSERT_EQ(c->status(), 100) << std::string(c->message().begin(), c->message().end());
+    const std::wstring message = c->message();  // one string for both iterators
+    ASSERT_EQ(c->status(), 100) << std::string(message.begin(), message.end());
     EXPECT_EQ(c->result.runTimeText.view(), L"00:06.50");
 }
+
+// A read that fails ends the check with the read error where the walk stood,
+// never with a verdict, even when the bytes before the failure hold the press
+// that would finish the run.
+TEST_F(DemoWalkRun, FailedReadEndsTheCheckWithTheReadError) {
+    auto db = database("kz_test", 0, {kStart}, {kStop});
+    DemoBuilder b("kz_test");
+    b.startMarker().networkFrame(at(1.0f), press(kStart));
+    const size_t stopFrame = b.size();
+    const Bytes stopBlock = msg::concat({press(kStop), msg::filler(3000)});
+    b.networkFrame(at(2.0f), stopBlock).startMarker();
+    const struct {
+        int64_t failFrom;
+        std::wstring message;
+    } cases[] = {
+        {3, readErrorAt(0, 0)},
+        {static_cast<int64_t>(stopFrame + kMessagesOffset + 1000),
+         readErrorAt(static_cast<int64_t>(b.size() - kStartMarkerSize), static_cast<int64_t>(stopBlock.size()))},
+    };
+    for (const auto& k : cases) {
+        Check c;
+        checkDemo(std::make_unique<test::FailingFile>(platform::openMemoryFile(b.bytes()), k.failFrom), db.get(),
+                  c.result);
+        EXPECT_EQ(c.status(), -2) << k.failFrom;
+        EXPECT_EQ(c.message(), k.message) << k.failFrom;
+    }
+}
+
+#ifndef _WIN32
+// Elsewhere than on Windows another program may cut the file while it is
+// checked. The reader's buffer for the window past the cut still holds the
+// demo's first MiB, whose start marker would end the walk where the frames of
+// the lost window begin.
+TEST_F(DemoWalkRun, FileCutWhileCheckedEndsWithTheReadError) {
+    constexpr size_t MiB = DemoReader::chunk;
+    DemoBuilder b;
+    b.startMarker();
+    padTo(b, 2 * MiB + kFirstFrame);
+    b.networkFrame(at(5.0f)).startMarker();
+    test::TempDir dir;
+    for (platform::ReadThread mode : {platform::ReadThread::never, platform::ReadThread::always}) {
+        const auto path = dir.write("cut.dem", b.bytes());
+        Check whole;
+        checkDemo(platform::openAsyncFile(path, mode), nullptr, whole.result);
+        EXPECT_EQ(whole.status(), 100);
+        Check cut;
+        std::unique_ptr<platform::AsyncFile> file = platform::openAsyncFile(path, mode);
+        std::filesystem::resize_file(path, 2 * MiB);
+        checkDemo(std::move(file), nullptr, cut.result);
+        EXPECT_EQ(cut.status(), -2);
+        const std::wstring message = cut.message();
+        EXPECT_EQ(message.rfind(L"Error reading demo at Pos: " + std::to_wstring(2 * MiB + kFirstFrame) + L" ", 0), 0u)
+            << std::string(message.begin(), message.end());
+    }
+}
+#endif
 
 TEST_F(DemoWalkRun, UseGatesTheDetectorInModes1To3) {
     for (uint8_t mode : {1, 2}) {

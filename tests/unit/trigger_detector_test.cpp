@@ -38,7 +38,7 @@ struct Phase {
 bool detect(const Bytes& block, const TriggerInputs& in) {
     auto exact = std::make_unique<uint8_t[]>(block.size() + (block.empty() ? 1 : 0));
     std::copy(block.begin(), block.end(), exact.get());
-    return detectTriggerInBlock(std::span<const uint8_t>(exact.get(), block.size()), in);
+    return detectTriggerInBlock(std::span<const uint8_t>(exact.get(), block.size()), in, triggerFilter(in));
 }
 
 // Where the scan looks: positions 1 to n-8 of blocks of nine bytes or more.
@@ -294,9 +294,7 @@ TEST(TriggerScan, EveryInstructionSetFindsTheSameOpenings) {
             const size_t values = rng() % 7;  // five or more: everything passes
             for (size_t k = 0; k < values; ++k) next->allow(alphabet[rng() % sizeof alphabet]);
         }
-        // As forEach hands it on to a vector scan.
-        f.six = f.six && (f.afterSix.everything || f.afterSix.count > 0);
-        f.seven = f.seven && (f.afterSeven.everything || f.afterSeven.count > 0);
+        f = openings::prepared(f);
         Bytes block(9 + rng() % 150);
         for (auto& v : block) v = alphabet[rng() % sizeof alphabet];
         auto exact = std::make_unique<uint8_t[]>(block.size());
@@ -318,7 +316,7 @@ TEST(TriggerScan, EveryInstructionSetFindsTheSameOpenings) {
             };
         };
         std::vector<size_t> viaDispatch;
-        openings::forEach(std::span<const uint8_t>(exact.get(), block.size()), f, collect(viaDispatch));
+        openings::forEachPrepared(std::span<const uint8_t>(exact.get(), block.size()), f, collect(viaDispatch));
         EXPECT_EQ(viaDispatch, expected) << "round " << round;
         if (!f.six && !f.seven) continue;  // never handed to a vector scan
         auto asVisitor = [](auto& fn) {
@@ -352,24 +350,28 @@ TEST(TriggerThroughReader, ScansTheBlockWhereverItLies) {
     DemoReader reader;
     ASSERT_EQ(reader.openMemory(file), 0);
     std::vector<uint8_t> scratch;
-    EXPECT_TRUE(detectTrigger(reader, 990, 40, p.inputs(0), scratch));
+    const TriggerInputs in = p.inputs(0);
+    auto scan = [&](int64_t offset, uint32_t length) {
+        return detectTrigger(reader, offset, length, in, triggerFilter(in), scratch);
+    };
+    EXPECT_TRUE(scan(990, 40));
     EXPECT_TRUE(scratch.empty());  // served in place
-    EXPECT_TRUE(detectTrigger(reader, MiB - 20, 64, p.inputs(0), scratch));
-    EXPECT_FALSE(detectTrigger(reader, MiB + 40, 64, p.inputs(0), scratch));
+    EXPECT_TRUE(scan(MiB - 20, 64));
+    EXPECT_FALSE(scan(MiB + 40, 64));
     // Claimed far beyond the file: only what is there is scanned.
     std::copy(press.begin(), press.end(), file.end() - 20);
     reader.openMemory(file);
-    EXPECT_TRUE(detectTrigger(reader, static_cast<int64_t>(file.size()) - 30, 0xFFFFFFFFu, p.inputs(0), scratch));
+    EXPECT_TRUE(scan(static_cast<int64_t>(file.size()) - 30, 0xFFFFFFFFu));
     EXPECT_LE(scratch.size(), file.size());
     // The file ends right after the pattern: found. One byte earlier: not found,
     // however long the claim.
     Bytes endsAfter(file.begin(), file.end() - 11);
     reader.openMemory(endsAfter);
-    EXPECT_TRUE(detectTrigger(reader, static_cast<int64_t>(endsAfter.size()) - 30, 0xFFFFFFFFu, p.inputs(0), scratch));
+    EXPECT_TRUE(scan(static_cast<int64_t>(endsAfter.size()) - 30, 0xFFFFFFFFu));
     Bytes cutFile(file.begin(), file.end() - 12);
     reader.openMemory(cutFile);
-    EXPECT_FALSE(detectTrigger(reader, static_cast<int64_t>(cutFile.size()) - 30, 0xFFFFFFFFu, p.inputs(0), scratch));
-    EXPECT_FALSE(detectTrigger(reader, static_cast<int64_t>(cutFile.size()), 100, p.inputs(0), scratch));
+    EXPECT_FALSE(scan(static_cast<int64_t>(cutFile.size()) - 30, 0xFFFFFFFFu));
+    EXPECT_FALSE(scan(static_cast<int64_t>(cutFile.size()), 100));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -81,6 +82,7 @@ public:
             r.dst = dst;
             r.n = n;
             r.done.store(0, std::memory_order_relaxed);
+            r.failed.store(false, std::memory_order_relaxed);
             r.live = true;
             r.collected = false;
             r.ticket = ++tickets_;
@@ -96,12 +98,11 @@ public:
         // The thread is a piece ahead most of the time: a short wait is
         // cheaper than sleeping and being woken.
         for (int spin = 0; spin < 2000; ++spin) {
-            const uint32_t done = r.done.load(std::memory_order_acquire);
-            if (done >= need || !r.live) return done;
+            if (settled(r, need)) return r.done.load(std::memory_order_acquire);
             pauseBriefly();
         }
         std::unique_lock lock(mutex_);
-        progress_.wait(lock, [&] { return r.done.load(std::memory_order_relaxed) >= need || !r.live; });
+        progress_.wait(lock, [&] { return settled(r, need); });
         return r.done.load(std::memory_order_relaxed);
     }
 
@@ -118,29 +119,42 @@ private:
         int64_t offset = 0;
         uint8_t* dst = nullptr;
         uint32_t n = 0;
-        std::atomic<uint32_t> done{0};  // bytes in place; n once a read fell short
-        bool live = false;              // issued and not cancelled
-        bool collected = false;         // collected at least once: a cancel leaves it alone
-        uint64_t ticket = 0;            // issue order
+        std::atomic<uint32_t> done{0};    // bytes in place
+        std::atomic<bool> failed{false};  // a piece failed or the file ended: done is final
+        bool live = false;                // issued and not cancelled
+        bool collected = false;           // collected at least once: a cancel leaves it alone
+        uint64_t ticket = 0;              // issue order
     };
 
-    // Reads the piece after the first `from` bytes; answers how many bytes
-    // count as in place afterwards. A cut or failed read settles the request:
-    // the rest of its buffer is used as it is.
-    uint32_t readPiece(const Request& r, uint32_t from) const {
+    static bool settled(const Request& r, uint32_t need) {
+        return r.done.load(std::memory_order_acquire) >= need || r.failed.load(std::memory_order_acquire) || !r.live;
+    }
+
+    // Reads the piece after the first `from` bytes; answers how many bytes are
+    // in place afterwards, none when the read fails or the file ends first (it
+    // was cut after open).
+    std::optional<uint32_t> readPiece(const Request& r, uint32_t from) const {
         const uint32_t k = std::min(kPiece, r.n - from);
         for (;;) {
             const ssize_t got = ::pread(fd_, r.dst + from, k, static_cast<off_t>(r.offset + from));
             if (got < 0 && errno == EINTR) continue;
-            return got <= 0 ? r.n : from + static_cast<uint32_t>(got);
+            if (got <= 0) return std::nullopt;
+            return from + static_cast<uint32_t>(got);
         }
     }
 
     uint32_t collectHere(Request& r, uint32_t need) {
         uint32_t done = r.done.load(std::memory_order_relaxed);
-        if (!r.live) return done;
+        if (!r.live || r.failed.load(std::memory_order_relaxed)) return done;
         need = std::min(need, r.n);
-        while (done < need) done = readPiece(r, done);
+        while (done < need) {
+            const std::optional<uint32_t> next = readPiece(r, done);
+            if (!next) {
+                r.failed.store(true, std::memory_order_relaxed);
+                break;
+            }
+            done = *next;
+        }
         r.done.store(done, std::memory_order_relaxed);
         return done;
     }
@@ -150,7 +164,9 @@ private:
         int best = -1;
         for (int s = 0; s < 2; ++s) {
             const Request& r = req_[s];
-            if (!r.live || r.done.load(std::memory_order_relaxed) >= r.n) continue;
+            if (!r.live || r.failed.load(std::memory_order_relaxed) || r.done.load(std::memory_order_relaxed) >= r.n) {
+                continue;
+            }
             if (best < 0 || r.ticket < req_[best].ticket) best = s;
         }
         return best;
@@ -165,9 +181,13 @@ private:
             Request& r = req_[running_];
             const uint32_t from = r.done.load(std::memory_order_relaxed);
             lock.unlock();
-            const uint32_t done = readPiece(r, from);
+            const std::optional<uint32_t> done = readPiece(r, from);
             lock.lock();
-            r.done.store(done, std::memory_order_release);
+            if (done) {
+                r.done.store(*done, std::memory_order_release);
+            } else {
+                r.failed.store(true, std::memory_order_release);
+            }
             running_ = -1;
             progress_.notify_all();
         }

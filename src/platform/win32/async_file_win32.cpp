@@ -6,11 +6,11 @@
 namespace rw::platform {
 namespace {
 
-// Overlapped reads with one manual-reset event per slot. The completion result
-// is not examined: the bytes in the buffer are used as they are.
+// Overlapped reads with one manual-reset event per slot. A read that fails or
+// completes short answers only the bytes the system reports.
 class Win32File final : public AsyncFile {
 public:
-    Win32File(UniqueHandle file, int64_t size) : file_(std::move(file)), size_(size) {
+    Win32File(KernelHandle file, int64_t size) : file_(std::move(file)), size_(size) {
         for (int i = 0; i < 2; ++i) {
             event_[i].reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
             ZeroMemory(&ov_[i], sizeof ov_[i]);
@@ -28,7 +28,7 @@ public:
         ResetEvent(ev);
         ov.Offset = static_cast<DWORD>(static_cast<uint64_t>(offset) & 0xFFFFFFFFu);
         ov.OffsetHigh = static_cast<DWORD>(static_cast<uint64_t>(offset) >> 32);
-        n_[slot] = n;
+        got_[slot] = 0;
         live_[slot] = true;
         if (!ReadFile(file_.get(), dst, n, nullptr, &ov) && GetLastError() != ERROR_IO_PENDING) {
             // Failed to start: nothing will complete, so there is nothing to wait for.
@@ -37,10 +37,10 @@ public:
         return dst;
     }
 
-    // Whole reads only: the first collect waits for all n bytes.
+    // Whole reads only: the first collect waits for the read to complete.
     uint32_t collect(int slot, uint32_t) override {
         wait(slot);
-        return n_[slot];
+        return got_[slot];
     }
 
     void cancelAll() override {
@@ -55,22 +55,22 @@ private:
     void wait(int slot) {
         if (!live_[slot]) return;
         DWORD got = 0;
-        GetOverlappedResult(file_.get(), &ov_[slot], &got, TRUE);
+        got_[slot] = GetOverlappedResult(file_.get(), &ov_[slot], &got, TRUE) ? got : 0;
         live_[slot] = false;
     }
 
-    UniqueHandle file_;
+    KernelHandle file_;
     int64_t size_;
-    UniqueHandle event_[2];
+    KernelHandle event_[2];
     OVERLAPPED ov_[2]{};
     bool live_[2]{};
-    uint32_t n_[2]{};
+    uint32_t got_[2]{};  // bytes the completed read delivered
 };
 
 }  // namespace
 
 std::unique_ptr<AsyncFile> openAsyncFile(const std::filesystem::path& path, ReadThread) {
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+    KernelHandle file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return nullptr;
     LARGE_INTEGER size{};

@@ -8,8 +8,8 @@
 namespace rw::platform {
 namespace {
 
-UniqueHandle openForRead(const std::filesystem::path& path) {
-    return UniqueHandle(
+KernelHandle openForRead(const std::filesystem::path& path) {
+    return KernelHandle(
         CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
@@ -39,7 +39,7 @@ bool writeFully(HANDLE h, const uint8_t* src, size_t n) {
 
 std::optional<std::vector<uint8_t>> readFileBounded(const std::filesystem::path& path, uint64_t minSize,
                                                     uint64_t maxSize) {
-    UniqueHandle h = openForRead(path);
+    KernelHandle h = openForRead(path);
     if (!h) return std::nullopt;
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(h.get(), &size) || size.QuadPart < 0) return std::nullopt;
@@ -51,7 +51,7 @@ std::optional<std::vector<uint8_t>> readFileBounded(const std::filesystem::path&
 }
 
 std::optional<std::vector<uint8_t>> readFilePrefix(const std::filesystem::path& path, size_t n) {
-    UniqueHandle h = openForRead(path);
+    KernelHandle h = openForRead(path);
     if (!h) return std::nullopt;
     std::vector<uint8_t> bytes(n);
     if (!readFully(h.get(), bytes.data(), n)) return std::nullopt;
@@ -72,7 +72,7 @@ bool writeFileSafely(const std::filesystem::path& path, std::span<const uint8_t>
     tmp += L".tmp";
     bool written = false;
     {
-        UniqueHandle h(
+        KernelHandle h(
             CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!h) return false;
         written = writeFully(h.get(), bytes.data(), bytes.size()) && FlushFileBuffers(h.get());

@@ -11,10 +11,11 @@
 #include "platform/http_stream.h"
 #include "platform/text.h"
 #include "platform/win32/handle.h"
-#include "platform/win32/internet_handle.h"
 
 namespace rw::platform {
 namespace {
+
+using InternetHandle = UniqueHandle<NullHandleTraits<HINTERNET, InternetCloseHandle>>;
 
 // Declared in this order so the request is closed before its root.
 struct OpenedUrl {
@@ -59,8 +60,8 @@ bool writeAll(HANDLE file, const uint8_t* p, size_t n) {
     return WriteFile(file, p, static_cast<DWORD>(n), &put, nullptr) && put == n;
 }
 
-UniqueHandle createOutput(const std::filesystem::path& path) {
-    return UniqueHandle(
+KernelHandle createOutput(const std::filesystem::path& path) {
+    return KernelHandle(
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
@@ -71,7 +72,7 @@ FetchedFileAndBytes streamToFile(std::string_view url, std::string_view agent, c
     FetchedFileAndBytes out;
     OpenedUrl o = openUrl(url, agent);
     if (!o.request) return out;
-    UniqueHandle file = createOutput(path);
+    KernelHandle file = createOutput(path);
     if (!file) return out;
     out.ok = true;
     const bool whole = readLoop(o.request.get(), limit, [&](const uint8_t* p, size_t n) {
