@@ -73,7 +73,7 @@ bool refreshLocalRecords(const rw::cli::CheckOptions& o, rw::RecordsDatabase& db
     if (message) {
         const std::string text = rw::platform::wideToUtf8(*message);
         std::fprintf(stderr, "runwarden-check: %s\n", text.c_str());
-        failed = failed || *message == rw::kConnectionMessage;
+        failed = failed || *message == rw::kConnectionMessage || *message == rw::signatureErrorText(db.fileName);
     }
     if (list) {
         const std::filesystem::path runs =

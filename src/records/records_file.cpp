@@ -48,6 +48,10 @@ std::wstring quotedFileName(const std::filesystem::path& path) {
 
 std::wstring crcErrorText(const std::filesystem::path& path) { return L"CRC32 error in file: " + quotedFileName(path); }
 
+std::wstring signatureErrorText(const std::filesystem::path& path) {
+    return L"Signature error in file: " + quotedFileName(path);
+}
+
 LocalRecordsStatus loadLocalRecords(RecordsDatabase& db, const std::filesystem::path& path) {
     const auto header = readLocalRecordsHeader(path);
     if (!header) return LocalRecordsStatus::Missing;

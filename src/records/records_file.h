@@ -36,6 +36,8 @@ uint32_t recordsBodyCrc(std::span<const uint8_t> file);
 std::wstring quotedFileName(const std::filesystem::path& path);
 // "CRC32 error in file: " and the quoted name.
 std::wstring crcErrorText(const std::filesystem::path& path);
+// "Signature error in file: " and the quoted name.
+std::wstring signatureErrorText(const std::filesystem::path& path);
 
 enum class LocalRecordsStatus {
     Loaded,            // checksum right, body decoded: state 1

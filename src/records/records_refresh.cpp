@@ -7,6 +7,7 @@
 #include "platform/http.h"
 #include "records/records_file.h"
 #include "records/records_image.h"
+#include "records/release_signature.h"
 #include "records/runs_list.h"
 #include "rw_config.h"
 
@@ -39,12 +40,14 @@ enum class Download {
     Replaced,  // the server's copy verified and is now the local file
     Failed,    // no copy arrived (or it could not be moved into place)
     Refused,   // a copy arrived but is not one the program would load
+    Forged,    // a copy arrived that the release key did not sign
 };
 
 // Downloads the server's file beside the local one and moves it over the
 // local file only once it verifies, so a transfer cut short or a damaged copy
 // on the server never replaces a good local file.
-Download downloadVerified(const RecordsDatabase& db, const std::string& url) {
+Download downloadVerified(const RecordsDatabase& db, const RecordsSources& sources) {
+    const std::string& url = sources.recordsUrl;
     std::filesystem::path part = db.fileName;
     part += ".part";
     Download outcome = Download::Failed;
@@ -52,6 +55,8 @@ Download downloadVerified(const RecordsDatabase& db, const std::string& url) {
         const std::optional<std::vector<uint8_t>> bytes = loadRecordsFile(part);
         if (!bytes || !verifyRecordsImage(*bytes, db.maxFormatVersion)) {
             outcome = Download::Refused;
+        } else if (!checkReleaseSignature(sources.releaseKey, url, *bytes)) {
+            outcome = Download::Forged;
         } else if (platform::replaceFile(part, db.fileName)) {
             outcome = Download::Replaced;
         }
@@ -77,8 +82,9 @@ void mergeList(RecordsDatabase& db, const RecordsSources& sources, std::optional
 }  // namespace
 
 RecordsSources defaultRecordsSources() {
+    const std::span<const uint8_t> key = releasePublicKey();
     return RecordsSources{std::string(RW_UPDATE_SERVER) + "/intern/Runwarden/RecData.dat",
-                          std::string(RW_LIST_SERVER) + "/demos_tcl.txt"};
+                          std::string(RW_LIST_SERVER) + "/demos_tcl.txt", std::vector<uint8_t>(key.begin(), key.end())};
 }
 
 std::wstring updatedFileText(const RecordsDatabase& db, uint32_t serverRevision) {
@@ -110,8 +116,11 @@ std::optional<std::wstring> refreshRecords(RecordsDatabase& db, const RecordsSou
     if (!server) {
         message = kConnectionMessage;
     } else if (serverUsable && local && (server->revision != db.revision || server->bodyCrc != db.bodyCrc)) {
-        if (downloadVerified(db, sources.recordsUrl) == Download::Replaced) {
+        const Download update = downloadVerified(db, sources);
+        if (update == Download::Replaced) {
             message = updatedFileText(db, server->revision);
+        } else if (update == Download::Forged) {
+            message = signatureErrorText(db.fileName);  // the local file stays in use
         } else {
             message = kConnectionMessage;
             downloadFailed = true;
@@ -127,12 +136,16 @@ std::optional<std::wstring> refreshRecords(RecordsDatabase& db, const RecordsSou
     // not verify is the server's fault, not the connection's.
     bool restoreRefused = false;
     if (!verified && file.format <= db.maxFormatVersion && serverUsable && !downloadFailed) {
-        const Download restore = downloadVerified(db, sources.recordsUrl);
+        const Download restore = downloadVerified(db, sources);
         if (restore == Download::Replaced) {
             loadFile(db, file);
             message = restoredFileText(db);
         } else if (restore == Download::Refused) {
             restoreRefused = true;
+        } else if (restore == Download::Forged) {
+            db.state = -1;
+            db.records.clear();
+            return signatureErrorText(db.fileName);
         } else {
             message = kConnectionMessage;
         }

@@ -16,10 +16,12 @@ namespace rw {
 struct RecordsSources {
     std::string recordsUrl;   // RecData.dat on the update server
     std::string runsListUrl;  // demos_tcl.txt on the records-list server
+    // The release key RecData.dat must be signed with; empty: not signed.
+    std::vector<uint8_t> releaseKey;
 };
 
 // The build's servers: RW_UPDATE_SERVER "/intern/Runwarden/RecData.dat" and
-// RW_LIST_SERVER "/demos_tcl.txt".
+// RW_LIST_SERVER "/demos_tcl.txt", and the build's release key.
 RecordsSources defaultRecordsSources();
 
 // Larger records lists are cut at the last whole line below this size.
@@ -31,8 +33,9 @@ std::wstring updatedFileText(const RecordsDatabase& db, uint32_t serverRevision)
 std::wstring restoredFileText(const RecordsDatabase& db);
 
 // The whole pass on a freshly constructed database. A download replaces the
-// local file only after it has verified (verifyRecordsImage); one that does
-// not leaves the local file as it was and counts as failed. Returns the
+// local file only after it has verified (verifyRecordsImage, then its
+// signature when there is a release key); one that does not leaves the local
+// file as it was and counts as failed. Returns the
 // message for the user, if the pass leaves one. When `runsList` is given it
 // receives the records list bytes that were merged, if the list URL opened.
 std::optional<std::wstring> refreshRecords(RecordsDatabase& db, const RecordsSources& sources,

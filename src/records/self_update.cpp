@@ -3,6 +3,7 @@
 #include "base/byte_cursor.h"
 #include "platform/http.h"
 #include "records/crc32.h"
+#include "records/release_signature.h"
 
 namespace rw {
 namespace {
@@ -60,7 +61,8 @@ bool clearUpdatingName(UpdateHost& host, const std::filesystem::path& updating) 
 // program where it was. Every file lives in the program's own folder, never
 // in the folder it was started in. On a failure after the swap the old
 // program is put back under its own path.
-bool replaceAndRestart(UpdateHost& host, const std::string& programUrl, uint32_t expectedCrc) {
+bool replaceAndRestart(UpdateHost& host, const std::string& programUrl, uint32_t expectedCrc,
+                       std::span<const uint8_t> releaseKey) {
     const std::optional<std::filesystem::path> ownPath = host.modulePath();
     if (!ownPath) return false;
     const std::filesystem::path folder = ownPath->parent_path();
@@ -70,7 +72,8 @@ bool replaceAndRestart(UpdateHost& host, const std::string& programUrl, uint32_t
 
     const platform::FetchedFileAndBytes fetched =
         platform::fetchToFileAndMemory(programUrl, platform::kUpdateAgent, download, kProgramFileLimit);
-    const bool verified = fetched.ok && !fetched.incomplete && crc32(fetched.bytes) == expectedCrc;
+    const bool verified = fetched.ok && !fetched.incomplete && crc32(fetched.bytes) == expectedCrc &&
+                          checkReleaseSignature(releaseKey, programUrl, fetched.bytes);
     if (!verified || !clearUpdatingName(host, updatingFile) || !host.moveFile(*ownPath, updatingFile)) {
         host.deleteFile(download);
         return false;
@@ -146,7 +149,9 @@ UpdatePassEnd runUpdatePass(CheckResult& result, RecordsDatabase& db, UpdateHost
     // Offer and install a different version.
     if (descriptor && descriptor->version != settings.programVersion && host.confirmUpdate()) {
         showStatus(result, kUpdatingText, status::updateMessage);
-        if (replaceAndRestart(host, platformFolder + "Runwarden.exe", descriptor->programCrc)) {
+        // One release key signs both the program and the records.
+        if (replaceAndRestart(host, platformFolder + "Runwarden.exe", descriptor->programCrc,
+                              settings.records.releaseKey)) {
             return UpdatePassEnd::Restarted;
         }
         showStatus(result, kUpdateFailedText, status::updateMessage);

@@ -8,6 +8,7 @@
 #include "records/crc32.h"
 #include "records/records_file.h"
 #include "records/self_update.h"
+#include "release_signing.h"
 #include "server_layout.h"
 #include "temp_dir.h"
 #include "test_server.h"
@@ -156,6 +157,79 @@ TEST(Publish, ListAndChangeLogProblemsAreReported) {
     release.changeLog = in / "missing.txt";
     EXPECT_FALSE(publishRelease(release, rs, error));
     EXPECT_EQ(error.message, "cannot read the change log");
+}
+
+// keygen, then release and records signed with the key; a client holding the
+// public half installs and loads only what that key signed.
+TEST(Publish, SignedReleaseAndRecordsAreTakenOnlyWithTheirOwnSignatures) {
+    TempDir keys;
+    ASSERT_TRUE(generateKeyPair(keys.path()));
+    EXPECT_FALSE(generateKeyPair(keys.path())) << "an existing key is never replaced";
+    EXPECT_EQ(std::filesystem::status(keys / kPrivateKeyFile).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    ASSERT_TRUE(generateKeyPair(keys / "other"));
+    Result<SigningKeyPtr> key = loadSigningKey(keys / kPrivateKeyFile);
+    Result<SigningKeyPtr> otherKey = loadSigningKey(keys / "other" / kPrivateKeyFile);
+    ASSERT_TRUE(key && otherKey);
+    const std::vector<uint8_t> publicKey = publicKeyDer(**key);
+
+    const Bytes program = test::bytesOf("MZ signed program, version 16");
+    const Bytes otherFile = test::bytesOf("MZ another program");
+    enum class Tamper { none, missing, wrongLength, otherKeys, otherFiles };
+    for (const Tamper tamper : {Tamper::none, Tamper::missing, Tamper::wrongLength, Tamper::otherKeys,
+                                Tamper::otherFiles}) {
+        SCOPED_TRACE(static_cast<int>(tamper));
+        ServedFolder served;
+        TempDir in;
+        ReleaseInput release{in.write("Runwarden.exe", program), 16, in.write("notes.txt", std::string("16")),
+                             served.dir(), keys / kPrivateKeyFile};
+        RecordsInput records{sampleRecords(60).writeTo(in / "RecData.dat"), std::nullopt, served.dir(), served.dir(),
+                             keys / kPrivateKeyFile};
+        ReleaseSummary rs;
+        RecordsSummary recs;
+        PublishError error;
+        ASSERT_TRUE(publishRelease(release, rs, error) && publishRecords(records, recs, error)) << error.message;
+        for (const char* file : {kProgramPath, kRecordsPath}) {
+            const std::string sig = std::string(file) + ".sig";
+            const Bytes signedBytes = test::readAll(served.dir() / file);
+            switch (tamper) {
+                case Tamper::none: break;
+                case Tamper::missing: served.remove(sig); break;
+                case Tamper::wrongLength: served.put(sig, Bytes(63, 1)); break;
+                case Tamper::otherKeys: served.put(sig, *signFile(**otherKey, signedBytes)); break;
+                case Tamper::otherFiles: served.put(sig, *signFile(**key, otherFile)); break;
+            }
+        }
+        const bool taken = tamper == Tamper::none;
+
+        TempDir work;
+        const Bytes oldProgram = test::bytesOf("MZ old");
+        const Bytes oldRecords = sampleRecords(59).bytes();
+        test::RecordingHost host;
+        host.answerYes = true;
+        host.ownPath = work.write("Runwarden.exe", oldProgram);
+        work.write("RecData.dat", oldRecords);
+        UpdateSettings settings;
+        settings.updateFolderUrl = served.url("intern/Runwarden/");
+        settings.records = {served.url(kRecordsPath), test::TestServer::instance().deadUrl("/list"), publicKey};
+        CheckResult result;
+        RecordsDatabase db(work / "RecData.dat");
+        EXPECT_EQ(runUpdatePass(result, db, host, settings), taken ? UpdatePassEnd::Restarted : UpdatePassEnd::Finished);
+        EXPECT_EQ(test::readAll(work / "Runwarden.exe"), taken ? program : oldProgram);
+        if (taken) {
+            EXPECT_TRUE(std::filesystem::exists(work / "Updating.tmp"));  // the old program, until the restart
+            continue;
+        }
+        EXPECT_EQ(filesUnder(work.path()), (std::vector<std::string>{"RecData.dat", "Runwarden.exe"}));
+        EXPECT_EQ(std::wstring(result.messageText.view()), signatureErrorText(db.fileName)) << "records message last";
+
+        // The records refresh on its own: the forged copy never replaces the local file.
+        RecordsDatabase again(work / "RecData.dat");
+        EXPECT_EQ(refreshRecords(again, settings.records), signatureErrorText(again.fileName));
+        EXPECT_EQ(test::readAll(work / "RecData.dat"), oldRecords);
+        EXPECT_EQ(again.state, 1);
+        EXPECT_EQ(again.revision, 59u);
+    }
 }
 
 }  // namespace

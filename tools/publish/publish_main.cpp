@@ -22,8 +22,8 @@ constexpr int kExitInvalidInput = 1;
 constexpr int kExitUsage = 2;
 
 constexpr const char* kUsage =
-    "usage: runwarden-publish release --program Runwarden.exe --version N --changelog NOTES.txt --out DIR\n"
-    "       runwarden-publish records [--recdata RecData.dat --out DIR] [--runs demos_tcl.txt --list-out DIR]\n"
+    "usage: runwarden-publish release --program Runwarden.exe --version N --changelog NOTES.txt --out DIR [--key KEY]\n"
+    "       runwarden-publish records [--recdata RecData.dat --out DIR] [--runs demos_tcl.txt --list-out DIR] [--key KEY]\n"
     "       runwarden-publish keygen DIR\n"
     "       runwarden-publish --help\n";
 
@@ -40,6 +40,9 @@ constexpr const char* kHelp =
     "      Clients whose own version differs from N offer the update, so N must\n"
     "      be the version the published program reports as its own. The change\n"
     "      log is shown as 8-bit text in the ANSI code page, at most 1 MiB.\n"
+    "      With --key release-private.pem the program is signed too\n"
+    "        DIR/intern/Runwarden/x64/Runwarden.exe.sig\n"
+    "      which builds made with the matching public key require.\n"
     "\n"
     "  records [--recdata FILE --out DIR] [--runs FILE --list-out DIR]\n"
     "      Records data for the update server and the world-record list for the\n"
@@ -53,6 +56,8 @@ constexpr const char* kHelp =
     "      The list's first line is not used; every further line is a map name,\n"
     "      then a blank or '[', then the run; lines over 259 characters are\n"
     "      skipped by clients and reported here as warnings.\n"
+    "      With --key release-private.pem, RecData.dat is signed too\n"
+    "        DIR/intern/Runwarden/RecData.dat.sig\n"
     "\n"
     "  keygen DIR\n"
     "      A new release key: DIR/release-private.pem (readable by you only) and\n"
@@ -118,7 +123,7 @@ std::optional<uint32_t> parseVersion(const std::string& text) {
 
 int release(const std::vector<std::string>& args) {
     std::map<std::string, std::string> v;
-    const std::string bad = parseOptions(args, {"--program", "--version", "--changelog", "--out"}, v);
+    const std::string bad = parseOptions(args, {"--program", "--version", "--changelog", "--out", "--key"}, v);
     if (!bad.empty()) return usageError(bad);
     for (const char* needed : {"--program", "--version", "--changelog", "--out"}) {
         if (!v.count(needed)) return usageError(std::string("release needs ") + needed);
@@ -131,6 +136,7 @@ int release(const std::vector<std::string>& args) {
     in.version = *version;
     in.changeLog = pathOf(v["--changelog"]);
     in.out = pathOf(v["--out"]);
+    if (v.count("--key")) in.key = pathOf(v["--key"]);
     rw::publish::ReleaseSummary summary;
     rw::publish::PublishError error;
     const bool ok = rw::publish::publishRelease(in, summary, error);
@@ -144,7 +150,7 @@ int release(const std::vector<std::string>& args) {
 
 int records(const std::vector<std::string>& args) {
     std::map<std::string, std::string> v;
-    const std::string bad = parseOptions(args, {"--recdata", "--runs", "--out", "--list-out"}, v);
+    const std::string bad = parseOptions(args, {"--recdata", "--runs", "--out", "--list-out", "--key"}, v);
     if (!bad.empty()) return usageError(bad);
     if (!v.count("--recdata") && !v.count("--runs")) return usageError("records needs --recdata, --runs or both");
     if (v.count("--recdata") && !v.count("--out")) return usageError("--recdata needs --out");
@@ -158,6 +164,7 @@ int records(const std::vector<std::string>& args) {
     if (v.count("--runs")) in.runsList = pathOf(v["--runs"]);
     if (v.count("--out")) in.out = pathOf(v["--out"]);
     in.listOut = pathOf(v.count("--list-out") ? v["--list-out"] : v["--out"]);
+    if (v.count("--key")) in.key = pathOf(v["--key"]);
     rw::publish::RecordsSummary summary;
     rw::publish::PublishError error;
     const bool ok = rw::publish::publishRecords(in, summary, error);

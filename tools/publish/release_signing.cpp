@@ -9,7 +9,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "platform/signature.h"
@@ -53,7 +55,11 @@ std::string pemText(EVP_PKEY* key, bool privateHalf) {
 // Creates the file, never over an existing one.
 Result<> writeNewFile(const std::filesystem::path& path, const std::string& text, mode_t mode) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, mode);
-    if (fd < 0) return Failure{path.string() + ": cannot create the file (it may exist already)"};
+    if (fd < 0) {
+        const int why = errno;
+        return Failure{path.string() + (why == EEXIST ? ": a key is there already; it is not replaced"
+                                                      : ": cannot create the file: " + std::string(std::strerror(why)))};
+    }
     const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && ::fsync(fd) == 0;
     ::close(fd);
     if (!written) {
@@ -72,6 +78,8 @@ Result<> generateKeyPair(const std::filesystem::path& folder) {
     for (const auto& p : {privatePath, publicPath}) {
         if (std::filesystem::exists(p, ec)) return Failure{p.string() + ": a key is there already; it is not replaced"};
     }
+    std::filesystem::create_directories(folder, ec);
+    if (ec) return Failure{folder.string() + ": cannot create the folder: " + ec.message()};
     EVP_PKEY* key = EVP_PKEY_Q_keygen(nullptr, nullptr, "EC", "P-256");
     if (!key) return Failure{"cannot make a key: " + openSslError()};
     const std::string privatePem = pemText(key, true);
@@ -88,12 +96,12 @@ Result<> generateKeyPair(const std::filesystem::path& folder) {
 
 Result<SigningKeyPtr> loadSigningKey(const std::filesystem::path& privateKeyPem) {
     BioPtr bio(BIO_new_file(privateKeyPem.c_str(), "r"));
-    if (!bio) return Failure{privateKeyPem.string() + ": cannot read the key"};
+    if (!bio) return Failure{"cannot read the key"};
     EVP_PKEY* key = PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr);
-    if (!key) return Failure{privateKeyPem.string() + ": not a private key: " + openSslError()};
+    if (!key) return Failure{"not a private key (" + openSslError() + ")"};
     SigningKeyPtr owned(new SigningKey{key});
     if (!platform::p256PublicPoint(publicKeyDer(*owned))) {
-        return Failure{privateKeyPem.string() + ": not an ECDSA P-256 key"};
+        return Failure{"not an ECDSA P-256 key"};
     }
     return owned;
 }

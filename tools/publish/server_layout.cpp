@@ -10,8 +10,10 @@
 #include "records/records_database.h"
 #include "records/records_image.h"
 #include "records/records_refresh.h"
+#include "records/release_signature.h"
 #include "records/runs_list.h"
 #include "records/self_update.h"
+#include "release_signing.h"
 
 namespace rw::publish {
 namespace {
@@ -32,6 +34,28 @@ bool writeServed(const std::filesystem::path& root, const char* relative, std::s
     std::filesystem::create_directories(target.parent_path(), ec);
     if (ec) return fail(error, target.parent_path(), "cannot create the folder: " + ec.message());
     if (!platform::writeFileSafely(target, bytes)) return fail(error, target, "cannot write the file");
+    return true;
+}
+
+// With a key, the signature goes up first: a client that sees the new file
+// finds its signature beside it.
+bool writeServedSigned(const std::filesystem::path& root, const char* relative, std::span<const uint8_t> bytes,
+                       const SigningKey* key, PublishError& error) {
+    if (key) {
+        const Result<std::array<uint8_t, 64>> signature = signFile(*key, bytes);
+        if (!signature) return fail(error, root / relative, signature.reason());
+        const std::string sigPath = std::string(relative) + std::string(kSignatureSuffix);
+        if (!writeServed(root, sigPath.c_str(), *signature, error)) return false;
+    }
+    return writeServed(root, relative, bytes, error);
+}
+
+// The signing key, when one is given.
+bool loadKey(const std::optional<std::filesystem::path>& path, SigningKeyPtr& key, PublishError& error) {
+    if (!path) return true;
+    Result<SigningKeyPtr> loaded = loadSigningKey(*path);
+    if (!loaded) return fail(error, *path, loaded.reason());
+    key = std::move(*loaded);
     return true;
 }
 
@@ -67,6 +91,8 @@ void checkRunsList(std::string_view list, const RecordsDatabase* records, Record
 }  // namespace
 
 bool publishRelease(const ReleaseInput& in, ReleaseSummary& summary, PublishError& error) {
+    SigningKeyPtr key;
+    if (!loadKey(in.key, key, error)) return false;
     const std::optional<uint64_t> programSize = platform::fileSize(in.program);
     if (!programSize) return fail(error, in.program, "cannot read the program file");
     if (*programSize == 0) return fail(error, in.program, "the program file is empty");
@@ -97,12 +123,14 @@ bool publishRelease(const ReleaseInput& in, ReleaseSummary& summary, PublishErro
     summary.programSize = program->size();
     summary.changeLogSize = changeLog->size();
     const auto descriptor = encodeUpdateDescriptor(UpdateDescriptor{in.version, summary.programCrc});
-    return writeServed(in.out, kProgramPath, *program, error) &&
+    return writeServedSigned(in.out, kProgramPath, *program, key.get(), error) &&
            writeServed(in.out, kChangeLogPath, *changeLog, error) &&
            writeServed(in.out, kDescriptorPath, descriptor, error);
 }
 
 bool publishRecords(const RecordsInput& in, RecordsSummary& summary, PublishError& error) {
+    SigningKeyPtr key;
+    if (!loadKey(in.key, key, error)) return false;
     std::optional<std::vector<uint8_t>> recData;
     RecordsDatabase records;
     if (in.recData) {
@@ -136,7 +164,7 @@ bool publishRecords(const RecordsInput& in, RecordsSummary& summary, PublishErro
         summary.listSize = list->size();
     }
 
-    if (recData && !writeServed(in.out, kRecordsPath, *recData, error)) return false;
+    if (recData && !writeServedSigned(in.out, kRecordsPath, *recData, key.get(), error)) return false;
     if (list && !writeServed(in.listOut, kRunsListPath, *list, error)) return false;
     return true;
 }

@@ -37,6 +37,7 @@ struct ReleaseInput {
     uint32_t version = 0;
     std::filesystem::path changeLog;
     std::filesystem::path out;  // the update server's folder
+    std::optional<std::filesystem::path> key;  // the release key's private half: signs the program
 };
 
 struct ReleaseSummary {
@@ -56,6 +57,7 @@ struct RecordsInput {
     std::optional<std::filesystem::path> runsList;
     std::filesystem::path out;      // the update server's folder (for RecData.dat)
     std::filesystem::path listOut;  // the records-list server's folder (for demos_tcl.txt)
+    std::optional<std::filesystem::path> key;  // the release key's private half: signs RecData.dat
 };
 
 struct RecordsSummary {
