@@ -1,21 +1,37 @@
 # Turns RW_RELEASE_PUBLIC_KEY (a PEM file) into the DER bytes compiled into the
 # programs, as RW_RELEASE_KEY_BYTES for rw_config.h. Empty without a key.
-set(RW_RELEASE_KEY_BYTES "")
-if(RW_RELEASE_PUBLIC_KEY)
-  find_program(RW_OPENSSL openssl REQUIRED)
-  set(der ${CMAKE_BINARY_DIR}/generated/release_key.der)
+find_program(RW_OPENSSL openssl)
+
+# rw_public_key_bytes(PEM OUT): the key's SubjectPublicKeyInfo as "0x30,0x59,...,"
+# (a public or a private PEM); stops the configure for anything but ECDSA P-256.
+function(rw_public_key_bytes pem out)
+  if(NOT RW_OPENSSL)
+    message(FATAL_ERROR "openssl is needed to read ${pem}")
+  endif()
+  set(der ${CMAKE_BINARY_DIR}/generated/key-${out}.der)
   file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/generated)
-  execute_process(COMMAND ${RW_OPENSSL} pkey -pubin -in ${RW_RELEASE_PUBLIC_KEY} -outform DER -out ${der}
+  file(STRINGS ${pem} first LIMIT_COUNT 1)
+  set(pubin -pubin)
+  if(first MATCHES "PRIVATE KEY")
+    set(pubin "")
+  endif()
+  execute_process(COMMAND ${RW_OPENSSL} pkey ${pubin} -in ${pem} -pubout -outform DER -out ${der}
                   RESULT_VARIABLE failed ERROR_VARIABLE why)
   if(failed)
-    message(FATAL_ERROR "RW_RELEASE_PUBLIC_KEY: cannot read ${RW_RELEASE_PUBLIC_KEY} as a public key: ${why}")
+    message(FATAL_ERROR "cannot read ${pem} as a key: ${why}")
   endif()
   file(READ ${der} hex HEX)
   string(LENGTH "${hex}" digits)
   if(NOT digits EQUAL 182 OR NOT hex MATCHES "^3059301306072a8648ce3d020106082a8648ce3d030107034200")
-    message(FATAL_ERROR "RW_RELEASE_PUBLIC_KEY: ${RW_RELEASE_PUBLIC_KEY} is not an ECDSA P-256 public key")
+    message(FATAL_ERROR "${pem} is not an ECDSA P-256 key")
   endif()
-  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," RW_RELEASE_KEY_BYTES "${hex}")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  set(${out} "${bytes}" PARENT_SCOPE)
+endfunction()
+
+set(RW_RELEASE_KEY_BYTES "")
+if(RW_RELEASE_PUBLIC_KEY)
+  rw_public_key_bytes(${RW_RELEASE_PUBLIC_KEY} RW_RELEASE_KEY_BYTES)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${RW_RELEASE_PUBLIC_KEY})
 else()
   message(WARNING "RW_RELEASE_PUBLIC_KEY is empty: updates are not signed. "

@@ -3,7 +3,8 @@
 
 A copy of update_e2e_host.exe runs as Runwarden.exe from a scratch folder and
 talks to the running HTTP test server. The server offers a newer build (the
-same program with a marker appended, and its CRC-32 in UpdateData.dat).
+same program with a marker appended, its CRC-32 in UpdateData.dat, and its
+signature, by the release key the host was built with, in Runwarden.exe.sig).
 
   update: the prompt is answered yes; the program must be replaced, restart
           with "-delete Updating.tmp", delete the old copy, show the change log
@@ -12,6 +13,8 @@ same program with a marker appended, and its CRC-32 in UpdateData.dat).
           "Start in" folder does: the update stays in the program's folder.
   crc:    the descriptor's CRC-32 is wrong; after yes the folder must be
           exactly as before and the pass must end with "Update Failed!".
+  forged: the CRC-32 is right but Runwarden.exe.sig was made for another
+          file; the same as crc.
   leftover: an "Updating.tmp" that cannot be deleted (read-only) is in the
           folder; the update must go through all the same.
   killed: the new program arrives slowly; while it downloads, the window
@@ -49,6 +52,18 @@ def snapshot(folder):
         with open(os.path.join(folder, name), "rb") as f:
             files[name] = f.read()
     return files
+
+
+def sign(key, data):
+    """ECDSA P-256 over SHA-256 as the program takes it: the raw r||s."""
+    der = subprocess.run(["openssl", "dgst", "-sha256", "-sign", key], input=data, check=True,
+                         stdout=subprocess.PIPE).stdout
+    at, out = 2 if der[1] < 0x80 else 3, b""
+    for _ in range(2):
+        n = der[at + 1]
+        out += der[at + 2:at + 2 + n].lstrip(b"\0").rjust(32, b"\0")
+        at += 2 + n
+    return out
 
 
 def describe(files):
@@ -149,7 +164,7 @@ class E2E:
             self.display.stop()
 
     def scenario(self, name, good_crc, slow=False, leftover=None, elsewhere=False, during_download=None,
-                 scripted=False):
+                 scripted=False, forged=False):
         """One run; scripted answers the prompt through the environment, with no boxes to press."""
         scripted = scripted or self.scripted
         exe = open(self.args.exe, "rb").read()
@@ -166,6 +181,7 @@ class E2E:
         }
         crc = zlib.crc32(newer) if good_crc else zlib.crc32(newer) ^ 0x1
         files["intern/Runwarden/x64/UpdateData.dat"] = struct.pack("<II", 16, crc)
+        files["intern/Runwarden/x64/Runwarden.exe.sig"] = sign(self.args.key, exe if forged else newer)
         if slow:
             files["intern/Runwarden/x64/Runwarden.exe.slow"] = b""
         for rel, data in files.items():
@@ -278,22 +294,24 @@ class E2E:
             if after["Runwarden.exe"] != before["Runwarden.exe"] or "Updating.tmp" in after:
                 raise Failure(f"killed: the old program is not in its place: {describe(after)}")
 
-            before, app, lines, _ = self.scenario("crc", good_crc=False)
-            log(f"crc: {lines}")
-            if lines != ["0\t-1\tUpdate Failed!"]:
-                raise Failure(f"crc: expected 'Update Failed!', got {lines}")
-            after = snapshot(app)
-            if after != before:
-                raise Failure(f"crc: folder changed from {describe(before)} to {describe(after)}")
+            for name, good_crc, forged in (("crc", False, False), ("forged", True, True)):
+                before, app, lines, _ = self.scenario(name, good_crc=good_crc, forged=forged, scripted=forged)
+                log(f"{name}: {lines}")
+                if lines != ["0\t-1\tUpdate Failed!"]:
+                    raise Failure(f"{name}: expected 'Update Failed!', got {lines}")
+                after = snapshot(app)
+                if after != before:
+                    raise Failure(f"{name}: folder changed from {describe(before)} to {describe(after)}")
         finally:
             self.teardown()
-        log("4 passed, 0 failed")
+        log("5 passed, 0 failed")
         return 0
 
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--exe", required=True, help="update_e2e_host.exe")
+    ap.add_argument("--key", required=True, help="private half of the release key the host was built with")
     ap.add_argument("--root", required=True, help="folder the HTTP test server serves")
     ap.add_argument("--state", required=True, help="state folder of the HTTP test server")
     ap.add_argument("--work", required=True, help="scratch folder (emptied)")

@@ -18,6 +18,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -67,6 +68,8 @@ void updateThread(HWND window) {
     settings.updateFolderUrl = rw::platform::wideToUtf8(env(L"RW_E2E_UPDATE_FOLDER"));
     settings.records.recordsUrl = rw::platform::wideToUtf8(env(L"RW_E2E_RECORDS_URL"));
     settings.records.runsListUrl = rw::platform::wideToUtf8(env(L"RW_E2E_LIST_URL"));
+    static constexpr uint8_t kReleaseKey[] = {RW_E2E_RELEASE_KEY};
+    settings.records.releaseKey.assign(std::begin(kReleaseKey), std::end(kReleaseKey));
     const std::wstring answer = env(L"RW_E2E_ANSWER");
     rw::app::Win32UpdateHost real(window);
     ScriptedHost scripted(window, answer == L"yes" && !switchGiven());
