@@ -5,6 +5,7 @@
 #include <span>
 
 #include "app/archiver_location.h"
+#include "app/dpi_win32.h"
 #include "app/gdiplus_win32.h"
 #include "app/main_window_win32.h"
 #include "app/startup_values_win32.h"
@@ -62,9 +63,9 @@ bool registerWindowClass(HINSTANCE instance) {
     return RegisterClassExW(&windowClass) != 0;
 }
 
-WindowPlacement mainWindowPlacement() {
-    RECT outer{0, 0, kPanelWidth, kPanelHeight};
-    AdjustWindowRectEx(&outer, kMainWindowStyle, FALSE, 0);
+WindowPlacement mainWindowPlacement(int32_t dpi) {
+    const RECT outer =
+        outerRectForDpi(scaleToDpi(kPanelWidth, dpi), scaleToDpi(kPanelHeight, dpi), kMainWindowStyle, dpi);
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     return placeWindow(IntRect{outer.left, outer.top, outer.right, outer.bottom},
@@ -86,7 +87,9 @@ int run(HINSTANCE instance, int show) {
         failureBox(L"Window Registration Failed!");
         return 0;
     }
-    const WindowPlacement place = mainWindowPlacement();
+    // Sized for the screen's DPI; the window learns its monitor's when created.
+    const int32_t screenDpi = windowDpi(nullptr);
+    const WindowPlacement place = mainWindowPlacement(screenDpi);
 
     // GDI+ serves only to decode the picture while the window is created.
     Gdiplus::GdiplusStartupInput gdiplusInput;
@@ -99,6 +102,10 @@ int run(HINSTANCE instance, int show) {
         return 0;
     }
     values.mainWindowHandle = window;
+    if (mainWindow().dpi != screenDpi) {
+        const WindowPlacement again = mainWindowPlacement(mainWindow().dpi);
+        SetWindowPos(window, nullptr, again.x, again.y, again.width, again.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     Gdiplus::GdiplusShutdown(gdiplusToken);
 
     values.workerThread.reset(CreateThread(nullptr, 0, updateThreadMain, nullptr, 0, nullptr));

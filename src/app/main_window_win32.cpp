@@ -1,7 +1,10 @@
 #include "app/main_window_win32.h"
 
+#include <utility>
+
 #include "app/check_thread_win32.h"
 #include "app/command_rule.h"
+#include "app/dpi_win32.h"
 #include "app/gdiplus_win32.h"
 #include "app/result_panel_win32.h"
 #include "app/startup_values_win32.h"
@@ -39,34 +42,82 @@ HFONT makeFont(int height, int weight, bool italic, bool underline, const wchar_
                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_ROMAN | DEFAULT_PITCH, face);
 }
 
-void createWindowParts(HWND window, MainWindow& w) {
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
-    decodePicture(w);
-    w.bandBlend = BLENDFUNCTION{AC_SRC_OVER, 0, 150, AC_SRC_ALPHA};
+// Where a child window stands at 96 DPI.
+struct ChildPlace {
+    int32_t x, y, width, height;
+};
+constexpr ChildPlace kCheckButtonPlace{53, 374, 174, 25};
+constexpr ChildPlace kRecordsListPlace{93, 130, 178, 16};
+
+ChildPlace scaled(const ChildPlace& place, int32_t dpi) {
+    return ChildPlace{scaleToDpi(place.x, dpi), scaleToDpi(place.y, dpi), scaleToDpi(place.width, dpi),
+                      scaleToDpi(place.height, dpi)};
+}
+
+HWND createChild(HWND parent, const wchar_t* kind, const wchar_t* text, DWORD style, const ChildPlace& place,
+                 int32_t dpi, HMENU id) {
+    const ChildPlace p = scaled(place, dpi);
+    return CreateWindowExW(0, kind, text, style, p.x, p.y, p.width, p.height, parent, id, GetModuleHandleW(nullptr),
+                           nullptr);
+}
+
+void setFont(HWND child, HFONT font) { SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE); }
+
+// The back buffer and fonts for drawing at `dpi`.
+void makeDrawingParts(MainWindow& w, int32_t dpi) {
+    w.dpi = dpi;
     {
         ScreenDc screen(GetDC(nullptr));
-        w.backBuffer.reset(CreateCompatibleBitmap(screen.get(), kPanelWidth, kPanelHeight));
+        w.backBuffer.reset(
+            CreateCompatibleBitmap(screen.get(), scaleToDpi(kPanelWidth, dpi), scaleToDpi(kPanelHeight, dpi)));
     }
-
     const bool newFace = startupValues().osVersion.dwMajorVersion >= 6;
     const wchar_t* face = newFace ? L"Segoe UI" : L"Tahoma";
-    w.markFont.reset(makeFont(16, newFace ? 550 : 400, true, false, face));
-    w.buttonFont.reset(makeFont(14, 400, false, false, face));
-    w.textFont.reset(makeFont(16, 400, false, false, face));
-    w.footerFont.reset(makeFont(14, 400, false, false, face));
-    w.linkHoverFont.reset(makeFont(16, 400, false, true, face));
+    auto font = [&](int height, int weight, bool italic, bool underline) {
+        return makeFont(scaleToDpi(height, dpi), weight, italic, underline, face);
+    };
+    w.markFont.reset(font(16, newFace ? 550 : 400, true, false));
+    w.buttonFont.reset(font(14, 400, false, false));
+    w.textFont.reset(font(16, 400, false, false));
+    w.footerFont.reset(font(14, 400, false, false));
+    w.linkHoverFont.reset(font(16, 400, false, true));
+}
 
-    w.checkButton = CreateWindowExW(0, L"button", L"Check Demo", WS_CHILD | WS_VISIBLE, 53, 374, 174, 25, window,
-                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCheckButtonId)), instance, nullptr);
+void createWindowParts(HWND window, MainWindow& w) {
+    decodePicture(w);
+    w.bandBlend = BLENDFUNCTION{AC_SRC_OVER, 0, 150, AC_SRC_ALPHA};
+    const int32_t dpi = windowDpi(window);
+    makeDrawingParts(w, dpi);
+
+    w.checkButton = createChild(window, L"button", L"Check Demo", WS_CHILD | WS_VISIBLE, kCheckButtonPlace, dpi,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCheckButtonId)));
     EnableWindow(w.checkButton, FALSE);
-    SendMessageW(w.checkButton, WM_SETFONT, reinterpret_cast<WPARAM>(w.buttonFont.get()), TRUE);
+    setFont(w.checkButton, w.buttonFont.get());
 
     w.profileLink.init(w.textFont.get(), w.linkHoverFont.get());
 
-    w.recordsList = CreateWindowExW(0, L"COMBOBOX", nullptr, WS_CHILD | WS_TABSTOP | CBS_DROPDOWNLIST, 93, 130, 178,
-                                    16, window, nullptr, instance, nullptr);
-    SendMessageW(w.recordsList, WM_SETFONT, reinterpret_cast<WPARAM>(w.textFont.get()), TRUE);
+    w.recordsList = createChild(window, L"COMBOBOX", nullptr, WS_CHILD | WS_TABSTOP | CBS_DROPDOWNLIST,
+                                kRecordsListPlace, dpi, nullptr);
+    setFont(w.recordsList, w.textFont.get());
     w.recordsListState = {};
+}
+
+// The window has moved to a monitor of another DPI: everything is made again
+// for it and the window takes the rectangle the system suggests.
+void moveToDpi(HWND window, MainWindow& w, int32_t dpi, const RECT& suggested) {
+    makeDrawingParts(w, dpi);
+    setFont(w.checkButton, w.buttonFont.get());
+    setFont(w.recordsList, w.textFont.get());
+    w.profileLink.setFonts(w.textFont.get(), w.linkHoverFont.get());
+    const std::pair<HWND, ChildPlace> children[] = {{w.checkButton, kCheckButtonPlace},
+                                                    {w.recordsList, kRecordsListPlace}};
+    for (const auto& [child, place] : children) {
+        const ChildPlace p = scaled(place, dpi);
+        SetWindowPos(child, nullptr, p.x, p.y, p.width, p.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(window, nullptr, FALSE);
 }
 
 void startCheck(MainWindow& w) {
@@ -132,6 +183,9 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return 0;
         case WM_STARTCHECK:
             startCheck(w);
+            return 0;
+        case WM_DPICHANGED:
+            moveToDpi(window, w, HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;
         case WM_CHECKDONE:
             w.checkRunning = false;

@@ -19,6 +19,7 @@ struct MainWindow {
     UniqueBitmap picture;  // decoded once; painting goes on without it if that failed
     int32_t pictureWidth = 0;
     int32_t pictureHeight = 0;
+    int32_t dpi = kDesignDpi;  // what the back buffer, fonts and controls are made for
     BLENDFUNCTION bandBlend{};
     UniqueBitmap backBuffer;
     UniqueFont markFont;

@@ -1,6 +1,7 @@
 #include "app/panel_layout.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "analysis/steam_id.h"
 #include "app/command_rule.h"
@@ -57,29 +58,40 @@ size_t firstLineLength(std::wstring_view text, int32_t room,
     return std::max<size_t>(fits, 1);
 }
 
+// Takes positions at 96 DPI and writes the operations at the window's DPI.
+// Texts are measured at that DPI, so the room left for them is too.
 class LayoutWriter {
 public:
-    LayoutWriter(std::vector<PanelOp>& ops, const TextMeasure& measure) : ops_(ops), measure_(measure) {}
+    LayoutWriter(std::vector<PanelOp>& ops, const TextMeasure& measure, int32_t dpi)
+        : ops_(ops), measure_(measure), dpi_(dpi) {}
 
-    void fadeLine(int32_t y, int32_t n, Rgb c) { ops_.push_back(FadeLineOp{y, n, c}); }
-    void band(int32_t y, int32_t height) { ops_.push_back(BandOp{y, height}); }
+    // A line as thick as one pixel grown to this DPI, at least one.
+    void fadeLine(int32_t y, int32_t n, Rgb c) {
+        ops_.push_back(FadeLineOp{px(y), px(n), c, std::max(1, px(1)), px(kPanelWidth)});
+    }
+    // From the scaled top to the scaled bottom, so neighbouring bands meet.
+    void band(int32_t y, int32_t height) { ops_.push_back(BandOp{px(y), px(y + height) - px(y)}); }
     void text(int32_t x, int32_t y, std::wstring_view t, Rgb c = colour::black, PanelFont f = PanelFont::text,
               TextAlign a = TextAlign::left) {
         if (t.empty()) return;  // an empty text draws nothing
-        ops_.push_back(TextOp{x, y, std::wstring(t), c, f, a});
+        ops_.push_back(TextOp{px(x), px(y), std::wstring(t), c, f, a});
     }
     // A value from x to the right edge, cut with "..." when it is longer.
     void value(int32_t x, int32_t y, std::wstring_view t, Rgb c = colour::black) {
-        text(x, y, withEllipsis(t, kTextRightEdge - x, textWidth()), c);
+        text(x, y, withEllipsis(t, px(kTextRightEdge) - px(x), textWidth()), c);
     }
     void ansiValue(int32_t x, int32_t y, std::string_view t) {
         if (t.empty()) return;
-        ops_.push_back(AnsiTextOp{x, y, withEllipsis(t, kTextRightEdge - x, measure_.ansiWidth), colour::black});
+        ops_.push_back(AnsiTextOp{px(x), px(y), withEllipsis(t, px(kTextRightEdge) - px(x), measure_.ansiWidth),
+                                  colour::black});
+    }
+    void link(int32_t x, int32_t y, std::wstring_view t, std::wstring address) {
+        ops_.push_back(LinkOp{px(x), px(y), std::wstring(t), std::move(address)});
     }
     // A message centred on the panel over a band, on two lines when one is
     // too narrow for it; the second ends in "..." if it is still too long.
     void message(std::wstring_view t) {
-        const int32_t room = 2 * (kTextRightEdge - kMessageCentre);
+        const int32_t room = 2 * (px(kTextRightEdge) - px(kMessageCentre));
         const auto width = textWidth();
         std::wstring_view second;
         if (width(t) > room) {
@@ -97,12 +109,14 @@ public:
     }
 
 private:
+    int32_t px(int32_t length) const { return scaleToDpi(length, dpi_); }
     std::function<int32_t(std::wstring_view)> textWidth() const {
         return [this](std::wstring_view t) { return measure_.width(t, PanelFont::text); };
     }
 
     std::vector<PanelOp>& ops_;
     const TextMeasure& measure_;
+    int32_t dpi_;
 };
 
 std::wstring listLine(std::string_view oemLine) {
@@ -153,8 +167,7 @@ void layoutResults(PanelLayout& layout, LayoutWriter& out, const ResultFields& r
 
     out.text(10, 184, L"SteamID: ");
     if (result.steamId.valid) {
-        layout.ops.push_back(LinkOp{kValueColumn, 184, std::wstring(result.steamId.text.view()),
-                                    profileAddress(result.steamId)});
+        out.link(kValueColumn, 184, result.steamId.text.view(), profileAddress(result.steamId));
     } else {
         out.text(kValueColumn, 184, L"----");
     }
@@ -185,10 +198,20 @@ void layoutResults(PanelLayout& layout, LayoutWriter& out, const ResultFields& r
 
 }  // namespace
 
+int32_t scaleToDpi(int32_t length, int32_t dpi) {
+    const int64_t d = dpi <= 0 ? kDesignDpi : std::clamp(dpi, 24, 960);
+    const int64_t product = int64_t{length} * d;
+    const int64_t half = kDesignDpi / 2;
+    const int64_t scaled = product >= 0 ? (product + half) / kDesignDpi : (product - half) / kDesignDpi;
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(scaled, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+}
+
 PanelLayout layoutPanel(int32_t status, const ResultFields& result, const WorldRecordLookup& records,
-                        const TextMeasure& measure, const RecordsListState& listBefore, bool checkRunning) {
+                        const TextMeasure& measure, const RecordsListState& listBefore, bool checkRunning,
+                        int32_t dpi) {
     PanelLayout layout;
-    LayoutWriter out(layout.ops, measure);
+    LayoutWriter out(layout.ops, measure, dpi);
     layout.enableButton = checkMayStart(status, checkRunning);
 
     out.fadeLine(362, 80, colour::black);

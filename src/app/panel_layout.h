@@ -17,10 +17,13 @@ namespace rw::app {
 enum class PanelFont : uint8_t { text, mark, footer };
 enum class TextAlign : uint8_t { left, right, centre };
 
+// A separator from column 0 to width - 2, `rows` thick from row y down.
 struct FadeLineOp {
     int32_t y = 0;
     int32_t n = 0;
     Rgb colour;
+    int32_t rows = 1;
+    int32_t width = kPanelWidth;
 };
 
 struct BandOp {
@@ -81,6 +84,15 @@ struct TextMeasure {
     std::function<int32_t(std::string_view text)> ansiWidth;
 };
 
+// The panel is drawn for 96 dots per inch; every length of it grows with the
+// window's DPI.
+inline constexpr int32_t kDesignDpi = 96;
+
+// `length` (pixels at 96 DPI) at `dpi`, to the nearest pixel, halves away
+// from zero. A DPI of 0 or less is unknown and counts as 96; others are held
+// to 24..960, and the result to the int32 range.
+int32_t scaleToDpi(int32_t length, int32_t dpi);
+
 // Texts end at this column, the footer's right edge; a centred message has
 // as much room on its left.
 inline constexpr int32_t kTextRightEdge = 275;
@@ -100,8 +112,10 @@ inline constexpr std::wstring_view kCheckingForUpdates = L"Checking for updates 
 // while a check the window started runs, the button stays disabled whatever
 // the status says. Values too wide for the panel end in "...", a message too
 // wide for one line takes two, and the settings lines close up to stay above
-// the footer.
+// the footer. Positions and sizes come out scaled to `dpi`, for fonts that
+// `measure` measures at that DPI.
 PanelLayout layoutPanel(int32_t status, const ResultFields& result, const WorldRecordLookup& records,
-                        const TextMeasure& measure, const RecordsListState& listBefore, bool checkRunning);
+                        const TextMeasure& measure, const RecordsListState& listBefore, bool checkRunning,
+                        int32_t dpi = kDesignDpi);
 
 }  // namespace rw::app

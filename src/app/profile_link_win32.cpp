@@ -7,9 +7,13 @@
 namespace rw::app {
 
 void ProfileLink::init(HFONT normalFont, HFONT hoverFont) {
+    setFonts(normalFont, hoverFont);
+    initLink(state_);
+}
+
+void ProfileLink::setFonts(HFONT normalFont, HFONT hoverFont) {
     normalFont_ = normalFont;
     hoverFont_ = hoverFont;
-    initLink(state_);
 }
 
 void ProfileLink::setText(std::wstring_view text) {

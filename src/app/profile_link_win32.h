@@ -11,6 +11,8 @@ namespace rw::app {
 class ProfileLink {
 public:
     void init(HFONT normalFont, HFONT hoverFont);
+    // New fonts (another DPI); the text is measured in them at the next paint.
+    void setFonts(HFONT normalFont, HFONT hoverFont);
     void setText(std::wstring_view text);
     void setPlace(int32_t x, int32_t y);
     void setAddress(std::wstring_view address);

@@ -67,14 +67,29 @@ void applyRecordsList(MainWindow& w, const PanelLayout& layout) {
     w.recordsListState = layout.recordsListAfter;
 }
 
+// At 96 DPI the picture as it is; at others stretched with averaging, which
+// keeps it smooth.
+void drawPicture(HDC dc, HDC pictureDc, const MainWindow& w) {
+    const int32_t width = scaleToDpi(w.pictureWidth, w.dpi);
+    const int32_t height = scaleToDpi(w.pictureHeight, w.dpi);
+    if (w.dpi == kDesignDpi) {
+        BitBlt(dc, 0, 0, width, height, pictureDc, 0, 0, SRCCOPY);
+        return;
+    }
+    const int oldMode = SetStretchBltMode(dc, HALFTONE);
+    SetBrushOrgEx(dc, 0, 0, nullptr);
+    StretchBlt(dc, 0, 0, width, height, pictureDc, 0, 0, w.pictureWidth, w.pictureHeight, SRCCOPY);
+    SetStretchBltMode(dc, oldMode);
+}
+
 struct OpRunner {
     MainWindow& w;
     HDC dc;
     HDC pictureDc;
 
-    void operator()(const FadeLineOp& op) const { drawFadeLine(dc, op.y, op.n, op.colour); }
+    void operator()(const FadeLineOp& op) const { drawFadeLine(dc, op); }
     void operator()(const BandOp& op) const {
-        if (pictureDc) drawBand(dc, pictureDc, op.y, op.height, w.bandBlend);
+        if (pictureDc) drawBand(dc, pictureDc, op.y, scaleToDpi(kPanelWidth, w.dpi), op.height, w.bandBlend);
     }
     void operator()(const TextOp& op) const {
         ScopedSelect font(dc, fontFor(w, op.font));
@@ -98,21 +113,24 @@ struct OpRunner {
 
 }  // namespace
 
-void drawFadeLine(HDC dc, int32_t y, int32_t n, Rgb colour) {
+void drawFadeLine(HDC dc, const FadeLineOp& line) {
+    const int32_t last = line.width - 2;
     int32_t start = 0;
-    while (start <= kFadeLineLastColumn) {
-        const Rgb c = *fadeLinePixel(start, n, colour);
+    while (start <= last) {
+        const Rgb c = *fadeLinePixel(start, line.n, line.colour, line.width);
         int32_t end = start + 1;
-        while (end <= kFadeLineLastColumn && *fadeLinePixel(end, n, colour) == c) ++end;
+        while (end <= last && *fadeLinePixel(end, line.n, line.colour, line.width) == c) ++end;
         SetDCPenColor(dc, colorRef(c));
-        MoveToEx(dc, start, y, nullptr);
-        LineTo(dc, end, y);  // the end point itself is not drawn
+        for (int32_t y = line.y; y < line.y + line.rows; ++y) {
+            MoveToEx(dc, start, y, nullptr);
+            LineTo(dc, end, y);  // the end point itself is not drawn
+        }
         start = end;
     }
 }
 
-void drawBand(HDC dc, HDC pictureDc, int32_t y, int32_t height, const BLENDFUNCTION& blend) {
-    AlphaBlend(dc, 0, y, kPanelWidth, height, pictureDc, 0, 0, 1, 1, blend);
+void drawBand(HDC dc, HDC pictureDc, int32_t y, int32_t width, int32_t height, const BLENDFUNCTION& blend) {
+    AlphaBlend(dc, 0, y, width, height, pictureDc, 0, 0, 1, 1, blend);
 }
 
 void paintResultPanel(HWND window, MainWindow& w) {
@@ -131,7 +149,7 @@ void paintResultPanel(HWND window, MainWindow& w) {
 
     const ScreenDc screen(GetDC(nullptr));
     const PanelLayout layout = layoutPanel(shown.status, shown.fields, lookupIn(startupValues().records),
-                                           measureOn(screen.get(), w), w.recordsListState, w.checkRunning);
+                                           measureOn(screen.get(), w), w.recordsListState, w.checkRunning, w.dpi);
     if (layout.enableButton) EnableWindow(w.checkButton, TRUE);
     {
         MemoryDc back(CreateCompatibleDC(windowDc));
@@ -139,7 +157,7 @@ void paintResultPanel(HWND window, MainWindow& w) {
         ScopedSelect backBuffer(back.get(), w.backBuffer.get());
         ScopedSelect pictureBitmap(picture.get(), w.picture.get());
         const HDC pictureDc = w.picture ? picture.get() : nullptr;
-        if (pictureDc) BitBlt(back.get(), 0, 0, w.pictureWidth, w.pictureHeight, pictureDc, 0, 0, SRCCOPY);
+        if (pictureDc) drawPicture(back.get(), pictureDc, w);
 
         SetBkMode(back.get(), TRANSPARENT);
         ScopedSelect pen(back.get(), GetStockObject(DC_PEN));
@@ -151,7 +169,8 @@ void paintResultPanel(HWND window, MainWindow& w) {
         for (const PanelOp& op : layout.ops) std::visit(run, op);
         applyRecordsList(w, layout);
 
-        BitBlt(windowDc, 0, 0, kPanelWidth, kPanelHeight, back.get(), 0, 0, SRCCOPY);
+        BitBlt(windowDc, 0, 0, scaleToDpi(kPanelWidth, w.dpi), scaleToDpi(kPanelHeight, w.dpi), back.get(), 0, 0,
+               SRCCOPY);
     }
     EndPaint(window, &ps);
 }

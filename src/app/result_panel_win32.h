@@ -8,10 +8,10 @@ namespace rw::app {
 
 void paintResultPanel(HWND window, MainWindow& w);
 
-// One separator row at y, fading to white over n pixels at each end; uses
-// the DC pen, whose colour is changed per segment.
-void drawFadeLine(HDC dc, int32_t y, int32_t n, Rgb colour);
+// One separator, fading to white over n pixels at each end; uses the DC pen,
+// whose colour is changed per segment.
+void drawFadeLine(HDC dc, const FadeLineOp& line);
 // A veil of the picture's top-left pixel over rows y to y + height - 1.
-void drawBand(HDC dc, HDC pictureDc, int32_t y, int32_t height, const BLENDFUNCTION& blend);
+void drawBand(HDC dc, HDC pictureDc, int32_t y, int32_t width, int32_t height, const BLENDFUNCTION& blend);
 
 }  // namespace rw::app

@@ -12,7 +12,12 @@ import sys
 import time
 import zlib
 
-PANEL_W, PANEL_H = 280, 410
+PANEL_W, PANEL_H = 280, 410  # at 96 DPI
+
+
+def scale_to_dpi(length, dpi):
+    """A length of the panel at 96 DPI drawn at dpi, halves rounded up."""
+    return (length * dpi + 48) // 96
 
 
 class TestFailure(Exception):
@@ -77,10 +82,13 @@ class Image:
 
 
 class Panel:
-    """A screenshot seen from the window's client area."""
+    """A screenshot seen from the window's client area, drawn at dpi."""
 
-    def __init__(self, image, origin):
-        self.image, (self.ox, self.oy) = image, origin
+    def __init__(self, image, origin, dpi=96):
+        self.image, (self.ox, self.oy), self.dpi = image, origin, dpi
+
+    def px(self, length):
+        return scale_to_dpi(length, self.dpi)
 
     def pixel(self, x, y):
         return self.image.pixel(self.ox + x, self.oy + y)
@@ -89,21 +97,30 @@ class Panel:
         """Pixels of the half-open rectangle [x0, x1) x [y0, y1)."""
         return [self.pixel(x, y) for y in range(y0, y1) for x in range(x0, x1)]
 
+    def scaled_region(self, x0, y0, x1, y1):
+        """The pixels of a rectangle given at 96 DPI."""
+        return self.region(self.px(x0), self.px(y0), self.px(x1), self.px(y1))
 
-def find_panel_origin(image):
+
+def find_panel_origin(image, dpi=96):
     """The client area's top-left corner, found by the black fade line at y 40:
-    4 at column 78, 0 from 79 to 199, 4 at 200, with the same line at y 362."""
-    for y in range(image.height - (362 - 40)):
+    at 96 DPI 4 at column 78, 0 from 79 to 199, 4 at 200, with the same line at
+    y 362; at other DPIs the same scaled."""
+    n, width = scale_to_dpi(80, dpi), scale_to_dpi(PANEL_W, dpi)
+    edge, below = fade(n - 2, n, 0, width), scale_to_dpi(362, dpi) - scale_to_dpi(40, dpi)
+    pattern = bytes([edge] * 3) + b"\x00" * ((width - 2 * n + 1) * 3) + bytes([edge] * 3)
+    for y in range(image.height - below):
         row = image.rgb[y * image.width * 3:(y + 1) * image.width * 3]
         start = 0
         while True:
-            at = row.find(b"\x04\x04\x04" + b"\x00" * (121 * 3) + b"\x04\x04\x04", start)
+            at = row.find(pattern, start)
             if at < 0:
                 break
             if at % 3 == 0:
-                x = at // 3 - 78
-                if x >= 0 and image.pixel(x + 100, y + 322) == (0, 0, 0) and image.pixel(x + 78, y + 322) == (4, 4, 4):
-                    return x, y - 40
+                x = at // 3 - (n - 2)
+                if (x >= 0 and image.pixel(x + n + 20, y + below) == (0, 0, 0)
+                        and image.pixel(x + n - 2, y + below) == (edge,) * 3):
+                    return x, y - scale_to_dpi(40, dpi)
             start = at + 1
     return None
 
@@ -121,12 +138,12 @@ def read_bmp(path):
     return rows
 
 
-def fade(x, n, c):
-    """A fade line's colour component at column x (0 to 278)."""
+def fade(x, n, c, width=PANEL_W):
+    """A fade line's colour component at column x (0 to width - 2)."""
     if x <= n - 2:
         return 255 - ((x + 1) * (255 - c)) // n
-    if x >= PANEL_W - n:
-        return 255 - ((PANEL_W - 1 - x) * (255 - c)) // n
+    if x >= width - n:
+        return 255 - ((width - 1 - x) * (255 - c)) // n
     return c
 
 
@@ -135,9 +152,10 @@ def band(below, source=252):
 
 
 class Session:
-    def __init__(self, args, name):
+    def __init__(self, args, name, dpi=96):
         self.args = args
         self.name = name
+        self.dpi = dpi  # the prefix's LogPixels while this session runs
         self.work = os.path.join(args.work, name)
         self.shots = args.screenshots
         os.makedirs(self.work, exist_ok=True)
@@ -213,6 +231,9 @@ class Session:
         if not os.path.isdir(os.path.join(self.args.prefix, "drive_c", "windows")):
             subprocess.run([self.args.wine_setup, self.args.prefix], stdin=subprocess.DEVNULL, stdout=self.log,
                            stderr=self.log, env=self.env, timeout=300, check=True)
+        # Every session sets the DPI, so none inherits another's.
+        check(self.wine("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d",
+                        str(self.dpi), "/f") == 0, "could not set the DPI")
         # Start from a clean server so nothing of another display lingers.
         subprocess.run(["wineserver", "-k"], stdin=subprocess.DEVNULL, stdout=self.log, stderr=self.log,
                        env=self.env, timeout=60)
@@ -264,11 +285,19 @@ class Session:
             raise TestFailure("the program did not end after Alt+F4")
 
     def click(self, x, y):
-        self.xdotool("mousemove", "--window", self.window, str(x), str(y))
+        self.move_to(x, y)
         self.xdotool("click", "1")
 
     def move_to(self, x, y):
-        self.xdotool("mousemove", "--window", self.window, str(x), str(y))
+        """To the point (x, y) of the panel at 96 DPI."""
+        self.xdotool("mousemove", "--window", self.window, str(scale_to_dpi(x, self.dpi)),
+                     str(scale_to_dpi(y, self.dpi)))
+
+    def client_size(self):
+        """The size of the window's client area, which is its X window."""
+        lines = self.xdotool("getwindowgeometry", "--shell", self.window)[1].split("\n")
+        values = dict(line.split("=", 1) for line in lines if "=" in line)
+        return int(values.get("WIDTH", -1)), int(values.get("HEIGHT", -1))
 
     def choose_file(self, windows_path):
         """Clicks "Check Demo" and picks a file in the open-file dialog."""
@@ -288,8 +317,8 @@ class Session:
                               capture_output=True, env=self.env, timeout=60)
         check(done.returncode == 0, "screenshot failed")
         image = Image.from_ppm(done.stdout)
-        origin = find_panel_origin(image)
-        return Panel(image, origin) if origin else None
+        origin = find_panel_origin(image, self.dpi)
+        return Panel(image, origin, self.dpi) if origin else None
 
     def wait_panel(self, what, predicate, timeout=90):
         """Screenshots until the panel shows what predicate looks for."""

@@ -6,6 +6,8 @@ demos    checks driven through the real file dialog: a good run, a slow run
          with wrong settings, a rejected file, and a .rar without WinRAR;
          the records list and the SteamID link
 archive  a .rar taken apart by a stand-in rar.exe registered as WinRAR
+hidpi    at 144 DPI: the window half as large again, its lines, bands and
+         link at the scaled places
 """
 import argparse
 import glob
@@ -29,18 +31,26 @@ def windows_path(path):
 # --- what a panel shows ---------------------------------------------------------
 
 def fade_line_matches(s, panel, y, n, c):
-    for x in range(PANEL_W - 1):
-        want = (fade(x, n, c),) * 3
-        if panel.pixel(x, y) != want:
-            return "fade line at y %d: column %d is %s, want %s" % (y, x, panel.pixel(x, y), want)
-    if panel.pixel(PANEL_W - 1, y) != s.picture[y][PANEL_W - 1]:
-        return "fade line at y %d touches column 279" % y
+    """The line at y, fading over n (both at 96 DPI), in every row it takes at the panel's DPI."""
+    width, n = panel.px(PANEL_W), panel.px(n)
+    for row in range(panel.px(y), panel.px(y) + max(1, panel.px(1))):
+        for x in range(width - 1):
+            want = (fade(x, n, c, width),) * 3
+            if panel.pixel(x, row) != want:
+                return "fade line at y %d: column %d is %s, want %s" % (row, x, panel.pixel(x, row), want)
+        # The stretched picture is never white, which the line would be there.
+        last, picture = panel.pixel(width - 1, row), s.picture[y][PANEL_W - 1] if panel.dpi == 96 else None
+        if last == (255, 255, 255) or (picture and last != picture):
+            return "fade line at y %d touches the last column" % row
     return None
 
 
-def banded(s, panel, x, y):
-    got, below = panel.pixel(x, y), s.picture[y][x]
+def veils(got, below):
     return all(abs(got[i] - band(below[i])) <= 1.0 for i in range(3))
+
+
+def banded(s, panel, x, y):
+    return veils(panel.pixel(x, y), s.picture[y][x])
 
 
 def plain(s, panel, x, y):
@@ -80,7 +90,7 @@ def link_blue(p):
 
 
 def button_enabled(panel):
-    caption = panel.region(*BUTTON_CAPTION)
+    caption = panel.scaled_region(*BUTTON_CAPTION)
     return min(sum(p) for p in caption) < 150
 
 
@@ -173,14 +183,21 @@ def good_result_checks(s, panel):
 
 def underline_rows(panel):
     rows = []
-    for y in range(184, 204):
+    for y in range(panel.px(184), panel.px(204)):
         run = best = 0
-        for x in range(97, 275):
+        for x in range(panel.px(97), panel.px(275)):
             run = run + 1 if link_blue(panel.pixel(x, y)) else 0
             best = max(best, run)
-        if best >= 60:
+        if best >= panel.px(60):
             rows.append(y)
     return rows
+
+
+def use_servers_records(s):
+    """The same records file as the server's: no download, no message, idle."""
+    with open(os.path.join(s.args.fixtures, "server", "intern", "Runwarden", "RecData.dat"), "rb") as src:
+        with open(os.path.join(s.work, "RecData.dat"), "wb") as dst:
+            dst.write(src.read())
 
 
 def scenario_demos(s):
@@ -195,10 +212,7 @@ def scenario_demos(s):
     calls_log = os.path.join(s.args.fake_rar_dir, "rar_calls.log")
     if os.path.exists(calls_log):
         os.remove(calls_log)
-    # The same records file as the server's: no download, no message, idle.
-    with open(os.path.join(fx, "server", "intern", "Runwarden", "RecData.dat"), "rb") as src:
-        with open(os.path.join(s.work, "RecData.dat"), "wb") as dst:
-            dst.write(src.read())
+    use_servers_records(s)
     s.start_server(os.path.join(fx, "server"))
     s.start_app()
 
@@ -305,9 +319,7 @@ def scenario_archive(s):
     if os.path.exists(calls_log):
         os.remove(calls_log)
     s.set_archiver(windows_path(s.args.fake_rar_dir))
-    with open(os.path.join(fx, "server", "intern", "Runwarden", "RecData.dat"), "rb") as src:
-        with open(os.path.join(s.work, "RecData.dat"), "wb") as dst:
-            dst.write(src.read())
+    use_servers_records(s)
     s.start_server(os.path.join(fx, "server"))
     s.start_app()
     s.wait_panel("the idle panel", lambda p: frame_ok(s, p) and button_enabled(p) and plain(s, p, 2, 60))
@@ -371,7 +383,36 @@ def scenario_archive(s):
     check(s.close_app() == 0, "exit code after closing is 0")
 
 
-SCENARIOS = {"startup": scenario_startup, "demos": scenario_demos, "archive": scenario_archive}
+def scenario_hidpi(s):
+    use_servers_records(s)
+    s.start_server(os.path.join(s.args.fixtures, "server"))
+    s.start_app()
+    # The frame is found at its scaled rows, two pixels thick, fading over 120.
+    idle = s.wait_panel("the idle panel", lambda p: frame_ok(s, p) and button_enabled(p))
+    s.keep(idle, "idle")
+    check(s.client_size() == (420, 615), "the client area is 420x615, not %s" % (s.client_size(),))
+
+    s.choose_file(windows_path(os.path.join(s.args.fixtures, "demos", "good.dem")))
+    panel = s.wait_panel("the good result", lambda p: result_state(s, p) and button_enabled(p))
+    s.keep(panel, "good_result")
+    expect_line(s, panel, 226, 40, GREY)
+    # The bands veil the stretched picture, which the idle panel shows bare there.
+    for y, height in ((41, 67), (109, 49), (159, 43), (202, 24)):
+        for row in (panel.px(y), panel.px(y + height) - 1):
+            for x in (2, panel.px(277)):
+                check(veils(panel.pixel(x, row), idle.pixel(x, row)), "no band at (%d, %d): %s over %s" % (
+                    x, row, panel.pixel(x, row), idle.pixel(x, row)))
+    check(count(panel.scaled_region(97, 202, 125, 224), green) >= 15, "green mark at (146, 303)")
+    # The link's hit area has grown with it: this point is below the unscaled one.
+    s.move_to(105, 192)
+    panel = s.wait_panel("the hovered link", lambda p: underline_rows(p))
+    s.keep(panel, "link_hover")
+    check(s.close_app() == 0, "exit code after closing is 0")
+
+
+SCENARIOS = {"startup": scenario_startup, "demos": scenario_demos, "archive": scenario_archive,
+             "hidpi": scenario_hidpi}
+SCENARIO_DPI = {"hidpi": 144}  # the others run at 96
 
 
 def main():
@@ -382,7 +423,7 @@ def main():
         parser.add_argument("--" + name.replace("_", "-"), dest=name, required=True)
     parser.add_argument("--port", type=int, required=True)
     args = parser.parse_args()
-    s = Session(args, args.scenario)
+    s = Session(args, args.scenario, SCENARIO_DPI.get(args.scenario, 96))
     try:
         s.prepare_prefix()
         s.start_display()

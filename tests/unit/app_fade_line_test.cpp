@@ -35,6 +35,11 @@ TEST(FadeLine, EachComponentFadesOnItsOwn) {
 TEST(FadeLine, LeavesTheLastColumnAlone) {
     EXPECT_FALSE(fadeLinePixel(279, 80, colour::black));
     EXPECT_FALSE(fadeLinePixel(-1, 80, colour::black));
+    // A panel 420 wide at 144 DPI: the right end mirrors the left.
+    EXPECT_FALSE(fadeLinePixel(419, 120, colour::black, 420));
+    EXPECT_EQ(fadeLinePixel(418, 120, colour::black, 420), fadeLinePixel(0, 120, colour::black, 420));
+    EXPECT_EQ(fadeLinePixel(300, 120, colour::black, 420)->r, 3);
+    for (int32_t x = 119; x <= 299; ++x) EXPECT_EQ(fadeLinePixel(x, 120, colour::black, 420)->r, 0) << x;
 }
 
 }  // namespace

@@ -349,5 +349,59 @@ TEST_F(PanelLayoutTest, SteamIdIsALinkOnlyWhenValid) {
     for (const PanelOp& op : layout(50).ops) EXPECT_FALSE(std::holds_alternative<LinkOp>(op));
 }
 
+TEST(ScaleToDpi, RoundsToTheNearestPixelAndSaturates) {
+    const struct {
+        int32_t length, dpi, want;
+    } rows[] = {
+        {280, 96, 280},  {410, 96, 410},  {280, 120, 350}, {410, 120, 513},  // 512.5 rounds up
+        {280, 144, 420}, {410, 144, 615}, {280, 192, 560}, {410, 192, 820},
+        {1, 120, 1},     {1, 144, 2},     {3, 144, 5},     {-3, 144, -5},  // halves away from zero
+        {0, 144, 0},     {280, 0, 280},   {280, -144, 280},                // an unknown DPI counts as 96
+        {280, 1, 70},    {280, 100000, 2800},                              // held to 24..960
+        {INT32_MAX, 192, INT32_MAX},      {INT32_MIN, 192, INT32_MIN},
+    };
+    for (const auto& r : rows) EXPECT_EQ(scaleToDpi(r.length, r.dpi), r.want) << r.length << " at " << r.dpi;
+}
+
+TEST_F(PanelLayoutTest, TheFrameGrowsWithTheDpi) {
+    const struct {
+        int32_t dpi, width, rows;
+        std::vector<int32_t> lines;
+        int32_t fade, footerX, footerY;
+    } rows[] = {
+        {96, 280, 1, {362, 40}, 80, 275, 329},
+        {120, 350, 1, {453, 50}, 100, 344, 411},
+        {144, 420, 2, {543, 60}, 120, 413, 494},
+        {192, 560, 2, {724, 80}, 160, 550, 658},
+    };
+    for (const auto& r : rows) {
+        const PanelLayout l = layoutPanel(0, result_, records_.lookup(), measure_, {}, false, r.dpi);
+        EXPECT_EQ(fadeLines(l), r.lines) << r.dpi;
+        for (const PanelOp& op : l.ops)
+            if (auto* f = std::get_if<FadeLineOp>(&op)) {
+                EXPECT_EQ(f->n, r.fade) << r.dpi;
+                EXPECT_EQ(f->rows, r.rows) << r.dpi;
+                EXPECT_EQ(f->width, r.width) << r.dpi;
+            }
+        EXPECT_NE(textAt(l, r.footerX, r.footerY), nullptr) << r.dpi;
+    }
+}
+
+TEST_F(PanelLayoutTest, AtOneAndAHalfTimesBandsMeetTheScaledLinesAndTextsKeepTheirRoom) {
+    result_.steamId.valid = 1;
+    result_.steamId.text.assign(L"STEAM_0:0:1");
+    result_.demoName.assign(std::wstring(60, L'n'));
+    const PanelLayout l = layoutPanel(100, result_, records_.lookup(), measure_, {}, false, 144);
+    EXPECT_EQ(fadeLines(l), (std::vector<int32_t>{543, 60, 162, 237, 339}));
+    EXPECT_EQ(bands(l), (std::vector<std::pair<int32_t, int32_t>>{{62, 100}, {164, 73}, {239, 64}, {303, 36}}));
+    EXPECT_EQ(textAt(l, 146, 303)->text, L"V");
+    // 338 pixels from x 75 to 413 hold 45 characters of 7 pixels and the dots.
+    EXPECT_EQ(textAt(l, 75, 72)->text, std::wstring(45, L'n') + L"...");
+    for (const PanelOp& op : l.ops)
+        if (auto* link = std::get_if<LinkOp>(&op)) {
+            EXPECT_EQ((std::pair{link->x, link->y}), (std::pair{146, 276}));
+        }
+}
+
 }  // namespace
 }  // namespace rw::app
