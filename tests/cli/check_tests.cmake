@@ -7,7 +7,7 @@ target_compile_definitions(runwarden_cli_tests PRIVATE RW_SOURCE_DIR="${CMAKE_SO
 find_package(Python3 COMPONENTS Interpreter)
 set(RW_CLI_TEST ${CMAKE_CURRENT_SOURCE_DIR}/cli_test.py)
 # Found by tests/CMakeLists.txt, also from a worktree.
-set(RW_DEMOS ${RW_SHARED_DEMOS_DIR})
+set(RW_DEMOS ${RW_REAL_DEMOS_DIR})
 
 if(RW_TARGET_WINDOWS)
   add_test(NAME win.cli_unit_tests COMMAND runwarden_cli_tests)

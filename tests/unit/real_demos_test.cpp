@@ -9,7 +9,7 @@
 namespace rw {
 namespace {
 
-const std::filesystem::path kDemos = RW_SHARED_DEMOS;
+const std::filesystem::path kDemos = RW_REAL_DEMOS;
 
 struct RealCheck {
     CheckResult result;
