@@ -1,10 +1,18 @@
 #include "app/main_window_win32.h"
 
+#include <shellapi.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+
 #include "app/check_thread_win32.h"
 #include "app/command_rule.h"
 #include "app/gdiplus_win32.h"
 #include "app/result_panel_win32.h"
 #include "app/startup_values_win32.h"
+#include "app/window_input_win32.h"
 
 namespace rw::app {
 namespace {
@@ -55,7 +63,8 @@ void createWindowParts(HWND window, MainWindow& w) {
     w.footerFont.reset(makeFont(14, 400, false, false, face));
     w.linkHoverFont.reset(makeFont(16, 400, false, true, face));
 
-    w.checkButton = CreateWindowExW(0, L"button", L"Check Demo", WS_CHILD | WS_VISIBLE, 53, 374, 174, 25, window,
+    static_assert(kCheckButtonId == IDOK);
+    w.checkButton = CreateWindowExW(0, L"button", L"Check Demo", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 53, 374, 174, 25, window,
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCheckButtonId)), instance, nullptr);
     EnableWindow(w.checkButton, FALSE);
     SendMessageW(w.checkButton, WM_SETFONT, reinterpret_cast<WPARAM>(w.buttonFont.get()), TRUE);
@@ -66,17 +75,29 @@ void createWindowParts(HWND window, MainWindow& w) {
                                     16, window, nullptr, instance, nullptr);
     SendMessageW(w.recordsList, WM_SETFONT, reinterpret_cast<WPARAM>(w.textFont.get()), TRUE);
     w.recordsListState = {};
+    DragAcceptFiles(window, TRUE);
 }
 
-void startCheck(MainWindow& w) {
+// `file`: the file to check; none to ask in the dialog.
+void startCheck(MainWindow& w, std::optional<std::wstring> file = std::nullopt) {
     StartupValues& values = startupValues();
     // The previous worker (the update pass, then the last check) may still be
     // tidying up after publishing its result; wait for it to end.
     if (values.workerThread) WaitForSingleObject(values.workerThread.get(), INFINITE);
     EnableWindow(w.checkButton, FALSE);
     w.checkRunning = true;
-    values.workerThread.reset(CreateThread(nullptr, 0, checkThreadMain, nullptr, 0, nullptr));
-    if (!values.workerThread) w.checkRunning = false;
+    std::unique_ptr<std::wstring> given(file ? new std::wstring(std::move(*file)) : nullptr);
+    values.workerThread.reset(CreateThread(nullptr, 0, checkThreadMain, given.get(), 0, nullptr));
+    if (values.workerThread) {
+        given.release();  // the thread's now
+    } else {
+        w.checkRunning = false;
+    }
+}
+
+// A drop, the command line's file: checked when the button could start a check.
+void checkFile(MainWindow& w, std::optional<std::wstring> file) {
+    if (file && checkMayStart(resultBoard().status(), w.checkRunning)) startCheck(w, std::move(file));
 }
 
 void setClassCursor(HWND window, HCURSOR cursor) {
@@ -112,6 +133,17 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_COMMAND:
             if (commandStartsCheck(static_cast<uint64_t>(wParam), resultBoard().status(), w.checkRunning))
                 SendMessageW(window, WM_STARTCHECK, 0, 0);
+            if (commandCopiesResult(static_cast<uint64_t>(wParam)) && w.outcomeShown && !w.checkRunning)
+                copyResult(window);
+            return 0;
+        case WM_CONTEXTMENU:
+            showResultMenu(window, lParam, w.outcomeShown && !w.checkRunning);
+            return 0;
+        case WM_DROPFILES:
+            checkFile(w, takeDroppedFile(reinterpret_cast<HDROP>(wParam)));
+            return 0;
+        case WM_UPDATEDONE:
+            checkFile(w, std::exchange(startupValues().fileToOpen, std::nullopt));
             return 0;
         case WM_MOUSEMOVE:
             if (!w.trackingLeave) {
@@ -131,6 +163,9 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return 0;
         case WM_CHECKDONE:
             w.checkRunning = false;
+            if (wParam) w.outcomeShown = true;
+            // The button had the focus and lost it when disabled; keys go to the window again.
+            if (!GetFocus() && GetActiveWindow() == window) SetFocus(window);
             InvalidateRect(window, nullptr, FALSE);
             return 0;
         default:

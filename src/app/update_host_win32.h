@@ -8,6 +8,11 @@
 
 namespace rw::app {
 
+// The process's arguments, the program path first.
+std::vector<std::wstring> processArguments();
+// The running program's own full path; none when it cannot be had.
+std::optional<std::filesystem::path> programPath();
+
 class Win32UpdateHost : public UpdateHost {
 public:
     explicit Win32UpdateHost(HWND mainWindow) : mainWindow_(mainWindow) {}
