@@ -93,7 +93,8 @@ void moveBesideProgram(std::wstring& file) {
 }
 
 Accelerators makeShortcuts() {
-    std::array<ACCEL, 2> keys{{{FCONTROL | FVIRTKEY, 'O', kOpenShortcutId}, {FCONTROL | FVIRTKEY, 'C', kCopyShortcutId}}};
+    std::array<ACCEL, 2> keys{{{FCONTROL | FVIRTKEY, 'O', kOpenShortcutId},  //
+                               {FCONTROL | FVIRTKEY, 'C', kCopyShortcutId}}};
     return Accelerators(CreateAcceleratorTableW(keys.data(), static_cast<int>(keys.size())));
 }
 

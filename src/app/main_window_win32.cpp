@@ -64,8 +64,9 @@ void createWindowParts(HWND window, MainWindow& w) {
     w.linkHoverFont.reset(makeFont(16, 400, false, true, face));
 
     static_assert(kCheckButtonId == IDOK);
-    w.checkButton = CreateWindowExW(0, L"button", L"Check Demo", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 53, 374, 174, 25, window,
-                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCheckButtonId)), instance, nullptr);
+    w.checkButton = CreateWindowExW(0, L"button", L"Check Demo", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 53, 374, 174, 25,
+                                    window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCheckButtonId)), instance,
+                                    nullptr);
     EnableWindow(w.checkButton, FALSE);
     SendMessageW(w.checkButton, WM_SETFONT, reinterpret_cast<WPARAM>(w.buttonFont.get()), TRUE);
 
@@ -94,6 +95,9 @@ void startCheck(MainWindow& w, std::optional<std::wstring> file = std::nullopt) 
         w.checkRunning = false;
     }
 }
+
+// Only a check's outcome is copied, and not while the next check is under way.
+bool resultCopyable(const MainWindow& w) { return w.outcomeShown && !w.checkRunning; }
 
 // A drop, the command line's file: checked when the button could start a check.
 void checkFile(MainWindow& w, std::optional<std::wstring> file) {
@@ -133,11 +137,10 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_COMMAND:
             if (commandStartsCheck(static_cast<uint64_t>(wParam), resultBoard().status(), w.checkRunning))
                 SendMessageW(window, WM_STARTCHECK, 0, 0);
-            if (commandCopiesResult(static_cast<uint64_t>(wParam)) && w.outcomeShown && !w.checkRunning)
-                copyResult(window);
+            if (commandCopiesResult(static_cast<uint64_t>(wParam)) && resultCopyable(w)) copyResult(window);
             return 0;
         case WM_CONTEXTMENU:
-            showResultMenu(window, lParam, w.outcomeShown && !w.checkRunning);
+            showResultMenu(window, lParam, resultCopyable(w));
             return 0;
         case WM_DROPFILES:
             checkFile(w, takeDroppedFile(reinterpret_cast<HDROP>(wParam)));

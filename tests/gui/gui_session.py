@@ -328,6 +328,12 @@ class Session:
                               capture_output=True, env=self.env, timeout=60)
         return done.stdout.decode("utf-8", "replace") if done.returncode == 0 else None
 
+    def set_clipboard(self, text):
+        """Puts text on the X clipboard, from an xclip that serves it until another owner takes over."""
+        subprocess.run(["xclip", "-selection", "clipboard", "-i"], input=text.encode(), env=self.env, timeout=60,
+                       check=True)
+        wait_until("the text on the clipboard", lambda: self.clipboard() == text)
+
     def key(self, *keys):
         """Keys pressed with the main window focused."""
         self.xdotool("windowfocus", "--sync", self.window)
