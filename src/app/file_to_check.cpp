@@ -11,7 +11,7 @@ bool endsWithNoCase(std::wstring_view text, std::wstring_view tail) {
     if (text.size() < tail.size()) return false;
     text.remove_prefix(text.size() - tail.size());
     for (size_t i = 0; i < tail.size(); ++i)
-        if (std::towlower(text[i]) != tail[i]) return false;
+        if (static_cast<wchar_t>(std::towlower(text[i])) != tail[i]) return false;
     return true;
 }
 
