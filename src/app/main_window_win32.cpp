@@ -12,6 +12,7 @@
 #include "app/gdiplus_win32.h"
 #include "app/result_panel_win32.h"
 #include "app/startup_values_win32.h"
+#include "app/update_host_win32.h"
 #include "app/window_input_win32.h"
 
 namespace rw::app {
@@ -132,8 +133,11 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             paintResultPanel(window, w);
             return 0;
         case WM_CLOSE:
-            DestroyWindow(window);
+            if (!refusesClose(resultBoard().snapshot(), message, wParam)) DestroyWindow(window);
             return 0;
+        case WM_SYSCOMMAND:
+            if (refusesClose(resultBoard().snapshot(), message, wParam)) return 0;
+            return DefWindowProcW(window, message, wParam, lParam);
         case WM_COMMAND:
             if (commandStartsCheck(static_cast<uint64_t>(wParam), resultBoard().status(), w.checkRunning))
                 SendMessageW(window, WM_STARTCHECK, 0, 0);

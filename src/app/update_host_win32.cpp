@@ -61,6 +61,13 @@ bool Win32UpdateHost::confirmUpdate() {
                        MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
-void Win32UpdateHost::closeMainWindow() { SendMessageW(mainWindow_, WM_CLOSE, 0, 0); }
+// Posted, not sent: the window thread may be waiting for this thread to end.
+void Win32UpdateHost::closeMainWindow() { PostMessageW(mainWindow_, WM_CLOSE, kCloseAfterUpdate, 0); }
+
+bool refusesClose(const ResultSnapshot& shown, UINT message, WPARAM wParam) {
+    const bool fromUser = (message == WM_CLOSE && wParam != kCloseAfterUpdate) ||
+                          (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE);
+    return fromUser && shown.status == status::updateMessage && shown.fields.messageText.view() == kUpdatingText;
+}
 
 }  // namespace rw::app

@@ -13,6 +13,15 @@ std::vector<std::wstring> processArguments();
 // The running program's own full path; none when it cannot be had.
 std::optional<std::filesystem::path> programPath();
 
+// The update pass marks its own WM_CLOSE (sent once the new program runs) with
+// this wParam; any other close request comes from the user.
+inline constexpr WPARAM kCloseAfterUpdate = 0x5257;
+
+// True when the window must ignore this message: a close from the user
+// (WM_CLOSE, or SC_CLOSE from the title bar, system menu or Alt+F4) while
+// "Updating Software ..." is shown, as the program file is being replaced.
+bool refusesClose(const ResultSnapshot& shown, UINT message, WPARAM wParam);
+
 class Win32UpdateHost : public UpdateHost {
 public:
     explicit Win32UpdateHost(HWND mainWindow) : mainWindow_(mainWindow) {}

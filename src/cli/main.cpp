@@ -67,20 +67,17 @@ bool refreshLocalRecords(const rw::cli::CheckOptions& o, rw::RecordsDatabase& db
     if (!o.updateServer.empty()) sources.recordsUrl = o.updateServer + "/intern/Runwarden/RecData.dat";
     if (!o.listServer.empty()) sources.runsListUrl = o.listServer + "/demos_tcl.txt";
     std::optional<std::vector<uint8_t>> list;
-    rw::refreshRecords(db, sources, &list);
+    const std::optional<std::wstring> message = rw::refreshRecords(db, sources, &list);
     failed = db.state != 1;
-    if (db.statusPresent) {
-        const std::string text = rw::platform::wideToUtf8(db.statusText.view());
+    if (message) {
+        const std::string text = rw::platform::wideToUtf8(*message);
         std::fprintf(stderr, "runwarden-check: %s\n", text.c_str());
-        failed = failed || db.statusText.view() == rw::kConnectionMessage;
+        failed = failed || *message == rw::kConnectionMessage;
     }
     if (list) {
         const std::filesystem::path runs =
             o.runsPath.empty() ? db.fileName.parent_path() / "demos_tcl.txt" : pathFromUtf8(o.runsPath);
-        std::filesystem::path part = runs;
-        part += ".part";
-        if (!rw::platform::writeFile(part, *list) || !rw::platform::replaceFile(part, runs)) {
-            rw::platform::removeFile(part);
+        if (!rw::platform::writeFileSafely(runs, *list)) {
             std::fprintf(stderr, "runwarden-check: cannot write %s\n", rw::cli::pathToUtf8(runs).c_str());
             failed = true;
         }

@@ -16,12 +16,13 @@ std::optional<std::vector<uint8_t>> readFileBounded(const std::filesystem::path&
 std::optional<std::vector<uint8_t>> readFilePrefix(const std::filesystem::path& path, size_t n);
 std::optional<uint64_t> fileSize(const std::filesystem::path& path);
 bool fileExists(const std::filesystem::path& path);
-// Creates or replaces the file with these bytes.
-bool writeFile(const std::filesystem::path& path, std::span<const uint8_t> bytes);
+// Creates or replaces the file with these bytes, safely: they are written to
+// a temporary file beside it ("NAME.tmp"), made durable, and only then moved
+// over the target. On any failure the temporary file is removed and the target
+// is as it was, so a reader never sees a half-written file.
+bool writeFileSafely(const std::filesystem::path& path, std::span<const uint8_t> bytes);
 // True when the file is gone afterwards (a missing file counts as deleted).
 bool removeFile(const std::filesystem::path& path);
-// Moves a file; fails when the target exists.
-bool moveFile(const std::filesystem::path& from, const std::filesystem::path& to);
 // Moves a file over the target, replacing it in one step where the OS can.
 bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
 

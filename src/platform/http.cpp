@@ -5,14 +5,13 @@
 namespace rw::platform {
 
 bool fetchToFile(std::string_view url, std::string_view agent, const std::filesystem::path& path, size_t limit) {
-    const FetchedFileAndBytes r = streamToFile(url, agent, path, nullptr, false, limit);
+    const FetchedFileAndBytes r = streamToFile(url, agent, path, false, limit);
     return r.ok && !r.incomplete;
 }
 
 FetchedFileAndBytes fetchToFileAndMemory(std::string_view url, std::string_view agent,
-                                         const std::filesystem::path& path, const std::function<void()>& prepare,
-                                         size_t limit) {
-    return streamToFile(url, agent, path, &prepare, true, limit);
+                                         const std::filesystem::path& path, size_t limit) {
+    return streamToFile(url, agent, path, true, limit);
 }
 
 }  // namespace rw::platform

@@ -11,7 +11,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -26,8 +25,8 @@ inline constexpr uint32_t kConnectTimeoutMs = 2000;
 inline constexpr size_t kReadChunk = 1024;
 inline constexpr size_t kNoLimit = SIZE_MAX;
 
-// The first n bytes of the body, or none when the URL does not open or fewer
-// than n bytes arrive. The rest of the reply is never read.
+// The first n bytes of the body, however slowly they arrive, or none when the
+// URL does not open or the reply ends sooner. The rest is never read.
 std::optional<std::vector<uint8_t>> fetchPrefix(std::string_view url, std::string_view agent, size_t n);
 
 struct FetchedBytes {
@@ -52,11 +51,9 @@ struct FetchedFileAndBytes {
     std::vector<uint8_t> bytes;
 };
 
-// As fetchToFile, keeping the body in memory too. `prepare` runs after the
-// URL has opened and before the file is created; the file is closed before
-// this returns, so the caller may check, start or delete it.
+// As fetchToFile, keeping the body in memory too. The file is closed and on
+// disk before this returns, so the caller may check, move, start or delete it.
 FetchedFileAndBytes fetchToFileAndMemory(std::string_view url, std::string_view agent,
-                                         const std::filesystem::path& path, const std::function<void()>& prepare,
-                                         size_t limit);
+                                         const std::filesystem::path& path, size_t limit);
 
 }  // namespace rw::platform

@@ -19,12 +19,10 @@ constexpr std::array<uint32_t, 256> kTable = makeTable();
 
 }  // namespace
 
-uint32_t crc32Update(uint32_t crc, std::span<const uint8_t> bytes) {
-    uint32_t c = ~crc;
+uint32_t crc32(std::span<const uint8_t> bytes) {
+    uint32_t c = 0xFFFFFFFFu;
     for (uint8_t b : bytes) c = kTable[(c ^ b) & 0xFFu] ^ (c >> 8);
     return ~c;
 }
-
-uint32_t crc32(std::span<const uint8_t> bytes) { return crc32Update(0, bytes); }
 
 }  // namespace rw

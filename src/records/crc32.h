@@ -7,7 +7,5 @@
 namespace rw {
 
 uint32_t crc32(std::span<const uint8_t> bytes);
-// Continues a running CRC: crc32Update(crc32Update(0, a), b) == crc32(a + b).
-uint32_t crc32Update(uint32_t crc, std::span<const uint8_t> bytes);
 
 }  // namespace rw

@@ -94,9 +94,4 @@ std::string RecordsDatabase::runAt(std::string_view lowerName, uint32_t index) c
     return runs[index];
 }
 
-void RecordsDatabase::setStatus(std::wstring_view text) {
-    statusText.assign(text);
-    statusPresent = true;
-}
-
 }  // namespace rw

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "base/byte_string.h"
-#include "base/wide_text.h"
 
 namespace rw {
 
@@ -36,9 +35,7 @@ public:
     int32_t state = 0;  // 0 not loaded, 1 loaded and sorted, -1 failed its check
     uint32_t revision = 0;
     uint32_t bodyCrc = 0;
-    WideText statusText;
     std::filesystem::path fileName;
-    bool statusPresent = false;
     uint32_t maxFormatVersion = kRecordsFormatVersion;
 
     // Decodes the body of a whole RecData.dat image (header included) whose
@@ -54,9 +51,6 @@ public:
     uint32_t runCount(std::string_view lowerName) const;
     // A copy of the line, or empty when there is none.
     std::string runAt(std::string_view lowerName, uint32_t index) const;
-
-    // Replaces statusText and sets statusPresent.
-    void setStatus(std::wstring_view text);
 };
 
 }  // namespace rw

@@ -4,6 +4,7 @@
 #include "platform/file_system.h"
 #include "platform/text.h"
 #include "records/crc32.h"
+#include "records/records_image.h"
 
 namespace rw {
 
@@ -56,7 +57,6 @@ LocalRecordsStatus loadLocalRecords(RecordsDatabase& db, const std::filesystem::
     auto fail = [&](LocalRecordsStatus status) {
         db.records.clear();
         db.state = -1;
-        db.setStatus(crcErrorText(path));
         return status;
     };
 
@@ -71,8 +71,11 @@ LocalRecordsStatus loadLocalRecords(RecordsDatabase& db, const std::filesystem::
     if (!loaded) return fail(LocalRecordsStatus::ChecksumMismatch);
     db.revision = loaded->revision;
     db.bodyCrc = recordsBodyCrc(*file);
-    if (db.bodyCrc != loaded->bodyCrc) return fail(LocalRecordsStatus::ChecksumMismatch);
-    if (!db.decodeRecords(*file)) return fail(LocalRecordsStatus::Malformed);
+    if (!verifyRecordsImage(*file, db.maxFormatVersion)) {
+        return fail(db.bodyCrc != loaded->bodyCrc ? LocalRecordsStatus::ChecksumMismatch
+                                                  : LocalRecordsStatus::Malformed);
+    }
+    db.decodeRecords(*file);
     return LocalRecordsStatus::Loaded;
 }
 

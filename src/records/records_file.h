@@ -40,15 +40,16 @@ std::wstring crcErrorText(const std::filesystem::path& path);
 enum class LocalRecordsStatus {
     Loaded,            // checksum right, body decoded: state 1
     Missing,           // no file or under 12 bytes: the database is left as it was
-    TooLarge,          // over 1 MiB, not loaded: state -1 and the CRC message
-    ChecksumMismatch,  // state -1 and the CRC message
-    Malformed,         // checksum right but the body does not decode: as a mismatch
+    TooLarge,          // over 1 MiB, not loaded: state -1
+    ChecksumMismatch,  // state -1
+    Malformed,         // checksum right but a newer format or a body that does not decode: as a mismatch
 };
 
 // Loads a local records file into the database: reads it whole, sets
 // `revision` from its header and `bodyCrc` to the checksum computed over its
-// body, and decodes it when that equals the stored checksum. Every failure
-// but Missing leaves state -1, no records and the CRC message as status.
+// body, and decodes it when the program would load it (verifyRecordsImage).
+// Every failure but Missing leaves state -1 and no records; the caller words
+// it (crcErrorText is the program's message).
 LocalRecordsStatus loadLocalRecords(RecordsDatabase& db, const std::filesystem::path& path);
 
 }  // namespace rw

@@ -4,6 +4,7 @@
 
 #include "base/byte_cursor.h"
 #include "records/crc32.h"
+#include "records/records_file.h"
 
 namespace rw {
 namespace {
@@ -107,35 +108,28 @@ RecordsBodyParse parseRecordsBody(std::span<const uint8_t> file) {
     return result;
 }
 
-RecordsImageParse parseRecordsImage(std::span<const uint8_t> file) {
-    RecordsImageParse result;
-    if (file.size() < kRecordsHeaderSize) {
-        result.error = "shorter than the 12-byte header";
-        return result;
-    }
+Result<RecordsImage> verifyRecordsImage(std::span<const uint8_t> file, uint32_t maxFormatVersion) {
+    const std::optional<RecordsHeader> header = parseRecordsHeader(file);
+    if (!header) return Failure{"shorter than its 12-byte header"};
     if (file.size() > kRecordsMaxFileSize) {
-        result.error = "larger than 1,048,576 bytes, which the program does not load";
-        return result;
+        return Failure{"larger than 1,048,576 bytes, which the program does not load"};
     }
-    const uint32_t stored = loadU32(file.data() + 8);
-    const uint32_t computed = crc32(file.subspan(kRecordsHeaderSize));
-    if (stored != computed) {
+    if (header->formatVersion > maxFormatVersion) {
+        return Failure{"format version " + std::to_string(header->formatVersion) + "; the program reads up to " +
+                       std::to_string(maxFormatVersion)};
+    }
+    const uint32_t computed = recordsBodyCrc(file);
+    if (header->bodyCrc != computed) {
         char text[96];
-        std::snprintf(text, sizeof text, "checksum mismatch: the header says 0x%08X, the body gives 0x%08X",
-                      static_cast<unsigned>(stored), static_cast<unsigned>(computed));
-        result.error = text;
-        return result;
+        std::snprintf(text, sizeof text, "checksum mismatch: the header says %08X, the body gives %08X",
+                      static_cast<unsigned>(header->bodyCrc), static_cast<unsigned>(computed));
+        return Failure{text};
     }
     RecordsBodyParse body = parseRecordsBody(file);
     if (!body.ok) {
-        result.error = "offset " + std::to_string(body.errorOffset) + ": " + body.error;
-        return result;
+        return Failure{"the body does not decode at offset " + std::to_string(body.errorOffset) + ": " + body.error};
     }
-    result.image.revision = loadU32(file.data());
-    result.image.formatVersion = loadU32(file.data() + 4);
-    result.image.maps = std::move(body.maps);
-    result.ok = true;
-    return result;
+    return RecordsImage{header->revision, header->formatVersion, std::move(body.maps)};
 }
 
 std::string mapNameOf(std::string_view nameField) {

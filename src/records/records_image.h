@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "records/records_database.h"
 
 namespace rw {
@@ -52,15 +53,12 @@ struct RecordsBodyParse {
 // count or entry runs past the end, or when a pattern has length 0.
 RecordsBodyParse parseRecordsBody(std::span<const uint8_t> file);
 
-struct RecordsImageParse {
-    bool ok = false;
-    RecordsImage image;
-    std::string error;  // why the file is not one the program would load
-};
-
-// A whole file as the program would accept it: 12 bytes to 1 MiB, the stored
-// checksum equal to the body's, and a body that parses.
-RecordsImageParse parseRecordsImage(std::span<const uint8_t> file);
+// A whole RecData.dat as the program would load it: 12 bytes to 1 MiB, a
+// format version up to `maxFormatVersion`, the stored checksum equal to the
+// body's, and a body that parses. The reason says what is wrong in words fit
+// for the person publishing the file.
+Result<RecordsImage> verifyRecordsImage(std::span<const uint8_t> file,
+                                        uint32_t maxFormatVersion = kRecordsFormatVersion);
 
 // The map name of a stored name field: the bytes up to the first NUL, lowered.
 std::string mapNameOf(std::string_view nameField);

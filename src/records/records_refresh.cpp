@@ -35,25 +35,29 @@ void loadFile(RecordsDatabase& db, LoadedFile& file) {
     file.bytes = std::move(*bytes);
 }
 
-bool fileVerifies(std::span<const uint8_t> file, uint32_t maxFormatVersion) {
-    const std::optional<RecordsHeader> header = parseRecordsHeader(file);
-    return header && header->formatVersion <= maxFormatVersion && header->bodyCrc == recordsBodyCrc(file) &&
-           parseRecordsBody(file).ok;
-}
+enum class Download {
+    Replaced,  // the server's copy verified and is now the local file
+    Failed,    // no copy arrived (or it could not be moved into place)
+    Refused,   // a copy arrived but is not one the program would load
+};
 
 // Downloads the server's file beside the local one and moves it over the
 // local file only once it verifies, so a transfer cut short or a damaged copy
 // on the server never replaces a good local file.
-bool downloadVerified(const RecordsDatabase& db, const std::string& url) {
+Download downloadVerified(const RecordsDatabase& db, const std::string& url) {
     std::filesystem::path part = db.fileName;
     part += ".part";
-    bool replaced = false;
+    Download outcome = Download::Failed;
     if (platform::fetchToFile(url, platform::kRecordsAgent, part, kRecordsMaxFileSize)) {
         const std::optional<std::vector<uint8_t>> bytes = loadRecordsFile(part);
-        replaced = bytes && fileVerifies(*bytes, db.maxFormatVersion) && platform::replaceFile(part, db.fileName);
+        if (!bytes || !verifyRecordsImage(*bytes, db.maxFormatVersion)) {
+            outcome = Download::Refused;
+        } else if (platform::replaceFile(part, db.fileName)) {
+            outcome = Download::Replaced;
+        }
     }
-    if (!replaced) platform::removeFile(part);
-    return replaced;
+    if (outcome != Download::Replaced) platform::removeFile(part);
+    return outcome;
 }
 
 // An oversized list is merged up to its last whole line.
@@ -83,7 +87,10 @@ std::wstring updatedFileText(const RecordsDatabase& db, uint32_t serverRevision)
 
 std::wstring restoredFileText(const RecordsDatabase& db) { return L"Restored file: " + quotedFileName(db.fileName); }
 
-bool refreshRecords(RecordsDatabase& db, const RecordsSources& sources, std::optional<std::vector<uint8_t>>* runsList) {
+std::optional<std::wstring> refreshRecords(RecordsDatabase& db, const RecordsSources& sources,
+                                           std::optional<std::vector<uint8_t>>* runsList) {
+    std::optional<std::wstring> message;  // a later message replaces an earlier one
+
     // 1. Both headers.
     db.revision = 0;
     db.bodyCrc = 0;
@@ -101,12 +108,12 @@ bool refreshRecords(RecordsDatabase& db, const RecordsSources& sources, std::opt
     // 2. A newer file on the server. A missing local file waits for step 4.
     bool downloadFailed = false;
     if (!server) {
-        db.setStatus(kConnectionMessage);
+        message = kConnectionMessage;
     } else if (serverUsable && local && (server->revision != db.revision || server->bodyCrc != db.bodyCrc)) {
-        if (downloadVerified(db, sources.recordsUrl)) {
-            db.setStatus(updatedFileText(db, server->revision));
+        if (downloadVerified(db, sources.recordsUrl) == Download::Replaced) {
+            message = updatedFileText(db, server->revision);
         } else {
-            db.setStatus(kConnectionMessage);
+            message = kConnectionMessage;
             downloadFailed = true;
         }
     }
@@ -116,22 +123,26 @@ bool refreshRecords(RecordsDatabase& db, const RecordsSources& sources, std::opt
     if (local) loadFile(db, file);
     const bool verified = local && file.storedCrc == db.bodyCrc;
 
-    // 4. Restore a file that failed its check.
+    // 4. Restore a file that failed its check. A copy that arrived but does
+    // not verify is the server's fault, not the connection's.
+    bool restoreRefused = false;
     if (!verified && file.format <= db.maxFormatVersion && serverUsable && !downloadFailed) {
-        if (downloadVerified(db, sources.recordsUrl)) {
+        const Download restore = downloadVerified(db, sources.recordsUrl);
+        if (restore == Download::Replaced) {
             loadFile(db, file);
-            db.setStatus(restoredFileText(db));
+            message = restoredFileText(db);
+        } else if (restore == Download::Refused) {
+            restoreRefused = true;
         } else {
-            db.setStatus(kConnectionMessage);
+            message = kConnectionMessage;
         }
     }
 
     // 5. Still failing: the CRC message, and the records list is not fetched.
-    if (file.storedCrc != db.bodyCrc) {
-        db.setStatus(crcErrorText(db.fileName));
+    if (file.storedCrc != db.bodyCrc || restoreRefused) {
         db.state = -1;
         db.records.clear();
-        return true;
+        return crcErrorText(db.fileName);
     }
 
     // 6. Decode. With no file at all (or one whose stored checksum is 0 but
@@ -140,14 +151,13 @@ bool refreshRecords(RecordsDatabase& db, const RecordsSources& sources, std::opt
         db.records.clear();
         db.state = 1;
     } else if (!db.decodeRecords(file.bytes)) {
-        db.setStatus(crcErrorText(db.fileName));
-        return true;
+        return crcErrorText(db.fileName);
     }
     file.bytes = {};
 
     // 7. The world-record list.
     mergeList(db, sources, runsList);
-    return db.statusPresent;
+    return message;
 }
 
 }  // namespace rw

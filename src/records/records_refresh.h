@@ -31,12 +31,11 @@ std::wstring updatedFileText(const RecordsDatabase& db, uint32_t serverRevision)
 std::wstring restoredFileText(const RecordsDatabase& db);
 
 // The whole pass on a freshly constructed database. A download replaces the
-// local file only after it has verified (size, format version, checksum and a
-// body that decodes); a download that does not verify leaves the local file as
-// it was and counts as failed. Returns whether the database now holds a
-// status message. When `runsList` is given it receives the records list bytes
-// that were merged, if the list URL opened.
-bool refreshRecords(RecordsDatabase& db, const RecordsSources& sources,
-                    std::optional<std::vector<uint8_t>>* runsList = nullptr);
+// local file only after it has verified (verifyRecordsImage); one that does
+// not leaves the local file as it was and counts as failed. Returns the
+// message for the user, if the pass leaves one. When `runsList` is given it
+// receives the records list bytes that were merged, if the list URL opened.
+std::optional<std::wstring> refreshRecords(RecordsDatabase& db, const RecordsSources& sources,
+                                           std::optional<std::vector<uint8_t>>* runsList = nullptr);
 
 }  // namespace rw

@@ -10,10 +10,6 @@ namespace {
 constexpr int32_t kNoOutcome = 0;
 constexpr int32_t kConnectionFailed = -1;
 
-std::filesystem::path inWorkingFolder(const UpdateSettings& settings, std::wstring_view name) {
-    return settings.workingFolder.empty() ? std::filesystem::path(name) : settings.workingFolder / name;
-}
-
 void showStatus(CheckResult& result, std::wstring_view text, int32_t code) {
     result.messageText.assign(text);
     setStatusAndRepaint(result, code);
@@ -31,44 +27,63 @@ void deletePreviousProgram(UpdateHost& host, const std::filesystem::path& path) 
 }
 
 // Looks for the first argument beginning with "-delete " and deletes the file
-// it names. True when the switch was honoured.
+// it names; a relative name is in the program's own folder, where the update
+// put it. True when the switch was honoured.
 bool finishPreviousUpdate(UpdateHost& host) {
     for (const std::wstring& arg : host.commandLineArguments()) {
         if (arg.compare(0, kDeleteSwitch.size(), kDeleteSwitch) != 0) continue;
         if (arg.size() > kSwitchArgumentMax) return false;  // would not fit its buffer
-        deletePreviousProgram(host, std::filesystem::path(arg.substr(kDeleteSwitch.size())));
+        std::filesystem::path file(arg.substr(kDeleteSwitch.size()));
+        if (file.is_relative()) {
+            if (const auto own = host.modulePath()) file = own->parent_path() / file;
+        }
+        deletePreviousProgram(host, file);
         return true;
     }
     return false;
 }
 
-// Downloads the new program over "Runwarden.exe" after moving the running
-// program aside, checks it and starts it. On any failure after the move the
-// old program is put back under its own path.
-bool replaceAndRestart(UpdateHost& host, const UpdateSettings& settings, const std::string& programUrl,
-                       uint32_t expectedCrc) {
-    const std::filesystem::path programFile = inWorkingFolder(settings, kProgramFileName);
-    const std::filesystem::path updatingFile = inWorkingFolder(settings, kUpdatingFileName);
-    std::optional<std::filesystem::path> ownPath;
-    bool movedAside = false;
-    const auto prepare = [&] {
-        ownPath = host.modulePath();
-        if (ownPath) movedAside = host.moveFile(*ownPath, updatingFile);
-    };
-    platform::FetchedFileAndBytes download =
-        platform::fetchToFileAndMemory(programUrl, platform::kUpdateAgent, programFile, prepare, kProgramFileLimit);
-    if (download.ok && !download.incomplete && crc32(download.bytes) == expectedCrc &&
-        host.startProgram(programFile, kRestartParameters)) {
-        host.closeMainWindow();
-        return true;
+// An "Updating.tmp" left behind by an update whose clean-up failed must not
+// block this one: it is deleted, or when it cannot be, moved out of the way.
+bool clearUpdatingName(UpdateHost& host, const std::filesystem::path& updating) {
+    if (!host.fileExists(updating) || host.deleteFile(updating)) return true;
+    for (int n = 1; n <= kLeftoverNamesMax; ++n) {
+        const std::wstring aside = L"Updating-" + std::to_wstring(n) + L".tmp";
+        if (host.moveFile(updating, updating.parent_path() / aside)) return true;
     }
-    // Restore. Only a program that was really moved aside is deleted and
-    // moved back; otherwise the file at its own path is still the program.
-    if (download.ok) host.deleteFile(programFile);
-    if (movedAside) {
-        host.deleteFile(*ownPath);
-        host.moveFile(updatingFile, *ownPath);
+    return false;
+}
+
+// Downloads the new program beside the running one under a temporary name and
+// swaps the two only once it has verified, so a whole program is in place at
+// every moment: a kill or a power cut during the download leaves the old
+// program where it was. Every file lives in the program's own folder, never
+// in the folder it was started in. On a failure after the swap the old
+// program is put back under its own path.
+bool replaceAndRestart(UpdateHost& host, const std::string& programUrl, uint32_t expectedCrc) {
+    const std::optional<std::filesystem::path> ownPath = host.modulePath();
+    if (!ownPath) return false;
+    const std::filesystem::path folder = ownPath->parent_path();
+    const std::filesystem::path download = folder / kDownloadFileName;
+    const std::filesystem::path programFile = folder / kProgramFileName;
+    const std::filesystem::path updatingFile = folder / kUpdatingFileName;
+
+    const platform::FetchedFileAndBytes fetched =
+        platform::fetchToFileAndMemory(programUrl, platform::kUpdateAgent, download, kProgramFileLimit);
+    const bool verified = fetched.ok && !fetched.incomplete && crc32(fetched.bytes) == expectedCrc;
+    if (!verified || !clearUpdatingName(host, updatingFile) || !host.moveFile(*ownPath, updatingFile)) {
+        host.deleteFile(download);
+        return false;
     }
+    if (host.moveFile(download, programFile)) {
+        if (host.startProgram(programFile, kRestartParameters)) {
+            host.closeMainWindow();
+            return true;
+        }
+        host.deleteFile(programFile);
+    }
+    host.deleteFile(download);
+    host.moveFile(updatingFile, *ownPath);
     return false;
 }
 
@@ -131,7 +146,7 @@ UpdatePassEnd runUpdatePass(CheckResult& result, RecordsDatabase& db, UpdateHost
     // Offer and install a different version.
     if (descriptor && descriptor->version != settings.programVersion && host.confirmUpdate()) {
         showStatus(result, kUpdatingText, status::updateMessage);
-        if (replaceAndRestart(host, settings, platformFolder + "Runwarden.exe", descriptor->programCrc)) {
+        if (replaceAndRestart(host, platformFolder + "Runwarden.exe", descriptor->programCrc)) {
             return UpdatePassEnd::Restarted;
         }
         showStatus(result, kUpdateFailedText, status::updateMessage);
@@ -139,7 +154,7 @@ UpdatePassEnd runUpdatePass(CheckResult& result, RecordsDatabase& db, UpdateHost
     }
 
     // Records refresh and the end: a records message replaces every update message.
-    if (refreshRecords(db, settings.records, runsList)) showStatus(result, db.statusText.view(), -1);
+    if (const auto message = refreshRecords(db, settings.records, runsList)) showStatus(result, *message, -1);
     if (outcome == status::updateMessage) outcome = -1;
     if (result.status() >= status::updateCheckRunning) setStatusAndRepaint(result, outcome);
     return UpdatePassEnd::Finished;

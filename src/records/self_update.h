@@ -24,6 +24,10 @@ inline constexpr uint32_t programVersion = RW_PROGRAM_VERSION;
 
 inline constexpr std::wstring_view kProgramFileName = L"Runwarden.exe";
 inline constexpr std::wstring_view kUpdatingFileName = L"Updating.tmp";
+// The new program while it downloads, beside the running one.
+inline constexpr std::wstring_view kDownloadFileName = L"Runwarden.new";
+// How many "Updating-N.tmp" names a stuck "Updating.tmp" may be moved to.
+inline constexpr int kLeftoverNamesMax = 100;
 inline constexpr std::wstring_view kDeleteSwitch = L"-delete ";
 inline constexpr std::wstring_view kRestartParameters = L"\"-delete Updating.tmp\"";
 // The switch argument lives in a 260-character buffer; longer ones are refused.
@@ -39,7 +43,8 @@ inline constexpr std::wstring_view kUpdateFailedText = L"Update Failed!";
 inline constexpr size_t kChangeLogLimit = 1u << 20;
 inline constexpr size_t kProgramFileLimit = 64u << 20;
 
-// The UI and OS side of the pass. Paths may be relative to the current folder.
+// The UI and OS side of the pass. The update's files are named by full paths
+// in the program's own folder.
 class UpdateHost {
 public:
     virtual ~UpdateHost() = default;
@@ -49,8 +54,10 @@ public:
     virtual bool fileExists(const std::filesystem::path& path) = 0;
     virtual void sleepMilliseconds(uint32_t ms) = 0;
     virtual uint64_t steadyMilliseconds() = 0;
-    // The running program's own full path; none when it cannot be had.
+    // The running program's own full path; none when it cannot be had. Its
+    // folder is where the update's files live.
     virtual std::optional<std::filesystem::path> modulePath() = 0;
+    // Moves a file; fails when the target exists.
     virtual bool moveFile(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
     // Starts the program with these parameters; true when it started.
     virtual bool startProgram(const std::filesystem::path& file, std::wstring_view parameters) = 0;
@@ -58,6 +65,7 @@ public:
     virtual void showChangeLog(const std::string& text) = 0;
     // The update prompt; true only for yes.
     virtual bool confirmUpdate() = 0;
+    // Asks the main window to close without waiting for it.
     virtual void closeMainWindow() = 0;
 };
 
@@ -65,8 +73,6 @@ struct UpdateSettings {
     std::string updateFolderUrl;  // ends with "/intern/Runwarden/"
     RecordsSources records;
     uint32_t programVersion = rw::programVersion;
-    // Where "Runwarden.exe" and "Updating.tmp" are made; empty: the current folder.
-    std::filesystem::path workingFolder;
 };
 
 // The build's update server: RW_UPDATE_SERVER "/intern/Runwarden/", and the

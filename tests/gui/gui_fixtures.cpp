@@ -77,7 +77,7 @@ Bytes bundle(const std::vector<BundleEntry>& entries) {
 
 bool write(const fs::path& path, const Bytes& bytes) {
     fs::create_directories(path.parent_path());
-    if (rw::platform::writeFile(path, bytes)) return true;
+    if (rw::platform::writeFileSafely(path, bytes)) return true;
     std::fprintf(stderr, "cannot write %s\n", path.string().c_str());
     return false;
 }

@@ -46,6 +46,12 @@ TEST(FetchPrefix, ExactLengthPassesOneShortFails) {
     EXPECT_EQ(fetchPrefix(special("status/404"), kUpdateAgent, 8), bytesOf("<html><b"));
     EXPECT_FALSE(fetchPrefix(TestServer::instance().deadUrl("/x"), kUpdateAgent, 8).has_value());
     EXPECT_FALSE(fetchPrefix(special("empty"), kUpdateAgent, 8).has_value());
+
+    // A slow server: the prefix is read until it is whole or the reply ends.
+    served.put("eight.dat.slow", std::string_view());
+    served.put("seven.dat.slow", std::string_view());
+    EXPECT_EQ(fetchPrefix(served.url("eight.dat"), kUpdateAgent, 8), bytesOf("12345678"));
+    EXPECT_FALSE(fetchPrefix(served.url("seven.dat"), kUpdateAgent, 8).has_value());
 }
 
 TEST(FetchPrefix, SendsTheAgent) {
@@ -171,54 +177,33 @@ TEST(FetchToFile, BodyPastTheLimitFails) {
     EXPECT_EQ(test::readAll(dir / "out.dat"), serverPatternBytes(2048));
 }
 
-TEST(FetchToFileAndMemory, PreparesBetweenOpeningAndCreating) {
+TEST(FetchToFileAndMemory, FileAndMemoryHoldTheBody) {
     ServedFolder served;
     served.put("new.exe", kBody);
     TempDir dir;
-    const auto target = dir.write("Runwarden.exe", std::string("old program"));
-    bool prepared = false;
-    bool targetExistedWhilePreparing = false;
-    FetchedFileAndBytes r = fetchToFileAndMemory(
-        served.url("new.exe"), kUpdateAgent, target,
-        [&] {
-            prepared = true;
-            targetExistedWhilePreparing = std::filesystem::exists(target);
-            std::filesystem::rename(target, dir / "Updating.tmp");
-        },
-        kNoLimit);
+    FetchedFileAndBytes r = fetchToFileAndMemory(served.url("new.exe"), kUpdateAgent, dir / "new.exe", kNoLimit);
     EXPECT_TRUE(r.ok);
     EXPECT_FALSE(r.incomplete);
-    EXPECT_TRUE(prepared);
-    EXPECT_TRUE(targetExistedWhilePreparing);
     EXPECT_EQ(r.bytes, kBody);
-    EXPECT_EQ(test::readAll(target), kBody);  // closed and complete on return
-    EXPECT_EQ(test::readAll(dir / "Updating.tmp"), bytesOf("old program"));
-}
+    EXPECT_EQ(test::readAll(dir / "new.exe"), kBody);  // closed and complete on return
 
-TEST(FetchToFileAndMemory, UnopenedUrlSkipsThePreparationUncreatableFileFailsAfterIt) {
-    TempDir dir;
-    bool prepared = false;
-    FetchedFileAndBytes r = fetchToFileAndMemory(TestServer::instance().deadUrl("/new.exe"), kUpdateAgent,
-                                                 dir / "Runwarden.exe", [&] { prepared = true; }, kNoLimit);
+    r = fetchToFileAndMemory(TestServer::instance().deadUrl("/new.exe"), kUpdateAgent, dir / "absent.exe", kNoLimit);
     EXPECT_FALSE(r.ok);
-    EXPECT_FALSE(prepared);
-    EXPECT_FALSE(std::filesystem::exists(dir / "Runwarden.exe"));
-    r = fetchToFileAndMemory(special("bytes/100"), kUpdateAgent, dir / "missing" / "Runwarden.exe",
-                             [&] { prepared = true; }, kNoLimit);
+    EXPECT_FALSE(std::filesystem::exists(dir / "absent.exe"));
+    r = fetchToFileAndMemory(special("bytes/100"), kUpdateAgent, dir / "missing" / "new.exe", kNoLimit);
     EXPECT_FALSE(r.ok);
-    EXPECT_TRUE(prepared);
     EXPECT_TRUE(r.bytes.empty());
 }
 
 TEST(FetchToFileAndMemory, PartialAndOversizedBodies) {
     TempDir dir;
-    FetchedFileAndBytes cut = fetchToFileAndMemory(special("drop/8000/5000"), kUpdateAgent, dir / "a.exe", {}, kNoLimit);
+    FetchedFileAndBytes cut = fetchToFileAndMemory(special("drop/8000/5000"), kUpdateAgent, dir / "a.exe", kNoLimit);
     EXPECT_TRUE(cut.ok);
     EXPECT_FALSE(cut.incomplete);  // a dropped connection looks like the end of the body
     EXPECT_EQ(cut.bytes, serverPatternBytes(5000));
     EXPECT_EQ(test::readAll(dir / "a.exe"), cut.bytes);
 
-    FetchedFileAndBytes over = fetchToFileAndMemory(special("bytes/9000"), kUpdateAgent, dir / "b.exe", {}, 8192);
+    FetchedFileAndBytes over = fetchToFileAndMemory(special("bytes/9000"), kUpdateAgent, dir / "b.exe", 8192);
     EXPECT_TRUE(over.ok);
     EXPECT_TRUE(over.incomplete);
     EXPECT_EQ(over.bytes.size(), 8192u);

@@ -18,7 +18,8 @@ It serves the files under DIR, and special paths that misbehave on purpose:
 
 A served file FILE is made unreachable by putting FILE.unreachable beside it:
 a request for FILE is then redirected to the port where nothing listens, so
-the client's connection is refused.
+the client's connection is refused. FILE.slow beside it makes the server send
+FILE a few bytes at a time with pauses, as a slow but healthy server would.
 
 Every request is appended to STATE/requests.log as "AGENT PATH" before the
 reply starts, so a client that has its answer can read its own request there.
@@ -40,6 +41,8 @@ import urllib.parse
 
 MAX_GENERATED = 256 * 1024 * 1024  # bound on every generated reply
 CHUNK = 64 * 1024
+SLOW_PIECE = 3  # bytes per write of a FILE.slow reply, and the pause after each
+SLOW_PAUSE = 0.05
 
 
 _BASE = bytes(((i * 7 + 3) & 0xFF) for i in range(256)) * (CHUNK // 256 + 2)
@@ -71,6 +74,8 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         if os.path.exists(self.translate_path(path) + ".unreachable"):
             dead = f"http://127.0.0.1:{self.server.dead_port}{path}"
             return self.head(302, 0, extra=[("Location", dead)])
+        if os.path.exists(self.translate_path(path) + ".slow"):
+            return self.send_slowly(self.translate_path(path))
         if not path.startswith("/_/"):
             return super().do_GET()
         parts = path[3:].split("/")
@@ -97,6 +102,18 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             sent += step
             if pace:
                 time.sleep(0.01)
+
+    def send_slowly(self, full):
+        with open(full, "rb") as f:
+            data = f.read()
+        self.head(200, len(data))
+        try:
+            for at in range(0, len(data), SLOW_PIECE):
+                self.wfile.write(data[at:at + SLOW_PIECE])
+                self.wfile.flush()
+                time.sleep(SLOW_PAUSE)
+        except (BrokenPipeError, ConnectionResetError):
+            pass
 
     def special(self, parts):
         kind = parts[0]

@@ -57,7 +57,10 @@ protected:
     Bytes local() const { return test::readAll(dir / "RecData.dat"); }
     bool localExists() const { return std::filesystem::exists(dir / "RecData.dat"); }
 
-    std::wstring message() const { return db.statusPresent ? std::wstring(db.statusText.view()) : L"(none)"; }
+    // The refresh's message, "(none)" when it leaves none.
+    std::wstring refresh(RecordsDatabase& d, std::optional<std::vector<uint8_t>>* list = nullptr) const {
+        return refreshRecords(d, sources, list).value_or(L"(none)");
+    }
     std::wstring quoted() const { return quotedFileName(db.fileName); }
 
     std::vector<std::string> names() const {
@@ -93,8 +96,7 @@ TEST_F(RecordsRefresh, EqualHeadersNeedNoDownloadAndNoMessage) {
     serve(twoMaps(7).bytes());
     writeLocal(twoMaps(7).bytes());
     std::optional<std::vector<uint8_t>> list;
-    EXPECT_FALSE(refreshRecords(db, sources, &list));
-    EXPECT_FALSE(db.statusPresent);
+    EXPECT_EQ(refresh(db, &list), L"(none)");
     EXPECT_EQ(db.state, 1);
     EXPECT_EQ(db.revision, 7u);
     EXPECT_EQ(names(), (std::vector<std::string>{"kz_a", "kz_b"}));
@@ -109,8 +111,7 @@ TEST_F(RecordsRefresh, DifferentRevisionOrChecksumDownloadsTheServerFile) {
     // Same revision, different body: the checksum alone tells them apart.
     serve(threeMaps(57).bytes());
     writeLocal(twoMaps(57).bytes());
-    EXPECT_TRUE(refreshRecords(db, sources));
-    EXPECT_EQ(message(), L"Updated file: " + quoted() + L" (57)");
+    EXPECT_EQ(refresh(db), L"Updated file: " + quoted() + L" (57)");
     EXPECT_EQ(local(), threeMaps(57).bytes());
     EXPECT_EQ(names(), (std::vector<std::string>{"kz_a", "kz_b", "kz_c"}));
     EXPECT_EQ(db.runAt("kz_c", 0), "[pro] 00:59.00 x");
@@ -118,8 +119,7 @@ TEST_F(RecordsRefresh, DifferentRevisionOrChecksumDownloadsTheServerFile) {
 
     RecordsDatabase again(dir / "RecData.dat");
     serve(twoMaps(58).bytes());
-    EXPECT_TRUE(refreshRecords(again, sources));
-    EXPECT_EQ(std::wstring(again.statusText.view()), L"Updated file: " + quoted() + L" (58)");
+    EXPECT_EQ(refresh(again), L"Updated file: " + quoted() + L" (58)");
     EXPECT_EQ(local(), twoMaps(58).bytes());
 }
 
@@ -129,15 +129,14 @@ TEST_F(RecordsRefresh, NewerServerFormatIsNeverDownloaded) {
     serve(future.bytes());
 
     writeLocal(twoMaps(5).bytes());
-    EXPECT_FALSE(refreshRecords(db, sources));
+    EXPECT_EQ(refresh(db), L"(none)");
     EXPECT_EQ(local(), twoMaps(5).bytes());
     EXPECT_EQ(db.state, 1);
 
     // Nor is a damaged local file restored from it.
     RecordsDatabase second(dir / "RecData.dat");
     writeLocal(damaged(twoMaps(5)));
-    EXPECT_TRUE(refreshRecords(second, sources));
-    EXPECT_EQ(std::wstring(second.statusText.view()), L"CRC32 error in file: " + quoted());
+    EXPECT_EQ(refresh(second), L"CRC32 error in file: " + quoted());
     EXPECT_EQ(second.state, -1);
     EXPECT_TRUE(second.records.empty());
     EXPECT_EQ(local(), damaged(twoMaps(5)));
@@ -145,8 +144,7 @@ TEST_F(RecordsRefresh, NewerServerFormatIsNeverDownloaded) {
 
 TEST_F(RecordsRefresh, MissingOrDamagedLocalFileIsRestored) {
     serve(twoMaps(9).bytes());
-    EXPECT_TRUE(refreshRecords(db, sources));
-    EXPECT_EQ(message(), L"Restored file: " + quoted());
+    EXPECT_EQ(refresh(db), L"Restored file: " + quoted());
     EXPECT_EQ(local(), twoMaps(9).bytes());
     EXPECT_EQ(names(), (std::vector<std::string>{"kz_a", "kz_b"}));
     EXPECT_TRUE(listFetched());
@@ -154,16 +152,14 @@ TEST_F(RecordsRefresh, MissingOrDamagedLocalFileIsRestored) {
     // Same header as the server's, damaged body: no update, but a restore.
     RecordsDatabase second(dir / "RecData.dat");
     writeLocal(damaged(twoMaps(9)));
-    EXPECT_TRUE(refreshRecords(second, sources));
-    EXPECT_EQ(std::wstring(second.statusText.view()), L"Restored file: " + quoted());
+    EXPECT_EQ(refresh(second), L"Restored file: " + quoted());
     EXPECT_EQ(local(), twoMaps(9).bytes());
     EXPECT_EQ(second.state, 1);
 
     // A local file too short for a header counts as missing.
     RecordsDatabase third(dir / "RecData.dat");
     writeLocal(Bytes{1, 2, 3});
-    EXPECT_TRUE(refreshRecords(third, sources));
-    EXPECT_EQ(std::wstring(third.statusText.view()), L"Restored file: " + quoted());
+    EXPECT_EQ(refresh(third), L"Restored file: " + quoted());
     EXPECT_EQ(local(), twoMaps(9).bytes());
 }
 
@@ -174,8 +170,7 @@ TEST_F(RecordsRefresh, OversizedLocalFileFailsItsCheckAndIsRestored) {
     big.raw(Bytes(kRecordsMaxFileSize, 0));
     big.storedCrc(parseRecordsHeader(twoMaps(3).bytes())->bodyCrc);
     writeLocal(big.bytes());
-    EXPECT_TRUE(refreshRecords(db, sources));
-    EXPECT_EQ(message(), L"Restored file: " + quoted());
+    EXPECT_EQ(refresh(db), L"Restored file: " + quoted());
     EXPECT_EQ(local(), twoMaps(3).bytes());
     EXPECT_EQ(db.state, 1);
 }
@@ -186,7 +181,7 @@ TEST_F(RecordsRefresh, HeaderOnlyFileWithChecksumZeroVerifies) {
     ASSERT_EQ(empty.bytes().size(), 12u);
     serve(empty.bytes());
     writeLocal(empty.bytes());
-    EXPECT_FALSE(refreshRecords(db, sources));
+    EXPECT_EQ(refresh(db), L"(none)");
     EXPECT_EQ(db.state, 1);
     EXPECT_TRUE(db.records.empty());
     EXPECT_TRUE(listFetched());
@@ -196,21 +191,18 @@ TEST_F(RecordsRefresh, UnreachableServer) {
     sources.recordsUrl = TestServer::instance().deadUrl("/intern/Runwarden/RecData.dat");
 
     writeLocal(twoMaps(2).bytes());
-    EXPECT_TRUE(refreshRecords(db, sources));
-    EXPECT_EQ(message(), std::wstring(kConnectionMessage));
+    EXPECT_EQ(refresh(db), kConnectionMessage);
     EXPECT_EQ(names(), (std::vector<std::string>{"kz_a", "kz_b"}));
     EXPECT_EQ(db.runCount("kz_a"), 1u);  // the list server is still asked
 
     RecordsDatabase damagedDb(dir / "RecData.dat");
     writeLocal(damaged(twoMaps(2)));
-    EXPECT_TRUE(refreshRecords(damagedDb, sources));
-    EXPECT_EQ(std::wstring(damagedDb.statusText.view()), L"CRC32 error in file: " + quoted());
+    EXPECT_EQ(refresh(damagedDb), L"CRC32 error in file: " + quoted());
     EXPECT_EQ(damagedDb.state, -1);
 
     RecordsDatabase noFile(dir / "RecData.dat");
     std::filesystem::remove(dir / "RecData.dat");
-    EXPECT_TRUE(refreshRecords(noFile, sources));
-    EXPECT_EQ(std::wstring(noFile.statusText.view()), std::wstring(kConnectionMessage));
+    EXPECT_EQ(refresh(noFile), kConnectionMessage);
     EXPECT_EQ(noFile.state, 1);
     EXPECT_TRUE(noFile.records.empty());
     EXPECT_FALSE(std::filesystem::exists(dir / "RecData.dat"));
@@ -222,8 +214,7 @@ TEST_F(RecordsRefresh, CutShortDownloadKeepsTheGoodLocalFile) {
     sources.recordsUrl =
         TestServer::instance().url("/_/cut/" + std::to_string(newer.size() - 3) + served.path(kServerFile));
     writeLocal(twoMaps(7).bytes());
-    EXPECT_TRUE(refreshRecords(db, sources));
-    EXPECT_EQ(message(), std::wstring(kConnectionMessage));
+    EXPECT_EQ(refresh(db), kConnectionMessage);
     EXPECT_EQ(local(), twoMaps(7).bytes());
     EXPECT_EQ(names(), (std::vector<std::string>{"kz_a", "kz_b"}));
     EXPECT_EQ(db.state, 1);
@@ -241,8 +232,7 @@ TEST_F(RecordsRefresh, DamagedServerCopyNeverReplacesTheLocalFile) {
         RecordsDatabase fresh(dir / "RecData.dat");
         serve(bad);
         writeLocal(twoMaps(7).bytes());
-        EXPECT_TRUE(refreshRecords(fresh, sources));
-        EXPECT_EQ(std::wstring(fresh.statusText.view()), std::wstring(kConnectionMessage));
+        EXPECT_EQ(refresh(fresh), kConnectionMessage);
         EXPECT_EQ(local(), twoMaps(7).bytes());
         EXPECT_EQ(fresh.state, 1);
         EXPECT_EQ(fresh.records.size(), 2u);
@@ -250,18 +240,30 @@ TEST_F(RecordsRefresh, DamagedServerCopyNeverReplacesTheLocalFile) {
     }
 }
 
-TEST_F(RecordsRefresh, FailedRestoreEndsInTheChecksumError) {
+TEST_F(RecordsRefresh, ServerCopyFailingItsCheckEndsARestoreInTheChecksumError) {
+    // The server answered, so the copy's own check is what went wrong.
     RecDataBuilder wrong = twoMaps(6);
     wrong.wrongCrc();
-    serve(wrong.bytes());
-    writeLocal(damaged(twoMaps(6)));
-    EXPECT_TRUE(refreshRecords(db, sources));
-    EXPECT_EQ(message(), L"CRC32 error in file: " + quoted());
-    EXPECT_EQ(db.state, -1);
-    EXPECT_EQ(local(), damaged(twoMaps(6)));
-    // After a checksum error the records list is not fetched.
-    EXPECT_FALSE(listFetched());
-    EXPECT_EQ(db.runCount("kz_a"), 0u);
+    RecDataBuilder truncated = twoMaps(6);
+    truncated.raw(Bytes{5, 'k', 'z'});
+    const std::optional<Bytes> damagedLocal = damaged(twoMaps(6));
+    for (const Bytes& bad : {wrong.bytes(), truncated.bytes()}) {
+        for (const std::optional<Bytes>& before : {damagedLocal, std::optional<Bytes>()}) {
+            RecordsDatabase fresh(dir / "RecData.dat");
+            serve(bad);
+            std::filesystem::remove(dir / "RecData.dat");
+            if (before) writeLocal(*before);
+            const size_t fetchesBefore = recordsDownloads();
+            EXPECT_EQ(refresh(fresh), L"CRC32 error in file: " + quoted()) << before.has_value();
+            EXPECT_EQ(recordsDownloads(), fetchesBefore + 2);  // the header and the copy
+            EXPECT_EQ(fresh.state, -1);
+            EXPECT_EQ(localExists() ? local() : Bytes{}, before.value_or(Bytes{}));
+            EXPECT_FALSE(partFileLeft());
+            // After a checksum error the records list is not fetched.
+            EXPECT_FALSE(listFetched());
+            EXPECT_EQ(fresh.runCount("kz_a"), 0u);
+        }
+    }
 }
 
 TEST_F(RecordsRefresh, OversizedRecordsListIsMergedUpToItsLastWholeLine) {
@@ -276,7 +278,7 @@ TEST_F(RecordsRefresh, OversizedRecordsListIsMergedUpToItsLastWholeLine) {
     ASSERT_GT(list.size(), kRunsListLimit);
     served.put("demos_tcl.txt", list);
     std::optional<std::vector<uint8_t>> got;
-    EXPECT_FALSE(refreshRecords(db, sources, &got));
+    EXPECT_EQ(refresh(db, &got), L"(none)");
     EXPECT_EQ(db.runCount("kz_a"), 1u);
     EXPECT_EQ(db.runAt("kz_a", 0), "early");
     EXPECT_EQ(db.runCount("kz_b"), 0u);
@@ -289,7 +291,7 @@ TEST_F(RecordsRefresh, UnreachableListMergesNothingAndSaysNothing) {
     writeLocal(twoMaps(1).bytes());
     sources.runsListUrl = TestServer::instance().deadUrl("/demos_tcl.txt");
     std::optional<std::vector<uint8_t>> got;
-    EXPECT_FALSE(refreshRecords(db, sources, &got));
+    EXPECT_EQ(refresh(db, &got), L"(none)");
     EXPECT_FALSE(got.has_value());
     EXPECT_EQ(db.state, 1);
     EXPECT_EQ(db.runCount("kz_a"), 0u);

@@ -50,7 +50,6 @@ protected:
         settings.records.recordsUrl = served.url("intern/Runwarden/RecData.dat");
         settings.records.runsListUrl = served.url("demos_tcl.txt");
         settings.programVersion = 15;
-        settings.workingFolder = dir.path();
         // Records equal on both sides: the refresh leaves no message of its own.
         test::RecDataBuilder records;
         records.map("kz_a").start(test::bytesOf("s")).stop(test::bytesOf("t"));
@@ -146,6 +145,7 @@ TEST_F(SelfUpdate, AcceptedUpdateReplacesTheProgramAndRestarts) {
     host.answerYes = true;
     EXPECT_EQ(run(), UpdatePassEnd::Restarted);
     EXPECT_EQ(host.events, (std::vector<std::string>{"prompt", "module path", "move Runwarden.exe > Updating.tmp",
+                                                     "move Runwarden.new > Runwarden.exe",
                                                      "start Runwarden.exe \"-delete Updating.tmp\"", "close"}));
     EXPECT_EQ(test::readAll(dir / "Runwarden.exe"), newProgram);
     EXPECT_EQ(test::readAll(dir / "Updating.tmp"), oldProgram);
@@ -206,16 +206,28 @@ TEST_F(SelfUpdate, UnopenedProgramUrlTouchesNoFile) {
     served.put("intern/Runwarden/x64/Runwarden.exe.unreachable", std::string_view());
     host.answerYes = true;
     EXPECT_EQ(run(), UpdatePassEnd::Finished);
-    EXPECT_EQ(host.events, (std::vector<std::string>{"prompt"}));
+    EXPECT_EQ(host.events, (std::vector<std::string>{"prompt", "module path"}));
     EXPECT_EQ(snapshot(dir.path()), before);
     EXPECT_EQ(text(), L"Update Failed!");
     EXPECT_EQ(result.status(), -1);
 }
 
+TEST_F(SelfUpdate, LeftoverUpdatingFileThatCannotBeDeletedIsMovedAside) {
+    dir.write("Updating.tmp", Bytes{'x'});
+    host.locked = dir / "Updating.tmp";
+    host.lockedTries = -1;
+    publish(16, newProgram);
+    host.answerYes = true;
+    EXPECT_EQ(run(), UpdatePassEnd::Restarted);
+    EXPECT_EQ(test::readAll(dir / "Runwarden.exe"), newProgram);
+    EXPECT_EQ(test::readAll(dir / "Updating.tmp"), oldProgram);
+    EXPECT_EQ(test::readAll(dir / "Updating-1.tmp"), Bytes{'x'});
+}
+
 TEST_F(SelfUpdate, UncreatableProgramFilePutsTheOldProgramBack) {
     fs::remove(dir / "Runwarden.exe");
     host.ownPath = dir.write("rw-old.exe", oldProgram);
-    fs::create_directory(dir / "Runwarden.exe");  // in the way of the new file
+    fs::create_directory(dir / "Runwarden.exe");  // in the way of the new program
     const auto before = snapshot(dir.path());
     publish(16, newProgram);
     host.answerYes = true;
@@ -313,7 +325,7 @@ TEST_F(SelfUpdate, OverlongSwitchIsRefused) {
 
 TEST_F(SelfUpdate, DeletionIsRetriedWhileThePreviousProgramHoldsItsFile) {
     dir.write("Updating.tmp", oldProgram);
-    host.args = {L"Runwarden.exe", L"-delete " + (dir / "Updating.tmp").wstring()};
+    host.args = {L"Runwarden.exe", L"-delete Updating.tmp"};  // in the program's folder, as the restart passes it
     host.locked = dir / "Updating.tmp";
     host.lockedTries = 3;
     publish(15, newProgram);

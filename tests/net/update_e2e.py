@@ -8,12 +8,19 @@ same program with a marker appended, and its CRC-32 in UpdateData.dat).
   update: the prompt is answered yes; the program must be replaced, restart
           with "-delete Updating.tmp", delete the old copy, show the change log
           and end with "Updated Successfully".
+          It is started from another folder, as a shortcut with another
+          "Start in" folder does: the update stays in the program's folder.
   crc:    the descriptor's CRC-32 is wrong; after yes the folder must be
           exactly as before and the pass must end with "Update Failed!".
+  leftover: an "Updating.tmp" that cannot be deleted (read-only) is in the
+          folder; the update must go through all the same.
+  killed: the new program arrives slowly; while it downloads, the window
+          refuses to close (Alt+F4), and a kill leaves the old program in place.
 
 The prompts are answered with xdotool on a private Xvfb display. Without
-xdotool (or with --scripted) the program answers from RW_E2E_ANSWER instead;
-the file moves, the download, ShellExecuteW and the restart stay real.
+xdotool (or with --scripted), and always in leftover and killed, the program
+answers from RW_E2E_ANSWER instead; the file moves, the download,
+ShellExecuteW and the restart stay real.
 """
 import argparse
 import os
@@ -141,7 +148,10 @@ class E2E:
         if self.display:
             self.display.stop()
 
-    def scenario(self, name, good_crc):
+    def scenario(self, name, good_crc, slow=False, leftover=None, elsewhere=False, during_download=None,
+                 scripted=False):
+        """One run; scripted answers the prompt through the environment, with no boxes to press."""
+        scripted = scripted or self.scripted
         exe = open(self.args.exe, "rb").read()
         newer = exe + b"\0E2E-NEWER-BUILD\0"
         served = os.path.join(self.args.root, "e2e", name)
@@ -156,6 +166,8 @@ class E2E:
         }
         crc = zlib.crc32(newer) if good_crc else zlib.crc32(newer) ^ 0x1
         files["intern/Runwarden/x64/UpdateData.dat"] = struct.pack("<II", 16, crc)
+        if slow:
+            files["intern/Runwarden/x64/Runwarden.exe.slow"] = b""
         for rel, data in files.items():
             with open(os.path.join(served, rel), "wb") as f:
                 f.write(data)
@@ -163,15 +175,25 @@ class E2E:
         os.makedirs(app)
         with open(os.path.join(app, "Runwarden.exe"), "wb") as f:
             f.write(exe)
-        with open(os.path.join(app, "RecData.dat"), "wb") as f:
+        # The records file lives in the folder the program is started in.
+        start_in = os.path.join(self.work, name + "-start") if elsewhere else app
+        os.makedirs(start_in, exist_ok=True)
+        with open(os.path.join(start_in, "RecData.dat"), "wb") as f:
             f.write(records)
+        if leftover is not None:
+            path = os.path.join(app, "Updating.tmp")
+            with open(path, "wb") as f:
+                f.write(leftover)
+            os.chmod(path, 0o444)
         result = os.path.join(self.work, name + "-result.txt")
         base = f"http://127.0.0.1:{self.port}/e2e/{name}"
         env = dict(self.env, RW_E2E_UPDATE_FOLDER=base + "/intern/Runwarden/",
                    RW_E2E_RECORDS_URL=base + "/intern/Runwarden/RecData.dat", RW_E2E_LIST_URL=base + "/demos_tcl.txt",
                    RW_E2E_RESULT="Z:" + result)
-        if self.scripted:
+        if scripted:
             env["RW_E2E_ANSWER"] = "yes"  # the restarted instance declines instead
+        if during_download:
+            env["RW_E2E_SHOW_WINDOW"] = "1"
         before = snapshot(app)
 
         # The second instance must find the version it now is on the server.
@@ -179,10 +201,17 @@ class E2E:
             with open(os.path.join(served, "intern/Runwarden/x64/UpdateData.dat"), "wb") as f:
                 f.write(struct.pack("<II", 15, crc))
 
-        first = subprocess.Popen(["wine", "Runwarden.exe"], cwd=app, env=env, stdin=subprocess.DEVNULL,
+        program = "Z:" + os.path.join(app, "Runwarden.exe").replace("/", "\\")
+        first = subprocess.Popen(["wine", program], cwd=start_in, env=env, stdin=subprocess.DEVNULL,
                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
-            if not self.scripted:
+            if during_download:
+                download = f"/e2e/{name}/intern/Runwarden/x64/Runwarden.exe"
+                log_path = os.path.join(self.args.state, "requests.log")
+                self.wait_for(lambda: download in open(log_path, encoding="utf-8").read(), "the download to start")
+                during_download(first)
+                return before, app, [], newer
+            if not scripted:
                 self.answer_box("Software Update", "y", before_key=publish_current if good_crc else None)
                 if good_crc:
                     self.answer_box("Updateinfo", "Return")
@@ -203,17 +232,51 @@ class E2E:
             time.sleep(0.1)
         raise Failure(f"timed out waiting for {what}")
 
+    def refuse_close_then_kill(self, process):
+        """While the download runs: a close from the user is refused; then the process is killed."""
+        time.sleep(1.0)
+        if shutil.which("xdotool"):
+            title = "^Runwarden update test$"
+            found = self.xdo("search", "--onlyvisible", "--name", title).stdout.split()
+            if not found:
+                raise Failure("killed: no program window while downloading")
+            self.xdo("windowfocus", "--sync", found[0])
+            self.xdo("key", "alt+F4")
+            time.sleep(2.0)
+            if process.poll() is not None or not self.xdo("search", "--onlyvisible", "--name", title).stdout.split():
+                raise Failure("killed: the window closed while the update was downloading")
+        process.kill()
+        process.wait(timeout=TIMEOUT)
+
+    def expect_updated(self, name, lines, app, newer, leftover=None):
+        log(f"{name}: {lines}")
+        if lines != ["1\t-1\tUpdated Successfully"]:
+            raise Failure(f"{name}: expected one restarted instance ending in 'Updated Successfully', got {lines}")
+        self.wait_for(lambda: not os.path.exists(os.path.join(app, "Updating.tmp")), "Updating.tmp to go")
+        after = snapshot(app)
+        rest = {n for n, data in after.items() if n not in ("Runwarden.exe", "RecData.dat") and data != leftover}
+        if after.get("Runwarden.exe") != newer or rest or (leftover is not None and leftover not in after.values()):
+            raise Failure(f"{name}: folder holds {describe(after)}")
+
     def run(self):
         self.setup()
         try:
-            before, app, lines, newer = self.scenario("update", good_crc=True)
-            log(f"update: {lines}")
-            if lines != ["1\t-1\tUpdated Successfully"]:
-                raise Failure(f"update: expected one restarted instance ending in 'Updated Successfully', got {lines}")
-            self.wait_for(lambda: not os.path.exists(os.path.join(app, "Updating.tmp")), "Updating.tmp to go")
+            before, app, lines, newer = self.scenario("update", good_crc=True, elsewhere=True)
+            self.expect_updated("update", lines, app, newer)
+            start_in = snapshot(app + "-start")
+            if set(start_in) != {"RecData.dat"}:
+                raise Failure(f"update: the start-in folder holds {describe(start_in)}")
+
+            leftover = b"an old program that could not be deleted"
+            before, app, lines, newer = self.scenario("leftover", good_crc=True, leftover=leftover, scripted=True)
+            self.expect_updated("leftover", lines, app, newer, leftover=leftover)
+
+            before, app, _, _ = self.scenario("killed", good_crc=True, slow=True, scripted=True,
+                                              during_download=self.refuse_close_then_kill)
             after = snapshot(app)
-            if set(after) != {"Runwarden.exe", "RecData.dat"} or after["Runwarden.exe"] != newer:
-                raise Failure(f"update: folder holds {describe(after)}")
+            log(f"killed: {describe(after)}")
+            if after["Runwarden.exe"] != before["Runwarden.exe"] or "Updating.tmp" in after:
+                raise Failure(f"killed: the old program is not in its place: {describe(after)}")
 
             before, app, lines, _ = self.scenario("crc", good_crc=False)
             log(f"crc: {lines}")
@@ -224,7 +287,7 @@ class E2E:
                 raise Failure(f"crc: folder changed from {describe(before)} to {describe(after)}")
         finally:
             self.teardown()
-        log("2 passed, 0 failed")
+        log("4 passed, 0 failed")
         return 0
 
 

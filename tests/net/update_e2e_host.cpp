@@ -9,6 +9,8 @@
 //   RW_E2E_LIST_URL       demos_tcl.txt URL
 //   RW_E2E_RESULT         file that each finished pass appends one line to:
 //                         "<switch given 0|1>\t<status code>\t<message text>"
+//   RW_E2E_SHOW_WINDOW    optional: show the main window, so a test can try to
+//                         close it
 //   RW_E2E_ANSWER         optional "yes" or "no": answer the prompt without a
 //                         message box (and show no change log box); "yes"
 //                         turns into no in an instance started with -delete,
@@ -42,6 +44,7 @@ private:
 };
 
 rw::CheckResult g_result;
+rw::ResultBoard g_board;  // what the window sees, as in the program
 rw::RecordsDatabase* g_database = nullptr;
 
 void appendResult(bool switchGiven) {
@@ -59,6 +62,7 @@ bool switchGiven() {
 }
 
 void updateThread(HWND window) {
+    g_result.board = &g_board;
     rw::UpdateSettings settings;
     settings.updateFolderUrl = rw::platform::wideToUtf8(env(L"RW_E2E_UPDATE_FOLDER"));
     settings.records.recordsUrl = rw::platform::wideToUtf8(env(L"RW_E2E_RECORDS_URL"));
@@ -76,8 +80,11 @@ void updateThread(HWND window) {
 LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_CLOSE:
-            DestroyWindow(hwnd);
+            if (!rw::app::refusesClose(g_board.snapshot(), msg, wp)) DestroyWindow(hwnd);
             return 0;
+        case WM_SYSCOMMAND:
+            if (rw::app::refusesClose(g_board.snapshot(), msg, wp)) return 0;
+            return DefWindowProcW(hwnd, msg, wp, lp);
         case WM_DESTROY:
             PostQuitMessage(0);
             return 0;
@@ -97,6 +104,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     HWND window = CreateWindowExW(0, wc.lpszClassName, L"Runwarden update test", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                   CW_USEDEFAULT, 280, 410, nullptr, nullptr, instance, nullptr);
     if (!window) return 1;
+    if (!env(L"RW_E2E_SHOW_WINDOW").empty()) ShowWindow(window, SW_SHOWNORMAL);
     static rw::RecordsDatabase database(L"RecData.dat");
     g_database = &database;
     std::thread worker(updateThread, window);

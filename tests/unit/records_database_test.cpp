@@ -31,12 +31,8 @@ TEST(RecordsDatabase, ConstructionTouchesNothing) {
     EXPECT_EQ(db.fileName, std::filesystem::path("does/not/exist.dat"));
     EXPECT_EQ(db.state, 0);
     EXPECT_EQ(db.maxFormatVersion, 2u);
-    EXPECT_FALSE(db.statusPresent);
     EXPECT_TRUE(db.records.empty());
     EXPECT_EQ(RecordsDatabase().fileName, std::filesystem::path("RecData.dat"));
-    db.setStatus(std::wstring(400, L'x'));  // bounded to the text buffer
-    EXPECT_TRUE(db.statusPresent);
-    EXPECT_EQ(db.statusText.view(), std::wstring(259, L'x'));
 }
 
 TEST(RecordsDatabase, SortsByUnsignedBytesShorterFirst) {

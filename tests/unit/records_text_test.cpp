@@ -17,9 +17,9 @@ using test::RecDataBuilder;
 
 // Text from a file and back to the very same bytes.
 void expectRoundTrip(const Bytes& file) {
-    const RecordsImageParse parsed = parseRecordsImage(file);
-    ASSERT_TRUE(parsed.ok) << parsed.error;
-    const std::string text = printRecordsText(parsed.image);
+    const Result<RecordsImage> parsed = verifyRecordsImage(file, UINT32_MAX);
+    ASSERT_TRUE(parsed) << parsed.reason();
+    const std::string text = printRecordsText(*parsed);
     const RecordsTextParse compiled = parseRecordsText(text);
     ASSERT_TRUE(compiled.ok) << "line " << compiled.error.line << ": " << compiled.error.message << "\n" << text;
     EXPECT_TRUE(compiled.hasRevision);
@@ -89,11 +89,11 @@ TEST(RecordsText, RoundTripsDamagedFilesThatStillParse) {
         for (int i = 0; i < 4; ++i) file[8 + i] = static_cast<uint8_t>(crc >> (8 * i));
         RecordsDatabase db;
         const bool decoded = db.decodeRecords(file);
-        const RecordsImageParse parsed = parseRecordsImage(file);
-        ASSERT_EQ(decoded, parsed.ok) << "round " << round;
-        if (!parsed.ok) continue;
+        const Result<RecordsImage> parsed = verifyRecordsImage(file);
+        ASSERT_EQ(decoded, parsed.ok()) << "round " << round;
+        if (!parsed) continue;
         ++parsedCount;
-        EXPECT_EQ(db.records.size(), parsed.image.maps.size());
+        EXPECT_EQ(db.records.size(), parsed->maps.size());
         expectRoundTrip(file);
         if (HasFatalFailure()) return;
     }
@@ -216,19 +216,36 @@ TEST(RecordsImage, EncoderRefusesFieldsThatDoNotFit) {
     EXPECT_TRUE(withMap({"a", 0, std::vector<StoredEntry>(255, StoredEntry{1, {1}})}));
 }
 
-TEST(RecordsImage, ReportsWhyAFileIsRefused) {
-    EXPECT_NE(parseRecordsImage(Bytes(11, 0)).error.find("shorter"), std::string::npos);
+TEST(RecordsImage, VerifiesAsTheProgramLoadsAndSaysWhy) {
+    RecDataBuilder good;
+    good.revision(3).map("kz_a").start({1});
     RecDataBuilder big;
     big.raw(Bytes(kRecordsMaxFileSize, 0));
-    EXPECT_NE(parseRecordsImage(big.bytes()).error.find("larger"), std::string::npos);
+    RecDataBuilder future = good;
+    future.formatVersion(3);
     RecDataBuilder wrong;
     wrong.storedCrc(0x12345678);
-    EXPECT_EQ(parseRecordsImage(wrong.bytes()).error,
-              "checksum mismatch: the header says 0x12345678, the body gives 0x00000000");
     RecDataBuilder cut;
     cut.map("kz_a").start({1});
     cut.raw({3, 'k', 'z', '_', 0, 1, 9});
-    EXPECT_EQ(parseRecordsImage(cut.bytes()).error, "offset 29: map record 2: start entry 1 runs past the end");
+    const struct {
+        Bytes file;
+        std::string reason;  // empty: loads
+    } cases[] = {
+        {good.bytes(), ""},
+        {RecDataBuilder().bytes(), ""},  // header only, checksum 0
+        {Bytes(11, 0), "shorter than its 12-byte header"},
+        {big.bytes(), "larger than 1,048,576 bytes, which the program does not load"},
+        {future.bytes(), "format version 3; the program reads up to 2"},
+        {wrong.bytes(), "checksum mismatch: the header says 12345678, the body gives 00000000"},
+        {cut.bytes(), "the body does not decode at offset 29: map record 2: start entry 1 runs past the end"},
+    };
+    for (const auto& c : cases) {
+        const Result<RecordsImage> image = verifyRecordsImage(c.file);
+        EXPECT_EQ(image.reason(), c.reason);
+        EXPECT_EQ(image.ok(), c.reason.empty()) << c.reason;
+    }
+    EXPECT_EQ(verifyRecordsImage(good.bytes())->revision, 3u);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "server_layout.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <string_view>
 #include <system_error>
 
@@ -9,7 +8,6 @@
 #include "platform/file_system.h"
 #include "records/crc32.h"
 #include "records/records_database.h"
-#include "records/records_file.h"
 #include "records/records_image.h"
 #include "records/records_refresh.h"
 #include "records/runs_list.h"
@@ -26,19 +24,14 @@ bool fail(PublishError& error, const std::filesystem::path& where, std::string m
     return false;
 }
 
-// Creates the folders as needed and moves a finished file over the target.
+// Creates the folders as needed and writes the file safely.
 bool writeServed(const std::filesystem::path& root, const char* relative, std::span<const uint8_t> bytes,
                  PublishError& error) {
     const std::filesystem::path target = root / relative;
     std::error_code ec;
     std::filesystem::create_directories(target.parent_path(), ec);
     if (ec) return fail(error, target.parent_path(), "cannot create the folder: " + ec.message());
-    std::filesystem::path tmp = target;
-    tmp += ".tmp";
-    if (!platform::writeFile(tmp, bytes) || !platform::replaceFile(tmp, target)) {
-        platform::removeFile(tmp);
-        return fail(error, target, "cannot write the file");
-    }
+    if (!platform::writeFileSafely(target, bytes)) return fail(error, target, "cannot write the file");
     return true;
 }
 
@@ -72,26 +65,6 @@ void checkRunsList(std::string_view list, const RecordsDatabase* records, Record
 }
 
 }  // namespace
-
-std::optional<std::string> recordsFileProblem(std::span<const uint8_t> file) {
-    if (file.size() < kRecordsHeaderSize) return "shorter than its 12-byte header";
-    if (file.size() > kRecordsMaxFileSize) return "larger than 1,048,576 bytes, which the program does not load";
-    const RecordsHeader header = *parseRecordsHeader(file);
-    if (header.formatVersion > kRecordsFormatVersion) {
-        return "format version " + std::to_string(header.formatVersion) + "; the program reads up to " +
-               std::to_string(kRecordsFormatVersion);
-    }
-    const uint32_t computed = recordsBodyCrc(file);
-    if (header.bodyCrc != computed) {
-        char text[96];
-        std::snprintf(text, sizeof text, "checksum mismatch: the header says %08X, the body gives %08X",
-                      static_cast<unsigned>(header.bodyCrc), static_cast<unsigned>(computed));
-        return std::string(text);
-    }
-    const RecordsBodyParse body = parseRecordsBody(file);
-    if (!body.ok) return "the body does not decode at offset " + std::to_string(body.errorOffset) + ": " + body.error;
-    return std::nullopt;
-}
 
 bool publishRelease(const ReleaseInput& in, ReleaseSummary& summary, PublishError& error) {
     const std::optional<uint64_t> programSize = platform::fileSize(in.program);
@@ -140,9 +113,10 @@ bool publishRecords(const RecordsInput& in, RecordsSummary& summary, PublishErro
         }
         recData = platform::readFileBounded(*in.recData, 0, kRecordsMaxFileSize);
         if (!recData) return fail(error, *in.recData, "cannot read the records file");
-        if (auto problem = recordsFileProblem(*recData)) return fail(error, *in.recData, *problem);
+        const Result<RecordsImage> image = verifyRecordsImage(*recData);
+        if (!image) return fail(error, *in.recData, image.reason());
         records.decodeRecords(*recData);
-        summary.revision = records.revision = parseRecordsHeader(*recData)->revision;
+        summary.revision = records.revision = image->revision;
         summary.maps = records.records.size();
         summary.recDataSize = recData->size();
     }

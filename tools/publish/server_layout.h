@@ -15,7 +15,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -70,9 +69,5 @@ struct RecordsSummary {
 };
 
 bool publishRecords(const RecordsInput& in, RecordsSummary& summary, PublishError& error);
-
-// Why a RecData.dat image would be refused by the program, or none when it
-// would load: size, format version, checksum and a body that decodes.
-std::optional<std::string> recordsFileProblem(std::span<const uint8_t> file);
 
 }  // namespace rw::publish

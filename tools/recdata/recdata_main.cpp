@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -80,17 +81,6 @@ int inputError(const std::string& where, const std::string& message) {
     return kExitInvalidInput;
 }
 
-bool writeOutput(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
-    // Through a temporary file, so a file being served is never seen half written.
-    std::filesystem::path tmp = path;
-    tmp += ".tmp";
-    if (!rw::platform::writeFile(tmp, bytes) || !rw::platform::replaceFile(tmp, path)) {
-        rw::platform::removeFile(tmp);
-        return false;
-    }
-    return true;
-}
-
 struct Options {
     std::vector<std::string> inputs;
     std::optional<std::string> output;
@@ -154,7 +144,9 @@ int compile(const std::vector<std::string>& args) {
     if (bytes->size() > rw::kRecordsMaxFileSize)
         return inputError(input, "the records file would be " + std::to_string(bytes->size()) +
                                      " bytes; the program loads at most 1,048,576");
-    if (!writeOutput(pathOf(*opt.output), *bytes)) return inputError(*opt.output, "cannot write the file");
+    if (!rw::platform::writeFileSafely(pathOf(*opt.output), *bytes)) {
+        return inputError(*opt.output, "cannot write the file");
+    }
     std::printf("%s: revision %u, format %u, %zu maps, %zu bytes\n", opt.output->c_str(),
                 static_cast<unsigned>(parsed.image.revision), static_cast<unsigned>(parsed.image.formatVersion),
                 parsed.image.maps.size(), bytes->size());
@@ -173,13 +165,16 @@ int dump(const std::vector<std::string>& args) {
     if (*size > rw::kRecordsMaxFileSize) return inputError(input, "larger than 1,048,576 bytes, which the program does not load");
     const auto bytes = rw::platform::readFileBounded(path, 0, rw::kRecordsMaxFileSize);
     if (!bytes) return inputError(input, "cannot read the file");
-    const rw::RecordsImageParse parsed = rw::parseRecordsImage(*bytes);
-    if (!parsed.ok) return inputError(input, parsed.error);
+    // Any format version: maintainers may dump files made for a newer program.
+    const rw::Result<rw::RecordsImage> image = rw::verifyRecordsImage(*bytes, std::numeric_limits<uint32_t>::max());
+    if (!image) return inputError(input, image.reason());
 
-    const std::string text = rw::printRecordsText(parsed.image);
+    const std::string text = rw::printRecordsText(*image);
     if (opt.output) {
         const std::span<const uint8_t> out(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-        if (!writeOutput(pathOf(*opt.output), out)) return inputError(*opt.output, "cannot write the file");
+        if (!rw::platform::writeFileSafely(pathOf(*opt.output), out)) {
+            return inputError(*opt.output, "cannot write the file");
+        }
         return kExitOk;
     }
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)

@@ -40,6 +40,17 @@ bool readFully(int fd, uint8_t* dst, size_t n) {
     return true;
 }
 
+bool writeFully(int fd, const uint8_t* src, size_t n) {
+    size_t done = 0;
+    while (done < n) {
+        ssize_t put = ::write(fd, src + done, n - done);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        done += static_cast<size_t>(put);
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<std::vector<uint8_t>> readFileBounded(const std::filesystem::path& path, uint64_t minSize,
@@ -74,26 +85,25 @@ bool fileExists(const std::filesystem::path& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-bool writeFile(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
-    Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+bool writeFileSafely(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
+    std::filesystem::path tmp = path;
+    tmp += ".tmp";
+    Fd fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (fd.get() < 0) return false;
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t put = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        done += static_cast<size_t>(put);
+    const bool written = writeFully(fd.get(), bytes.data(), bytes.size()) && ::fsync(fd.get()) == 0;
+    if (::close(fd.release()) != 0 || !written || ::rename(tmp.c_str(), path.c_str()) != 0) {
+        ::unlink(tmp.c_str());
+        return false;
     }
-    return ::close(fd.release()) == 0;
+    // The rename itself lasts only once the folder is on disk too.
+    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+    Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0) ::fsync(dir.get());
+    return true;
 }
 
 bool removeFile(const std::filesystem::path& path) {
     return ::unlink(path.c_str()) == 0 || errno == ENOENT;
-}
-
-bool moveFile(const std::filesystem::path& from, const std::filesystem::path& to) {
-    if (fileExists(to)) return false;
-    return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "platform/http.h"
@@ -66,11 +67,13 @@ public:
         }
         return true;
     }
+    // On disk before the caller moves the file into place.
     bool close() {
         if (fd_ < 0) return true;
         int fd = fd_;
         fd_ = -1;
-        return ::close(fd) == 0;
+        const bool synced = ::fsync(fd) == 0;
+        return ::close(fd) == 0 && synced;
     }
 
 private:
@@ -215,7 +218,7 @@ FetchedBytes fetchToMemory(std::string_view url, std::string_view agent, size_t 
 }
 
 FetchedFileAndBytes streamToFile(std::string_view url, std::string_view agent, const std::filesystem::path& path,
-                                 const std::function<void()>* prepare, bool keepBytes, size_t limit) {
+                                 bool keepBytes, size_t limit) {
     FetchedFileAndBytes out;
     OutputFile file;
     bool created = false;
@@ -223,7 +226,6 @@ FetchedFileAndBytes streamToFile(std::string_view url, std::string_view agent, c
     LimitedSink limiter{limit};
     Transfer t;
     t.onOpened = [&] {
-        if (prepare && *prepare) (*prepare)();
         created = file.create(path);
         return created;
     };

@@ -24,6 +24,17 @@ bool readFully(HANDLE h, uint8_t* dst, size_t n) {
     return true;
 }
 
+bool writeFully(HANDLE h, const uint8_t* src, size_t n) {
+    size_t done = 0;
+    while (done < n) {
+        DWORD want = static_cast<DWORD>(std::min<size_t>(n - done, 1u << 30));
+        DWORD put = 0;
+        if (!WriteFile(h, src + done, want, &put, nullptr) || put == 0) return false;
+        done += put;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<std::vector<uint8_t>> readFileBounded(const std::filesystem::path& path, uint64_t minSize,
@@ -56,15 +67,19 @@ std::optional<uint64_t> fileSize(const std::filesystem::path& path) {
 
 bool fileExists(const std::filesystem::path& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-bool writeFile(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
-    KernelHandle h(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!h) return false;
-    size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
-        DWORD put = 0;
-        if (!WriteFile(h.get(), bytes.data() + done, want, &put, nullptr) || put == 0) return false;
-        done += put;
+bool writeFileSafely(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
+    std::filesystem::path tmp = path;
+    tmp += L".tmp";
+    bool written = false;
+    {
+        KernelHandle h(
+            CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!h) return false;
+        written = writeFully(h.get(), bytes.data(), bytes.size()) && FlushFileBuffers(h.get());
+    }
+    if (!written || !MoveFileExW(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileW(tmp.c_str());
+        return false;
     }
     return true;
 }
@@ -73,10 +88,6 @@ bool removeFile(const std::filesystem::path& path) {
     if (DeleteFileW(path.c_str())) return true;
     const DWORD err = GetLastError();
     return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND;
-}
-
-bool moveFile(const std::filesystem::path& from, const std::filesystem::path& to) {
-    return MoveFileW(from.c_str(), to.c_str()) != 0;
 }
 
 bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {

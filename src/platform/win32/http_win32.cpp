@@ -68,11 +68,10 @@ KernelHandle createOutput(const std::filesystem::path& path) {
 }  // namespace
 
 FetchedFileAndBytes streamToFile(std::string_view url, std::string_view agent, const std::filesystem::path& path,
-                                 const std::function<void()>* prepare, bool keepBytes, size_t limit) {
+                                 bool keepBytes, size_t limit) {
     FetchedFileAndBytes out;
     OpenedUrl o = openUrl(url, agent);
     if (!o.request) return out;
-    if (prepare && *prepare) (*prepare)();
     KernelHandle file = createOutput(path);
     if (!file) return out;
     out.ok = true;
@@ -81,7 +80,8 @@ FetchedFileAndBytes streamToFile(std::string_view url, std::string_view agent, c
         if (keepBytes) out.bytes.insert(out.bytes.end(), p, p + n);
         return true;
     });
-    out.incomplete = !whole;
+    // On disk before the caller moves the file into place.
+    out.incomplete = !whole || !FlushFileBuffers(file.get());
     file.reset();  // closed before returning so the caller may check, start or delete it
     return out;
 }
@@ -90,12 +90,16 @@ std::optional<std::vector<uint8_t>> fetchPrefix(std::string_view url, std::strin
     if (n > MAXDWORD) return std::nullopt;
     OpenedUrl o = openUrl(url, agent);
     if (!o.request) return std::nullopt;
-    DWORD available = 0;
-    if (!InternetQueryDataAvailable(o.request.get(), &available, 0, 0) || available < n) return std::nullopt;
+    // A slow server hands the first bytes over in pieces: read until the
+    // prefix is whole or the reply ends, never judging by what has arrived.
     std::vector<uint8_t> prefix(n);
-    DWORD got = 0;
-    if (!InternetReadFile(o.request.get(), prefix.data(), static_cast<DWORD>(n), &got) || got != n) {
-        return std::nullopt;
+    size_t have = 0;
+    while (have < n) {
+        DWORD got = 0;
+        if (!InternetReadFile(o.request.get(), prefix.data() + have, static_cast<DWORD>(n - have), &got) || got == 0) {
+            return std::nullopt;
+        }
+        have += got;
     }
     return prefix;  // the rest of the reply is never read
 }
