@@ -6,7 +6,7 @@ pkgs=(cmake g++ make python3 googletest libgtest-dev libbenchmark-dev libcurl4-o
 for arg in "$@"; do
   case "$arg" in
     --windows) pkgs+=(g++-mingw-w64-x86-64-posix wine wine64 fonts-wine) ;;
-    --gui) pkgs+=(xvfb xdotool openbox imagemagick x11-utils) ;;
+    --gui) pkgs+=(xvfb xdotool openbox imagemagick x11-utils xclip) ;;
     --fuzz) pkgs+=(clang libclang-rt-14-dev) ;;
   esac
 done

@@ -3,12 +3,16 @@
 
 #include <array>
 #include <span>
+#include <string>
 
 #include "app/archiver_location.h"
+#include "app/command_rule.h"
 #include "app/dpi_win32.h"
+#include "app/file_to_check.h"
 #include "app/gdiplus_win32.h"
 #include "app/main_window_win32.h"
 #include "app/startup_values_win32.h"
+#include "app/update_host_win32.h"
 #include "app/update_thread_win32.h"
 #include "app/window_placement.h"
 #include "platform/win32/handle.h"
@@ -17,6 +21,7 @@ namespace rw::app {
 namespace {
 
 using RegistryKey = platform::UniqueHandle<platform::NullHandleTraits<HKEY, RegCloseKey>>;
+using Accelerators = platform::UniqueHandle<platform::NullHandleTraits<HACCEL, DestroyAcceleratorTable>>;
 
 RegistryKey openKey(HKEY parent, const wchar_t* name, REGSAM access) {
     HKEY key = nullptr;
@@ -72,12 +77,36 @@ WindowPlacement mainWindowPlacement(int32_t dpi) {
                        IntRect{work.left, work.top, work.right, work.bottom});
 }
 
+// Started for a document ("Open with", a file association, a demo dropped on
+// the icon), the program may be given the document's folder, or any other, as
+// its current folder. Its records and its updates live beside it, where a
+// double-click starts it, so the file's path is made whole and the program's
+// own folder becomes the current one.
+void moveBesideProgram(std::wstring& file) {
+    const DWORD needed = GetFullPathNameW(file.c_str(), 0, nullptr, nullptr);
+    std::wstring full(needed, L'\0');
+    const DWORD length = needed ? GetFullPathNameW(file.c_str(), needed, full.data(), nullptr) : 0;
+    if (length == 0 || length >= needed) return;
+    full.resize(length);
+    const auto program = programPath();
+    if (!program || !SetCurrentDirectoryW(program->parent_path().c_str())) return;
+    file = std::move(full);
+}
+
+Accelerators makeShortcuts() {
+    std::array<ACCEL, 2> keys{{{FCONTROL | FVIRTKEY, 'O', kOpenShortcutId},  //
+                               {FCONTROL | FVIRTKEY, 'C', kCopyShortcutId}}};
+    return Accelerators(CreateAcceleratorTableW(keys.data(), static_cast<int>(keys.size())));
+}
+
 void failureBox(const wchar_t* text) { MessageBoxW(nullptr, text, L"Error!", MB_ICONEXCLAMATION | MB_OK); }
 
 int run(HINSTANCE instance, int show) {
     StartupValues& values = startupValues();
 
     findFolders(values);
+    values.fileToOpen = commandLineFile(processArguments());
+    if (values.fileToOpen) moveBesideProgram(*values.fileToOpen);
     values.records = new RecordsDatabase("RecData.dat");  // filled by the update pass, never freed
     values.osVersion = OSVERSIONINFOEXW{};
     values.osVersion.dwOSVersionInfoSize = sizeof values.osVersion;
@@ -112,8 +141,13 @@ int run(HINSTANCE instance, int show) {
     ShowWindow(window, show);
     UpdateWindow(window);
 
+    // Tab moves between the button and the records list, Enter and Space
+    // press the focused button, as in a dialog.
+    const Accelerators shortcuts = makeShortcuts();
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (shortcuts && TranslateAcceleratorW(window, shortcuts.get(), &message)) continue;
+        if (IsDialogMessageW(window, &message)) continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }

@@ -5,6 +5,9 @@
 #include <array>
 #include <cwchar>
 #include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
 
 #include "analysis/demo_walk.h"
 #include "app/archive_extraction_win32.h"
@@ -19,11 +22,8 @@ constexpr wchar_t kFilterWithArchives[] =
     L"Demo Files (*.dem; *.rar)\0*.dem;*.rar\0All Files (*.*)\0*.*\0";
 constexpr wchar_t kFilterDemosOnly[] = L"Demo Files (*.dem)\0*.dem\0All Files (*.*)\0*.*\0";
 
-void runCheck() {
-    CheckResult result;  // this check's own; the window sees only what it publishes
-    publishToWindow(result);
-    const StartupValues& values = startupValues();
-
+// The file the user picks in the open-file dialog; none when cancelled.
+std::optional<std::wstring> askForFile(const StartupValues& values) {
     std::array<wchar_t, MAX_PATH> chosen{};
     OPENFILENAMEW request{};
     request.lStructSize = sizeof request;
@@ -34,29 +34,42 @@ void runCheck() {
     request.lpstrTitle = L"Open cstrike demo";
     request.lpstrDefExt = L"dem";
     request.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (!GetOpenFileNameW(&request)) {
-        requestRepaint(result);  // cancelled: the status stays as it was
-        return;
-    }
+    if (!GetOpenFileNameW(&request)) return std::nullopt;
     chosen.back() = L'\0';
-    const std::wstring_view path(chosen.data(), wcsnlen(chosen.data(), chosen.size()));
+    return std::wstring(chosen.data(), wcsnlen(chosen.data(), chosen.size()));
+}
+
+// True when a file was checked, false when the dialog was cancelled.
+bool runCheck(std::optional<std::wstring> given) {
+    CheckResult result;  // this check's own; the window sees only what it publishes
+    publishToWindow(result);
+    const StartupValues& values = startupValues();
+
+    const std::optional<std::wstring> file = given ? std::move(given) : askForFile(values);
+    if (!file) {
+        requestRepaint(result);  // cancelled: the status stays as it was
+        return false;
+    }
+    const std::wstring_view path = *file;
     result.demoName.assign(demoNameFromPath(path));
 
     if (!isArchivePath(path)) {
         checkDemoFile(std::filesystem::path(path), false, values.records, result);
-        return;
+        return true;
     }
     const auto demo = extractFirstDemo(path, result);
-    if (!demo) return;
+    if (!demo) return true;
     result.demoName.assign(std::wstring_view(demo->fileName).substr(0, demo->fileName.size() - 4));
     checkDemoFile(demo->path, true, values.records, result);
+    return true;
 }
 
 }  // namespace
 
-DWORD WINAPI checkThreadMain(void*) {
-    runCheck();
-    PostMessageW(startupValues().mainWindowHandle, WM_CHECKDONE, 0, 0);
+DWORD WINAPI checkThreadMain(void* file) {
+    std::unique_ptr<std::wstring> given(static_cast<std::wstring*>(file));
+    const bool checked = runCheck(given ? std::optional<std::wstring>(std::move(*given)) : std::nullopt);
+    PostMessageW(startupValues().mainWindowHandle, WM_CHECKDONE, checked, 0);
     return 0;
 }
 

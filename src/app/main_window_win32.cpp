@@ -1,5 +1,10 @@
 #include "app/main_window_win32.h"
 
+#include <shellapi.h>
+
+#include <memory>
+#include <optional>
+#include <string>
 #include <utility>
 
 #include "app/check_thread_win32.h"
@@ -9,6 +14,7 @@
 #include "app/result_panel_win32.h"
 #include "app/startup_values_win32.h"
 #include "app/update_host_win32.h"
+#include "app/window_input_win32.h"
 
 namespace rw::app {
 namespace {
@@ -89,8 +95,9 @@ void createWindowParts(HWND window, MainWindow& w) {
     const int32_t dpi = windowDpi(window);
     makeDrawingParts(w, dpi);
 
-    w.checkButton = createChild(window, L"button", L"Check Demo", WS_CHILD | WS_VISIBLE, kCheckButtonPlace, dpi,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCheckButtonId)));
+    static_assert(kCheckButtonId == IDOK);
+    w.checkButton = createChild(window, L"button", L"Check Demo", WS_CHILD | WS_VISIBLE | WS_TABSTOP,
+                                kCheckButtonPlace, dpi, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCheckButtonId)));
     EnableWindow(w.checkButton, FALSE);
     setFont(w.checkButton, w.buttonFont.get());
 
@@ -100,6 +107,7 @@ void createWindowParts(HWND window, MainWindow& w) {
                                 kRecordsListPlace, dpi, nullptr);
     setFont(w.recordsList, w.textFont.get());
     w.recordsListState = {};
+    DragAcceptFiles(window, TRUE);
 }
 
 // The window has moved to a monitor of another DPI: everything is made again
@@ -120,15 +128,29 @@ void moveToDpi(HWND window, MainWindow& w, int32_t dpi, const RECT& suggested) {
     InvalidateRect(window, nullptr, FALSE);
 }
 
-void startCheck(MainWindow& w) {
+// `file`: the file to check; none to ask in the dialog.
+void startCheck(MainWindow& w, std::optional<std::wstring> file = std::nullopt) {
     StartupValues& values = startupValues();
     // The previous worker (the update pass, then the last check) may still be
     // tidying up after publishing its result; wait for it to end.
     if (values.workerThread) WaitForSingleObject(values.workerThread.get(), INFINITE);
     EnableWindow(w.checkButton, FALSE);
     w.checkRunning = true;
-    values.workerThread.reset(CreateThread(nullptr, 0, checkThreadMain, nullptr, 0, nullptr));
-    if (!values.workerThread) w.checkRunning = false;
+    std::unique_ptr<std::wstring> given(file ? new std::wstring(std::move(*file)) : nullptr);
+    values.workerThread.reset(CreateThread(nullptr, 0, checkThreadMain, given.get(), 0, nullptr));
+    if (values.workerThread) {
+        given.release();  // the thread's now
+    } else {
+        w.checkRunning = false;
+    }
+}
+
+// Only a check's outcome is copied, and not while the next check is under way.
+bool resultCopyable(const MainWindow& w) { return w.outcomeShown && !w.checkRunning; }
+
+// A drop, the command line's file: checked when the button could start a check.
+void checkFile(MainWindow& w, std::optional<std::wstring> file) {
+    if (file && checkMayStart(resultBoard().status(), w.checkRunning)) startCheck(w, std::move(file));
 }
 
 void setClassCursor(HWND window, HCURSOR cursor) {
@@ -167,6 +189,16 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_COMMAND:
             if (commandStartsCheck(static_cast<uint64_t>(wParam), resultBoard().status(), w.checkRunning))
                 SendMessageW(window, WM_STARTCHECK, 0, 0);
+            if (commandCopiesResult(static_cast<uint64_t>(wParam)) && resultCopyable(w)) copyResult(window);
+            return 0;
+        case WM_CONTEXTMENU:
+            showResultMenu(window, lParam, resultCopyable(w));
+            return 0;
+        case WM_DROPFILES:
+            checkFile(w, takeDroppedFile(reinterpret_cast<HDROP>(wParam)));
+            return 0;
+        case WM_UPDATEDONE:
+            checkFile(w, std::exchange(startupValues().fileToOpen, std::nullopt));
             return 0;
         case WM_MOUSEMOVE:
             if (!w.trackingLeave) {
@@ -189,6 +221,9 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return 0;
         case WM_CHECKDONE:
             w.checkRunning = false;
+            if (wParam) w.outcomeShown = true;
+            // The button had the focus and lost it when disabled; keys go to the window again.
+            if (!GetFocus() && GetActiveWindow() == window) SetFocus(window);
             InvalidateRect(window, nullptr, FALSE);
             return 0;
         default:

@@ -32,6 +32,7 @@ struct MainWindow {
     RecordsListState recordsListState;  // `recordsListFilled` and the map it holds
     bool trackingLeave = false;
     bool checkRunning = false;  // from WM_STARTCHECK until the check's thread reports it done
+    bool outcomeShown = false;  // the panel shows a check's outcome, which can be copied
     ProfileLink profileLink;
 };
 

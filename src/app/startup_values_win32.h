@@ -4,6 +4,9 @@
 // worker still running while the process exits never sees them torn down.
 #include <windows.h>
 
+#include <optional>
+#include <string>
+
 #include "base/check_result.h"
 #include "base/wide_text.h"
 #include "platform/win32/handle.h"
@@ -14,6 +17,8 @@ namespace rw::app {
 inline constexpr UINT WM_STARTCHECK = WM_USER + 1;
 // Posted by a check's thread as its last act, after its final repaint request.
 inline constexpr UINT WM_CHECKDONE = WM_USER + 2;
+// Posted by the update thread when its pass ended with the program running on.
+inline constexpr UINT WM_UPDATEDONE = WM_USER + 3;
 
 struct StartupValues {
     WideText tempFolder;
@@ -23,6 +28,7 @@ struct StartupValues {
     HWND mainWindowHandle = nullptr;
     platform::KernelHandle workerThread;  // touched by the window thread only
     RecordsDatabase* records = nullptr;
+    std::optional<std::wstring> fileToOpen;  // named on the command line; checked after the update pass
 };
 
 StartupValues& startupValues();

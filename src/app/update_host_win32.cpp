@@ -11,7 +11,7 @@ using LocalMemory = platform::UniqueHandle<platform::NullHandleTraits<LPWSTR*, L
 
 }  // namespace
 
-std::vector<std::wstring> Win32UpdateHost::commandLineArguments() {
+std::vector<std::wstring> processArguments() {
     std::vector<std::wstring> args;
     int count = 0;
     const LocalMemory argv(CommandLineToArgvW(GetCommandLineW(), &count));
@@ -19,6 +19,8 @@ std::vector<std::wstring> Win32UpdateHost::commandLineArguments() {
     for (int i = 0; i < count; ++i) args.emplace_back(argv.get()[i]);
     return args;
 }
+
+std::vector<std::wstring> Win32UpdateHost::commandLineArguments() { return processArguments(); }
 
 bool Win32UpdateHost::deleteFile(const std::filesystem::path& path) { return DeleteFileW(path.c_str()) != 0; }
 
@@ -30,13 +32,15 @@ void Win32UpdateHost::sleepMilliseconds(uint32_t ms) { Sleep(ms); }
 
 uint64_t Win32UpdateHost::steadyMilliseconds() { return GetTickCount64(); }
 
-std::optional<std::filesystem::path> Win32UpdateHost::modulePath() {
+std::optional<std::filesystem::path> programPath() {
     wchar_t path[MAX_PATH] = {};
     const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
     // A truncated path names some other file; better no path at all.
     if (n == 0 || n >= MAX_PATH) return std::nullopt;
     return std::filesystem::path(path);
 }
+
+std::optional<std::filesystem::path> Win32UpdateHost::modulePath() { return programPath(); }
 
 bool Win32UpdateHost::moveFile(const std::filesystem::path& from, const std::filesystem::path& to) {
     return MoveFileW(from.c_str(), to.c_str()) != 0;

@@ -11,7 +11,8 @@ DWORD WINAPI updateThreadMain(void*) {
     Win32UpdateHost host(values.mainWindowHandle);
     CheckResult result;
     publishToWindow(result);
-    runUpdatePass(result, *values.records, host, defaultUpdateSettings());
+    if (runUpdatePass(result, *values.records, host, defaultUpdateSettings()) == UpdatePassEnd::Finished)
+        PostMessageW(values.mainWindowHandle, WM_UPDATEDONE, 0, 0);
     return 0;
 }
 

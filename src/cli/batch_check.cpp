@@ -60,7 +60,7 @@ CheckReport checkOne(const DemoInput& demo, const RecordsDatabase* records, bool
         std::fprintf(stderr, "\r%*s\r", static_cast<int>(state.name.size() + 6), "");
         std::fflush(stderr);
     }
-    return makeReport(demo.shown, *result, records);
+    return makeReport(demo.shown, *result, result->status(), records);
 }
 
 }  // namespace

@@ -120,11 +120,11 @@ int run(const std::vector<std::string>& args) {
     const bool progress = rw::platform::isTerminal(stderr);
     bool first = true;
     const rw::cli::BatchSummary summary =
-        rw::cli::runBatch(demos, haveRecords ? &db : nullptr, jobs, progress, [&](const rw::cli::CheckReport& r) {
+        rw::cli::runBatch(demos, haveRecords ? &db : nullptr, jobs, progress, [&](const rw::CheckReport& r) {
             if (o.json) {
                 std::printf("%s\n", rw::cli::toJsonLine(r).c_str());
             } else {
-                std::printf("%s%s", first ? "" : "\n", rw::cli::toText(r).c_str());
+                std::printf("%s%s", first ? "" : "\n", rw::toText(r).c_str());
             }
             first = false;
             std::fflush(stdout);

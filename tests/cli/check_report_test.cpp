@@ -54,6 +54,8 @@ TEST(CheckReportText, FinishedRunListsEveryRowAndRejectionOnlyTheReason) {
     r.map = "";
     r.message = "Opening file failed!";
     EXPECT_EQ(toText(r), "run.dem\n  Rejected:      Opening file failed!\n");
+    r.file.clear();  // the window's copy has no file line
+    EXPECT_EQ(toText(r), "  Rejected:      Opening file failed!\n");
 }
 
 }  // namespace

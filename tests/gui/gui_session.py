@@ -5,11 +5,13 @@ Wine in the GUI tests' own prefix, serves the update and records-list files
 from a local http.server, takes screenshots (kept as PNG files) and reads
 their pixels relative to the window's client area.
 """
+import ctypes
 import os
 import struct
 import subprocess
 import sys
 import time
+import urllib.parse
 import zlib
 
 PANEL_W, PANEL_H = 280, 410  # at 96 DPI
@@ -39,6 +41,115 @@ def wait_until(what, predicate, timeout=60.0, step=0.25):
         if time.monotonic() > deadline:
             raise TestFailure("gave up waiting for " + what)
         time.sleep(step)
+
+
+class XEvent(ctypes.Union):
+    """The parts of Xlib's XEvent the drag uses (64-bit layouts)."""
+
+    class ClientMessage(ctypes.Structure):
+        _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                    ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                    ("format", ctypes.c_int), ("l", ctypes.c_long * 5)]
+
+    class SelectionRequest(ctypes.Structure):
+        _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                    ("display", ctypes.c_void_p), ("owner", ctypes.c_ulong), ("requestor", ctypes.c_ulong),
+                    ("selection", ctypes.c_ulong), ("target", ctypes.c_ulong), ("property", ctypes.c_ulong),
+                    ("time", ctypes.c_ulong)]
+
+    class Selection(ctypes.Structure):
+        _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                    ("display", ctypes.c_void_p), ("requestor", ctypes.c_ulong), ("selection", ctypes.c_ulong),
+                    ("target", ctypes.c_ulong), ("property", ctypes.c_ulong), ("time", ctypes.c_ulong)]
+
+    _fields_ = [("type", ctypes.c_int), ("client", ClientMessage), ("request", SelectionRequest),
+                ("selection", Selection), ("pad", ctypes.c_long * 24)]
+
+
+CLIENT_MESSAGE, SELECTION_REQUEST, SELECTION_NOTIFY = 33, 30, 31
+
+
+def xdnd_drop(display, target, root_x, root_y, paths):
+    """Drags files from an X client of our own onto an X window and drops them
+    there, as a Linux file manager does: the XDND protocol, version 5, with the
+    files offered as text/uri-list."""
+    x = ctypes.cdll.LoadLibrary("libX11.so.6")
+    x.XOpenDisplay.restype = ctypes.c_void_p
+    x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x.XDefaultRootWindow.restype = ctypes.c_ulong
+    x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+    x.XCreateSimpleWindow.restype = ctypes.c_ulong
+    x.XCreateSimpleWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 4 + [ctypes.c_uint] + [
+        ctypes.c_ulong] * 2
+    x.XInternAtom.restype = ctypes.c_ulong
+    x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x.XSetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_ulong]
+    x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+    x.XChangeProperty.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_int,
+                                  ctypes.c_int, ctypes.c_char_p, ctypes.c_int]
+    for name in ("XFlush", "XPending", "XCloseDisplay"):
+        getattr(x, name).argtypes = [ctypes.c_void_p]
+    x.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.c_void_p]
+    x.XDestroyWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+
+    dpy = x.XOpenDisplay(display.encode())
+    check(dpy, "cannot open the display for the drag")
+    atom = {n: x.XInternAtom(dpy, n.encode(), 0) for n in (
+        "XdndAware", "XdndSelection", "XdndEnter", "XdndPosition", "XdndStatus", "XdndDrop", "XdndFinished",
+        "XdndLeave", "XdndActionCopy", "text/uri-list")}
+    source = x.XCreateSimpleWindow(dpy, x.XDefaultRootWindow(dpy), 0, 0, 1, 1, 0, 0, 0)
+    uris = "".join("file://%s\r\n" % urllib.parse.quote(p) for p in paths).encode()
+    x.XSetSelectionOwner(dpy, atom["XdndSelection"], source, 0)
+
+    def send(kind, *data):
+        event = XEvent()
+        m = event.client
+        m.type, m.window, m.message_type, m.format = CLIENT_MESSAGE, target, atom[kind], 32
+        m.l[0] = source
+        for i, value in enumerate(data):
+            m.l[i + 1] = value
+        x.XSendEvent(dpy, target, 0, 0, ctypes.byref(event))
+        x.XFlush(dpy)
+
+    def serve(until, timeout=30.0):
+        """Answers requests for the files until a message of kind `until` comes; its data."""
+        deadline = time.monotonic() + timeout
+        event = XEvent()
+        while time.monotonic() < deadline:
+            if not x.XPending(dpy):
+                time.sleep(0.005)
+                continue
+            x.XNextEvent(dpy, ctypes.byref(event))
+            if event.type == SELECTION_REQUEST:
+                r = event.request
+                reply = XEvent()
+                n = reply.selection
+                n.type, n.requestor, n.selection, n.target, n.time = (SELECTION_NOTIFY, r.requestor, r.selection,
+                                                                      r.target, r.time)
+                n.property = 0
+                if r.target == atom["text/uri-list"]:
+                    x.XChangeProperty(dpy, r.requestor, r.property, r.target, 8, 0, uris, len(uris))
+                    n.property = r.property
+                x.XSendEvent(dpy, r.requestor, 0, 0, ctypes.byref(reply))
+                x.XFlush(dpy)
+            elif event.type == CLIENT_MESSAGE and event.client.message_type == atom[until]:
+                return list(event.client.l)
+        raise TestFailure("no %s from the drop target" % until)
+
+    try:
+        send("XdndEnter", 5 << 24, atom["text/uri-list"], 0, 0)
+        send("XdndPosition", 0, (root_x << 16) | root_y, 0, atom["XdndActionCopy"])
+        status = serve("XdndStatus")
+        accepted = bool(status[1] & 1)
+        if accepted:
+            send("XdndDrop", 0, 0)
+            serve("XdndFinished")
+        else:
+            send("XdndLeave")
+        return accepted
+    finally:
+        x.XDestroyWindow(dpy, source)
+        x.XCloseDisplay(dpy)
 
 
 class Image:
@@ -222,6 +333,31 @@ class Session:
                               timeout=timeout)
         return done.returncode, done.stdout.decode().strip()
 
+    def wine_output(self, *args, timeout=120):
+        """Runs a Windows program and returns what it wrote to its standard output."""
+        done = subprocess.run([self.args.wine, *args], stdin=subprocess.DEVNULL, capture_output=True, env=self.env,
+                              timeout=timeout, cwd=self.work)
+        self.log.write(done.stderr)
+        return done.returncode, done.stdout.decode("utf-8", "replace")
+
+    def clipboard(self):
+        """The X clipboard's text, which Wine's clipboard is; None when it holds none."""
+        done = subprocess.run(["xclip", "-o", "-selection", "clipboard"], stdin=subprocess.DEVNULL,
+                              capture_output=True, env=self.env, timeout=60)
+        return done.stdout.decode("utf-8", "replace") if done.returncode == 0 else None
+
+    def set_clipboard(self, text):
+        """Puts text on the X clipboard, from an xclip that serves it until another owner takes over."""
+        subprocess.run(["xclip", "-selection", "clipboard", "-i"], input=text.encode(), env=self.env, timeout=60,
+                       check=True)
+        wait_until("the text on the clipboard", lambda: self.clipboard() == text)
+
+    def key(self, *keys):
+        """Keys pressed with the main window focused."""
+        self.xdotool("windowfocus", "--sync", self.window)
+        for k in keys:
+            self.xdotool("key", k)
+
     def wine(self, *args, timeout=120):
         done = subprocess.run([self.args.wine, *args], stdin=subprocess.DEVNULL, stdout=self.log, stderr=self.log,
                               env=self.env, timeout=timeout, cwd=self.work)
@@ -270,8 +406,8 @@ class Session:
             self.server.wait()
 
     # --- the program -------------------------------------------------------
-    def start_app(self):
-        self.app = self._start("Runwarden", [self.args.wine, self.args.exe], cwd=self.work)
+    def start_app(self, *args, exe=None, cwd=None):
+        self.app = self._start("Runwarden", [self.args.wine, exe or self.args.exe, *args], cwd=cwd or self.work)
         self.window = wait_until("the main window", lambda: self.xdotool(
             "search", "--onlyvisible", "--name", "^Runwarden$")[1].split("\n")[0], timeout=90)
 
@@ -299,9 +435,15 @@ class Session:
         values = dict(line.split("=", 1) for line in lines if "=" in line)
         return int(values.get("WIDTH", -1)), int(values.get("HEIGHT", -1))
 
-    def choose_file(self, windows_path):
-        """Clicks "Check Demo" and picks a file in the open-file dialog."""
-        self.click(140, 386)
+    def drop(self, *paths, x=140, y=200):
+        """Drags files (Linux paths) onto the panel at (x, y) and drops them; False when the window refuses them."""
+        panel = self.grab()
+        check(panel, "the panel is on the screen")
+        return xdnd_drop(self.display, int(self.window), panel.ox + x, panel.oy + y, paths)
+
+    def choose_file(self, windows_path, open_dialog=None):
+        """Clicks "Check Demo" (or does what open_dialog does) and picks a file in the open-file dialog."""
+        (open_dialog or (lambda: self.click(140, 386)))()
         dialog = wait_until("the open-file dialog", lambda: self.xdotool(
             "search", "--onlyvisible", "--name", "^Open cstrike demo$")[1].split("\n")[0], timeout=60)
         self.xdotool("windowfocus", "--sync", dialog)

@@ -2,6 +2,8 @@
 """GUI tests of Runwarden.exe under Wine: gui_test.py SCENARIO [options].
 
 startup  the update pass with the servers held, then unreachable
+ways_in  a demo named on the command line, dropped files, Ctrl+C and the
+         panel's menu, Ctrl+O, Tab and Enter
 demos    checks driven through the real file dialog: a good run, a slow run
          with wrong settings, a rejected file, and a .rar without WinRAR;
          the records list and the SteamID link
@@ -13,6 +15,7 @@ import argparse
 import glob
 import ntpath
 import os
+import shutil
 import sys
 import traceback
 
@@ -142,6 +145,18 @@ def records_list_shown(s, panel):
     return not banded(s, panel, 265, 137) and not plain(s, panel, 265, 137)
 
 
+def wait_full_result(s, what):
+    """A finished check's panel with the button enabled and the records list shown."""
+    return s.wait_panel(what, lambda p: result_state(s, p) and button_enabled(p) and records_list_shown(s, p))
+
+
+def use_server_records(s):
+    """The same records file as the server's: no download, no message, idle."""
+    with open(os.path.join(s.args.fixtures, "server", "intern", "Runwarden", "RecData.dat"), "rb") as src:
+        with open(os.path.join(s.work, "RecData.dat"), "wb") as dst:
+            dst.write(src.read())
+
+
 # --- scenarios ----------------------------------------------------------------------
 
 def scenario_startup(s):
@@ -193,13 +208,6 @@ def underline_rows(panel):
     return rows
 
 
-def use_servers_records(s):
-    """The same records file as the server's: no download, no message, idle."""
-    with open(os.path.join(s.args.fixtures, "server", "intern", "Runwarden", "RecData.dat"), "rb") as src:
-        with open(os.path.join(s.work, "RecData.dat"), "wb") as dst:
-            dst.write(src.read())
-
-
 def scenario_demos(s):
     fx = s.args.fixtures
     browser_log = os.path.join(s.work, "browser.log")
@@ -212,7 +220,7 @@ def scenario_demos(s):
     calls_log = os.path.join(s.args.fake_rar_dir, "rar_calls.log")
     if os.path.exists(calls_log):
         os.remove(calls_log)
-    use_servers_records(s)
+    use_server_records(s)
     s.start_server(os.path.join(fx, "server"))
     s.start_app()
 
@@ -224,8 +232,7 @@ def scenario_demos(s):
     # A good run on a map with two world-record lines.
     s.choose_file(windows_path(os.path.join(fx, "demos", "good.dem")))
     # The records list is a child window and may show itself a moment after the panel.
-    panel = s.wait_panel("the good result", lambda p: result_state(s, p) and button_enabled(p)
-                         and records_list_shown(s, p))
+    panel = wait_full_result(s, "the good result")
     s.keep(panel, "good_result")
     good_result_checks(s, panel)
     check(not underline_rows(panel), "no underline before hovering")
@@ -282,8 +289,7 @@ def scenario_demos(s):
 
     # A demo name wider than the panel ends in dots before the right edge.
     s.choose_file(windows_path(os.path.join(fx, "demos", LONG_DEMO_NAME + ".dem")))
-    panel = s.wait_panel("the long-named result", lambda p: result_state(s, p) and button_enabled(p)
-                         and records_list_shown(s, p))
+    panel = wait_full_result(s, "the long-named result")
     s.keep(panel, "long_demo_name")
     check(count(panel.region(200, 48, 276, 66), dark) >= 10, "the demo name runs to the right")
     check(count(panel.region(276, 41, PANEL_W, 108), dark) == 0, "nothing is drawn past x 275")
@@ -319,7 +325,7 @@ def scenario_archive(s):
     if os.path.exists(calls_log):
         os.remove(calls_log)
     s.set_archiver(windows_path(s.args.fake_rar_dir))
-    use_servers_records(s)
+    use_server_records(s)
     s.start_server(os.path.join(fx, "server"))
     s.start_app()
     s.wait_panel("the idle panel", lambda p: frame_ok(s, p) and button_enabled(p) and plain(s, p, 2, 60))
@@ -334,8 +340,7 @@ def scenario_archive(s):
 
     archive = windows_path(os.path.join(fx, "archives", "my 100% runs.rar"))
     s.choose_file(archive)
-    panel = s.wait_panel("the archived run's result", lambda p: result_state(s, p) and button_enabled(p)
-                         and records_list_shown(s, p))
+    panel = wait_full_result(s, "the archived run's result")
     s.keep(panel, "archive_result")
     good_result_checks(s, panel)
 
@@ -367,8 +372,7 @@ def scenario_archive(s):
         check(not button_enabled(panel), "a click on the disabled button starts nothing")
     finally:
         os.remove(hold)
-    panel = s.wait_panel("the held archive's result", lambda p: result_state(s, p) and button_enabled(p)
-                         and records_list_shown(s, p))
+    panel = wait_full_result(s, "the held archive's result")
     good_result_checks(s, panel)
     check(not s.xdotool("search", "--onlyvisible", "--name", "^Open cstrike demo$")[1], "no second file dialog")
 
@@ -384,7 +388,7 @@ def scenario_archive(s):
 
 
 def scenario_hidpi(s):
-    use_servers_records(s)
+    use_server_records(s)
     s.start_server(os.path.join(s.args.fixtures, "server"))
     s.start_app()
     # The frame is found at its scaled rows, two pixels thick, fading over 120.
@@ -407,11 +411,100 @@ def scenario_hidpi(s):
     s.move_to(105, 192)
     panel = s.wait_panel("the hovered link", lambda p: underline_rows(p))
     s.keep(panel, "link_hover")
+
+
+def copied_text(s):
+    text = s.clipboard()
+    return text.replace("\r\n", "\n") if text else None
+
+
+def check_text(s, path):
+    """runwarden-check's text for the demo, with the records the window has, less its file line."""
+    fx = s.args.fixtures
+    code, out = s.wine_output(s.args.check_exe, "--records", windows_path(os.path.join(s.work, "RecData.dat")),
+                              "--runs", windows_path(os.path.join(fx, "server", "demos_tcl.txt")), path)
+    first, _, rest = out.replace("\r\n", "\n").partition("\n")
+    check(first == path and rest, "runwarden-check wrote %r (exit %d)" % (out, code))
+    return rest
+
+
+def scenario_ways_in(s):
+    fx = s.args.fixtures
+    use_server_records(s)
+    s.start_server(os.path.join(fx, "server"))
+    good = windows_path(os.path.join(fx, "demos", "good.dem"))
+    slow = windows_path(os.path.join(fx, "demos", "slow.dem"))
+
+    # "Open with": the demo named on the command line is checked once the update pass is over.
+    # The shell may start the program in the demo's folder; it works beside its own file still.
+    program = os.path.join(s.work, "Runwarden.exe")
+    shutil.copyfile(s.args.exe, program)
+    demos = os.path.join(fx, "demos")
+    if os.path.exists(os.path.join(demos, "RecData.dat")):
+        os.remove(os.path.join(demos, "RecData.dat"))
+    s.start_app("good.dem", exe=program, cwd=demos)
+    panel = wait_full_result(s, "the good result with no click")
+    s.keep(panel, "open_with")
+    good_result_checks(s, panel)
+    check(not s.xdotool("search", "--onlyvisible", "--name", "^Open cstrike demo$")[1], "no file dialog")
+    check(not os.path.exists(os.path.join(demos, "RecData.dat")), "the records stay beside the program")
+
+    # Ctrl+C copies the panel as runwarden-check words it.
+    want = check_text(s, good)
+    s.key("ctrl+c")
+    got = wait_until("the copied result", lambda: copied_text(s))
+    check(got == want, "the clipboard holds the command line's text:\n%s\nnot:\n%s" % (want, got))
+
+    # So does the panel's right-click menu.
+    s.set_clipboard("other")
+    s.move_to(140, 300)
+    s.xdotool("click", "3")
+    s.key("Down", "Return")
+    wait_until("the result copied from the menu", lambda: copied_text(s) == want)
+
+    # A drag from outside Wine: a folder and a text file are passed over, the first demo is checked.
+    folder, text = os.path.join(s.work, "kz_folder.dem"), os.path.join(fx, "server", "demos_tcl.txt")
+    os.makedirs(folder, exist_ok=True)
+    check(s.drop(folder, text, os.path.join(fx, "demos", "slow.dem"), os.path.join(fx, "demos", "good.dem")),
+          "the window takes the drop")
+    panel = s.wait_panel("the dropped demo's result", lambda p: result_state(s, p) and button_enabled(p)
+                         and count(p.region(97, 202, 270, 220), red) > 0)
+    s.keep(panel, "dropped")
+    # A drop with no demo checks nothing: Ctrl+C, which the window reads after
+    # the drop, copies the same result.
+    s.set_clipboard("other")
+    check(s.drop(folder, text), "the window takes any drop of files")
+    s.key("ctrl+c")
+    want = check_text(s, slow)
+    wait_until("the dropped demo's result copied", lambda: copied_text(s) == want)
+
+    # Ctrl+O opens the file dialog; Tab reaches the button, and Space (which
+    # nothing else takes) and Enter press it.
+    s.choose_file(good, open_dialog=lambda: s.key("ctrl+o"))
+    wait_full_result(s, "the good result after Ctrl+O")
+    s.choose_file(slow, open_dialog=lambda: s.key("Tab", "space"))
+    s.wait_panel("the slow result after Space", lambda p: result_state(s, p) and button_enabled(p)
+                 and count(p.region(97, 202, 270, 220), red) > 0 and not records_list_shown(s, p))
+    # The records list is the next stop after the button; Down there picks another line.
+    s.choose_file(good, open_dialog=lambda: s.key("Tab", "Return"))
+    panel = wait_full_result(s, "the good result after Enter")
+    before = panel.region(100, 132, 250, 144)
+    s.key("Tab", "Tab", "Down")
+    panel = s.wait_panel("another record line by keys", lambda p: p.region(100, 132, 250, 144) != before)
+    s.keep(panel, "records_list_by_keys")
+    check(s.close_app() == 0, "exit code after closing is 0")
+
+    # A file that is not there fails to open, as a failed open does.
+    s.start_app("missing.dem", exe=program, cwd=demos)
+    panel = s.wait_panel("the open failure", lambda p: message_state(s, p) and button_enabled(p))
+    s.keep(panel, "open_with_missing_file")
+    expect_message(s, panel, enabled=True)
     check(s.close_app() == 0, "exit code after closing is 0")
 
 
 SCENARIOS = {"startup": scenario_startup, "demos": scenario_demos, "archive": scenario_archive,
-             "hidpi": scenario_hidpi}
+             "hidpi": scenario_hidpi,
+             "ways_in": scenario_ways_in}
 SCENARIO_DPI = {"hidpi": 144}  # the others run at 96
 
 
@@ -419,7 +512,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("scenario", choices=sorted(SCENARIOS))
     for name in ("exe", "wine", "wine_setup", "prefix", "server", "picture", "fixtures", "fake_rar_dir", "work",
-                 "screenshots", "profile_host"):
+                 "screenshots", "profile_host", "check_exe"):
         parser.add_argument("--" + name.replace("_", "-"), dest=name, required=True)
     parser.add_argument("--port", type=int, required=True)
     args = parser.parse_args()

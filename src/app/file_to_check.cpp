@@ -1,0 +1,36 @@
+#include "app/file_to_check.h"
+
+#include <cwctype>
+
+#include "records/self_update.h"
+
+namespace rw::app {
+namespace {
+
+bool endsWithNoCase(std::wstring_view text, std::wstring_view tail) {
+    if (text.size() < tail.size()) return false;
+    text.remove_prefix(text.size() - tail.size());
+    for (size_t i = 0; i < tail.size(); ++i)
+        if (static_cast<wchar_t>(std::towlower(text[i])) != tail[i]) return false;
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::wstring> droppedFileToCheck(std::span<const DroppedItem> items) {
+    for (const DroppedItem& item : items)
+        if (!item.folder && (endsWithNoCase(item.path, L".dem") || endsWithNoCase(item.path, L".rar")))
+            return item.path;
+    return std::nullopt;
+}
+
+std::optional<std::wstring> commandLineFile(std::span<const std::wstring> args) {
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::wstring_view arg = args[i];
+        if (arg.empty() || arg.starts_with(kDeleteSwitch)) continue;
+        return args[i];
+    }
+    return std::nullopt;
+}
+
+}  // namespace rw::app
