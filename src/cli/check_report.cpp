@@ -63,7 +63,10 @@ std::string jsonString(const std::string& text) {
 std::string toJsonLine(const CheckReport& r) {
     auto list = [](const std::vector<std::string>& items) {
         std::string s = "[";
-        for (size_t i = 0; i < items.size(); ++i) s += (i ? "," : "") + jsonString(items[i]);
+        for (size_t i = 0; i < items.size(); ++i) {
+            if (i) s += ',';
+            s += jsonString(items[i]);
+        }
         return s + "]";
     };
     std::string s = "{";
