@@ -4,7 +4,8 @@
 A copy of update_e2e_host.exe runs as Runwarden.exe from a scratch folder and
 talks to the running HTTP test server. The server offers a newer build (the
 same program with a marker appended, its CRC-32 in UpdateData.dat, and its
-signature, by the release key the host was built with, in Runwarden.exe.sig).
+signature, by the release key the host was built with, in Runwarden.exe.sig),
+laid out by runwarden-publish release --key when --publish names it.
 
   update: the prompt is answered yes; the program must be replaced, restart
           with "-delete Updating.tmp", delete the old copy, show the change log
@@ -173,15 +174,20 @@ class E2E:
         shutil.rmtree(served, ignore_errors=True)
         os.makedirs(os.path.join(served, "intern", "Runwarden", "x64"))
         records = struct.pack("<III", 1, 2, 0)  # a header-only RecData.dat: checksum 0 verifies
-        files = {
-            "intern/Runwarden/changelog.txt": b"Runwarden 16\r\n- end-to-end test build",
-            "intern/Runwarden/RecData.dat": records,
-            "intern/Runwarden/x64/Runwarden.exe": newer,
-            "demos_tcl.txt": b"records list\n",
-        }
-        crc = zlib.crc32(newer) if good_crc else zlib.crc32(newer) ^ 0x1
-        files["intern/Runwarden/x64/UpdateData.dat"] = struct.pack("<II", 16, crc)
-        files["intern/Runwarden/x64/Runwarden.exe.sig"] = sign(self.args.key, exe if forged else newer)
+        changelog = b"Runwarden 16\r\n- end-to-end test build"
+        files = {"intern/Runwarden/RecData.dat": records, "demos_tcl.txt": b"records list\n"}
+        crc = zlib.crc32(newer)
+        if self.args.publish:
+            self.publish_release(served, newer, changelog)
+        else:
+            files.update({"intern/Runwarden/changelog.txt": changelog, "intern/Runwarden/x64/Runwarden.exe": newer,
+                          "intern/Runwarden/x64/UpdateData.dat": struct.pack("<II", 16, crc),
+                          "intern/Runwarden/x64/Runwarden.exe.sig": sign(self.args.key, newer)})
+        if not good_crc:
+            crc ^= 0x1
+            files["intern/Runwarden/x64/UpdateData.dat"] = struct.pack("<II", 16, crc)
+        if forged:
+            files["intern/Runwarden/x64/Runwarden.exe.sig"] = sign(self.args.key, exe)
         if slow:
             files["intern/Runwarden/x64/Runwarden.exe.slow"] = b""
         for rel, data in files.items():
@@ -238,6 +244,18 @@ class E2E:
             if first.poll() is None:
                 first.kill()
         return before, app, lines, newer
+
+    def publish_release(self, served, program, changelog):
+        """runwarden-publish release --key: the program, its signature, the change log, the descriptor."""
+        staged = os.path.join(self.work, "staged")
+        shutil.rmtree(staged, ignore_errors=True)
+        os.makedirs(staged)
+        for name, data in (("Runwarden.exe", program), ("notes.txt", changelog)):
+            with open(os.path.join(staged, name), "wb") as f:
+                f.write(data)
+        subprocess.run([self.args.publish, "release", "--program", os.path.join(staged, "Runwarden.exe"),
+                        "--version", "16", "--changelog", os.path.join(staged, "notes.txt"), "--out", served,
+                        "--key", self.args.key], check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
 
     def wait_for(self, probe, what):
         deadline = time.monotonic() + TIMEOUT
@@ -312,6 +330,7 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--exe", required=True, help="update_e2e_host.exe")
     ap.add_argument("--key", required=True, help="private half of the release key the host was built with")
+    ap.add_argument("--publish", help="runwarden-publish, to lay out each release as a publisher does")
     ap.add_argument("--root", required=True, help="folder the HTTP test server serves")
     ap.add_argument("--state", required=True, help="state folder of the HTTP test server")
     ap.add_argument("--work", required=True, help="scratch folder (emptied)")
