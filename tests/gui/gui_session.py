@@ -1,10 +1,16 @@
 """Drives Runwarden.exe under Wine on a private virtual X server.
 
 A Session starts Xvfb on a free display with openbox as window manager, runs
-Wine in the GUI tests' own prefix, serves the update and records-list files
-from a local http.server, takes screenshots (kept as PNG files) and reads
-their pixels relative to the window's client area.
+Wine in a prefix of its own, serves the update and records-list files from
+the HTTP test server, takes screenshots (kept as PNG files) and reads their
+pixels relative to the window's client area. The GUI tests, the end-to-end
+update test and tools/run-gui.sh all run Wine through it.
+
+Run as a program, it opens the program for a person to use (run-gui.sh):
+
+    gui_session.py --exe EXE --site DIR --port N --run DIR --work DIR ...
 """
+import argparse
 import ctypes
 import os
 import struct
@@ -279,7 +285,7 @@ class Session:
                         WINEDLLOVERRIDES="mscoree,mshtml=")
         self.env.pop("DISPLAY", None)
         self.log = open(os.path.join(self.work, "session.log"), "ab")
-        self.picture = read_bmp(args.picture)
+        self.picture = read_bmp(args.picture) if getattr(args, "picture", None) else None
 
     # --- processes -------------------------------------------------------
     def _start(self, name, argv, **kw):
@@ -388,16 +394,15 @@ class Session:
 
     # --- the local servers -------------------------------------------------
     def start_server(self, root, hold=False):
-        ready = os.path.join(self.work, "server.ready")
-        if os.path.exists(ready):
-            os.remove(ready)
-        argv = [sys.executable, self.args.server, root, str(self.args.port), ready,
-                "--log", os.path.join(self.work, "server.log")]
-        if hold:
-            self.gate = os.path.join(self.work, "server.gate")
-            argv += ["--hold", "/", "--gate", self.gate]
+        """The HTTP test server on the port the program was built for; hold keeps requests unanswered."""
+        state = os.path.join(self.work, "server")
+        port_file = os.path.join(state, "port")
+        if os.path.exists(port_file):
+            os.remove(port_file)
+        argv = [sys.executable, self.args.server, "serve", "--root", root, "--state", state,
+                "--port", str(self.args.port)] + (["--hold"] if hold else [])
         self.server = self._start("server", argv)
-        wait_until("the local server", lambda: os.path.exists(ready) or self.server.poll() is not None, timeout=30)
+        wait_until("the local server", lambda: os.path.exists(port_file) or self.server.poll() is not None, timeout=30)
         check(self.server.poll() is None, "the local server did not start (port %d in use?)" % self.args.port)
 
     def stop_server(self):
@@ -454,11 +459,14 @@ class Session:
             "search", "--onlyvisible", "--name", "^Open cstrike demo$")[1], timeout=60)
 
     # --- screenshots -------------------------------------------------------
-    def grab(self):
+    def screenshot(self):
         done = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"], stdin=subprocess.DEVNULL,
                               capture_output=True, env=self.env, timeout=60)
         check(done.returncode == 0, "screenshot failed")
-        image = Image.from_ppm(done.stdout)
+        return Image.from_ppm(done.stdout)
+
+    def grab(self):
+        image = self.screenshot()
         origin = find_panel_origin(image, self.dpi)
         return Panel(image, origin, self.dpi) if origin else None
 
@@ -486,3 +494,45 @@ class Session:
         subprocess.run(["wineserver", "-k"], stdin=subprocess.DEVNULL, stdout=self.log, stderr=self.log,
                        env=self.env, timeout=60)
         self.log.close()
+
+
+def main():
+    """Serves --site on --port and opens --exe from --run on the display in DISPLAY, or on a
+    virtual one whose screenshot is kept in --work; ends when the program does."""
+    ap = argparse.ArgumentParser(description=main.__doc__)
+    for name in ("exe", "site", "run", "work", "prefix", "wine_setup", "server"):
+        ap.add_argument("--" + name.replace("_", "-"), dest=name, required=True)
+    ap.add_argument("--port", type=int, required=True)
+    args = ap.parse_args()
+    args.wine, args.screenshots = "wine", args.work
+    s = Session(args, "session")
+    try:
+        s.prepare_prefix()
+        if os.environ.get("DISPLAY"):
+            s.display = s.env["DISPLAY"] = os.environ["DISPLAY"]
+        else:
+            s.start_display()
+            print("No DISPLAY: using the virtual X server %s." % s.display)
+        s.start_server(args.site)
+        print("Starting Runwarden.exe (records server http://127.0.0.1:%d, working folder %s)." % (args.port,
+                                                                                                    args.run))
+        s.start_app(exe=args.exe, cwd=args.run)
+        if not os.environ.get("DISPLAY"):
+            time.sleep(2)
+            shot = os.path.join(args.work, "screenshot.png")
+            s.screenshot().write_png(shot)
+            print("Screenshot: %s" % shot)
+            print("Close it with: DISPLAY=%s xdotool search --name '^Runwarden$' windowfocus key alt+F4" % s.display)
+        s.app.wait()
+    except TestFailure as failure:
+        print("run-gui: %s" % failure, file=sys.stderr)
+        return 1
+    except KeyboardInterrupt:
+        pass
+    finally:
+        s.shutdown()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

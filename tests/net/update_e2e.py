@@ -21,7 +21,8 @@ laid out by runwarden-publish release --key when --publish names it.
   killed: the new program arrives slowly; while it downloads, the window
           refuses to close (Alt+F4), and a kill leaves the old program in place.
 
-The prompts are answered with xdotool on a private Xvfb display. Without
+The prompts are answered with xdotool on the GUI tests' session (its own
+Xvfb display, window manager and Wine prefix). Without
 xdotool (or with --scripted), and always in leftover and killed, the program
 answers from RW_E2E_ANSWER instead; the file moves, the download,
 ShellExecuteW and the restart stay real.
@@ -34,7 +35,11 @@ import struct
 import subprocess
 import sys
 import time
+import types
 import zlib
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "gui"))
+from gui_session import Session, TestFailure  # noqa: E402
 
 TIMEOUT = 60.0
 
@@ -71,61 +76,22 @@ def describe(files):
     return {name: (len(data), zlib.crc32(data)) for name, data in files.items()}
 
 
-class Display:
-    """A private Xvfb display with a window manager when one is installed."""
-
-    def __init__(self):
-        self.procs = []
-        self.name = None
-
-    def start(self):
-        r, w = os.pipe()
-        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                                pass_fds=(w,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL)
-        os.close(w)
-        self.procs.append(xvfb)
-        number = b""
-        with os.fdopen(r, "rb") as pipe:
-            while not number.endswith(b"\n"):
-                chunk = pipe.read(1)
-                if not chunk:
-                    raise Failure("Xvfb did not start")
-                number += chunk
-        self.name = ":" + number.decode().strip()
-        if shutil.which("openbox"):
-            env = dict(os.environ, DISPLAY=self.name)
-            self.procs.append(subprocess.Popen(["openbox"], env=env, stdin=subprocess.DEVNULL,
-                                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-        return self.name
-
-    def stop(self):
-        for p in reversed(self.procs):
-            p.terminate()
-            try:
-                p.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                p.kill()
-
-
 class E2E:
     def __init__(self, args):
         self.args = args
         self.work = os.path.abspath(args.work)
-        self.prefix = os.path.join(self.work, "wineprefix")
         self.port = int(open(os.path.join(args.state, "port")).read().split()[0])
-        self.display = None
-        self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
-        self.env.pop("DISPLAY", None)
+        self.session = None
 
     def xdo(self, *args):
-        return subprocess.run(["xdotool", *args], env=self.env, capture_output=True, text=True, timeout=60)
+        """xdotool's output split into words."""
+        return self.session.xdotool(*args)[1].split()
 
     def answer_box(self, title, key, before_key=None):
         """Waits for a visible window with this title, focuses it, presses key."""
         deadline = time.monotonic() + TIMEOUT
         while time.monotonic() < deadline:
-            found = self.xdo("search", "--onlyvisible", "--name", f"^{title}$").stdout.split()
+            found = self.xdo("search", "--onlyvisible", "--name", f"^{title}$")
             if found:
                 if before_key:
                     before_key()
@@ -135,7 +101,7 @@ class E2E:
                 # The box must go away; press again if the key was lost.
                 for _ in range(50):
                     time.sleep(0.1)
-                    if found[0] not in self.xdo("search", "--onlyvisible", "--name", f"^{title}$").stdout.split():
+                    if found[0] not in self.xdo("search", "--onlyvisible", "--name", f"^{title}$"):
                         return
                 self.xdo("windowfocus", "--sync", found[0])
                 self.xdo("key", key)
@@ -145,24 +111,19 @@ class E2E:
 
     def setup(self):
         shutil.rmtree(self.work, ignore_errors=True)
-        os.makedirs(self.work)
-        if not shutil.which("Xvfb"):
-            raise Failure("Xvfb is needed: Wine makes no windows without a display")
         self.scripted = self.args.scripted or not shutil.which("xdotool")
-        self.display = Display()
-        self.env["DISPLAY"] = self.display.start()
+        self.session = Session(types.SimpleNamespace(
+            work=self.work, screenshots=os.path.join(self.work, "screenshots"), wine="wine",
+            wine_setup=self.args.wine_setup, prefix=os.path.join(self.work, "wineprefix")), "session")
+        self.session.prepare_prefix()
+        self.session.start_display()
+        self.env = self.session.env
         how = "through RW_E2E_ANSWER" if self.scripted else "with xdotool"
         log(f"display {self.env['DISPLAY']}, prompts answered {how}")
-        subprocess.run(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
-        subprocess.run(["wine", "wineboot", "-i"], env=self.env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
 
     def teardown(self):
-        subprocess.run(["wineserver", "-k"], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
-        if self.display:
-            self.display.stop()
+        if self.session:
+            self.session.shutdown()
 
     def scenario(self, name, good_crc, slow=False, leftover=None, elsewhere=False, during_download=None,
                  scripted=False, forged=False):
@@ -271,13 +232,13 @@ class E2E:
         time.sleep(1.0)
         if shutil.which("xdotool"):
             title = "^Runwarden update test$"
-            found = self.xdo("search", "--onlyvisible", "--name", title).stdout.split()
+            found = self.xdo("search", "--onlyvisible", "--name", title)
             if not found:
                 raise Failure("killed: no program window while downloading")
             self.xdo("windowfocus", "--sync", found[0])
             self.xdo("key", "alt+F4")
             time.sleep(2.0)
-            if process.poll() is not None or not self.xdo("search", "--onlyvisible", "--name", title).stdout.split():
+            if process.poll() is not None or not self.xdo("search", "--onlyvisible", "--name", title):
                 raise Failure("killed: the window closed while the update was downloading")
         process.kill()
         process.wait(timeout=TIMEOUT)
@@ -334,12 +295,13 @@ def main():
     ap.add_argument("--root", required=True, help="folder the HTTP test server serves")
     ap.add_argument("--state", required=True, help="state folder of the HTTP test server")
     ap.add_argument("--work", required=True, help="scratch folder (emptied)")
+    ap.add_argument("--wine-setup", required=True, help="tools/wine-setup.sh")
     ap.add_argument("--scripted", action="store_true", help="answer prompts through the environment")
     args = ap.parse_args()
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     try:
         return E2E(args).run()
-    except Failure as e:
+    except (Failure, TestFailure) as e:
         print(f"FAILED: {e}", file=sys.stderr)
         return 1
 

@@ -1,9 +1,13 @@
 #!/usr/bin/env python3
-"""A small HTTP server on 127.0.0.1 for the download tests.
+"""The local HTTP server on 127.0.0.1 for the download, GUI and update tests.
 
-    http_test_server.py serve --root DIR --state DIR
-    http_test_server.py start --root DIR --state DIR    (detaches, waits for the port)
+    http_test_server.py serve --root DIR --state DIR [--port N] [--hold]
+    http_test_server.py start --root DIR --state DIR    (empties DIR, detaches, waits for the port)
     http_test_server.py stop --state DIR
+
+--port picks the port (default: any free one); programs built against a fixed
+server address need it. --hold keeps every request waiting, unanswered, until
+the server stops: a server that accepts but never replies.
 
 It serves the files under DIR, and special paths that misbehave on purpose:
 
@@ -73,6 +77,9 @@ class Handler(http.server.SimpleHTTPRequestHandler):
 
     def do_GET(self):
         self.log_request_line()
+        if self.server.hold:
+            self.server.stopping.wait()
+            return self.abort()
         path = urllib.parse.urlsplit(self.path).path
         if os.path.exists(self.translate_path(path) + ".unreachable"):
             dead = f"http://127.0.0.1:{self.server.dead_port}{path}"
@@ -198,10 +205,11 @@ def make_tls_material(folder):
     return context
 
 
-def serve(root, state):
+def serve(root, state, port=0, hold=False):
     os.makedirs(root, exist_ok=True)
     os.makedirs(state, exist_ok=True)
-    httpd = Server(("127.0.0.1", 0), Handler)
+    httpd = Server(("127.0.0.1", port), Handler)
+    httpd.hold, httpd.stopping = hold, threading.Event()
     httpd.root = os.path.realpath(root)
     httpd.log_path = os.path.join(state, "requests.log")
     httpd.log_lock = threading.Lock()
@@ -211,7 +219,7 @@ def serve(root, state):
     httpd.dead_port = dead.getsockname()[1]
     # The same content over TLS; the handshake runs in the request's own thread.
     httpsd = Server(("127.0.0.1", 0), Handler)
-    for attr in ("root", "log_path", "log_lock", "dead_port"):
+    for attr in ("root", "log_path", "log_lock", "dead_port", "hold", "stopping"):
         setattr(httpsd, attr, getattr(httpd, attr))
     httpsd.socket = make_tls_material(os.path.join(state, "tls")).wrap_socket(
         httpsd.socket, server_side=True, do_handshake_on_connect=False)
@@ -222,7 +230,10 @@ def serve(root, state):
     os.replace(port_file + ".tmp", port_file)
     with open(os.path.join(state, "pid"), "w") as f:
         f.write(f"{os.getpid()}\n")
-    signal.signal(signal.SIGTERM, lambda *_: threading.Thread(target=httpd.shutdown).start())
+    def on_term(*_):
+        httpd.stopping.set()
+        threading.Thread(target=httpd.shutdown).start()
+    signal.signal(signal.SIGTERM, on_term)
     httpd.serve_forever(poll_interval=0.2)
     httpd.server_close()
     dead.close()
@@ -270,6 +281,8 @@ def main():
     ap.add_argument("command", choices=["serve", "start", "stop"])
     ap.add_argument("--root")
     ap.add_argument("--state", required=True)
+    ap.add_argument("--port", type=int, default=0)
+    ap.add_argument("--hold", action="store_true")
     a = ap.parse_args()
     if a.command == "stop":
         return stop(a.state)
@@ -277,7 +290,7 @@ def main():
         ap.error("--root is needed")
     if a.command == "start":
         return start(a.root, a.state)
-    serve(a.root, a.state)
+    serve(a.root, a.state, a.port, a.hold)
     return 0
 
 
