@@ -9,19 +9,10 @@ set(RW_CLI_TEST ${CMAKE_CURRENT_SOURCE_DIR}/cli_test.py)
 # Found by tests/CMakeLists.txt, also from a worktree.
 set(RW_DEMOS ${RW_REAL_DEMOS_DIR})
 
-if(RW_TARGET_WINDOWS)
-  add_test(NAME win.cli_unit_tests COMMAND runwarden_cli_tests)
-  set_tests_properties(win.cli_unit_tests PROPERTIES FIXTURES_REQUIRED wine LABELS windows)
-  add_test(NAME win.cli_program
-    COMMAND ${Python3_EXECUTABLE} ${RW_CLI_TEST} --demos ${RW_DEMOS} --examples ${CMAKE_SOURCE_DIR}/examples
-            -- ${CMAKE_SOURCE_DIR}/tools/wine-run.sh ${RW_WINEPREFIX} $<TARGET_FILE:runwarden-check>)
-  set_tests_properties(win.cli_program PROPERTIES FIXTURES_REQUIRED wine LABELS windows TIMEOUT 300)
-else()
-  include(GoogleTest)
-  gtest_discover_tests(runwarden_cli_tests TEST_PREFIX "cli." DISCOVERY_TIMEOUT 60)
-  add_test(NAME cli.program
-    COMMAND ${Python3_EXECUTABLE} ${RW_CLI_TEST} --demos ${RW_DEMOS} --examples ${CMAKE_SOURCE_DIR}/examples
-            -- $<TARGET_FILE:runwarden-check>)
-  add_test(NAME cli.sample_is_current
-    COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/make_sample.py --check)
-endif()
+include(GoogleTest)
+gtest_discover_tests(runwarden_cli_tests TEST_PREFIX "cli." DISCOVERY_TIMEOUT 60)
+add_test(NAME cli.program
+  COMMAND ${Python3_EXECUTABLE} ${RW_CLI_TEST} --demos ${RW_DEMOS} --examples ${CMAKE_SOURCE_DIR}/examples
+          -- $<TARGET_FILE:runwarden-check>)
+add_test(NAME cli.sample_is_current
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/make_sample.py --check)

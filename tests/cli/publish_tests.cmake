@@ -1,11 +1,6 @@
 # runwarden-publish: exit codes, messages and the files it lays out.
 if(TARGET runwarden-publish AND TARGET runwarden-recdata)
-  set(PUBLISH_EMULATOR "")
   set(PUBLISH_PREFIX "cli.publish")
-  if(RW_TARGET_WINDOWS)
-    string(REPLACE ";" "|" PUBLISH_EMULATOR "${CMAKE_CROSSCOMPILING_EMULATOR}")
-    set(PUBLISH_PREFIX "win.cli.publish")
-  endif()
 
   # publish_case(NAME CODE STDOUT_REGEX STDERR_REGEX FILES ARGS...): one run in a
   # fresh folder holding prog.exe, notes.txt, RecData.dat (revision 5), bad.dat
@@ -17,7 +12,6 @@ if(TARGET runwarden-publish AND TARGET runwarden-recdata)
       COMMAND ${CMAKE_COMMAND}
         -DTOOL=$<TARGET_FILE:runwarden-publish>
         -DRECDATA=$<TARGET_FILE:runwarden-recdata>
-        -DEMULATOR=${PUBLISH_EMULATOR}
         -DWORK=${CMAKE_CURRENT_BINARY_DIR}/publish/${name}
         -DSAMPLE=${CMAKE_CURRENT_SOURCE_DIR}/recdata_sample.txt
         -DARGS=${args}
@@ -27,9 +21,6 @@ if(TARGET runwarden-publish AND TARGET runwarden-recdata)
         -DEXPECT_FILES=${files}
         -P ${CMAKE_CURRENT_SOURCE_DIR}/publish_case.cmake)
     set_tests_properties(${PUBLISH_PREFIX}.${name} PROPERTIES TIMEOUT 120)
-    if(RW_TARGET_WINDOWS)
-      set_tests_properties(${PUBLISH_PREFIX}.${name} PROPERTIES FIXTURES_REQUIRED wine LABELS windows)
-    endif()
   endfunction()
 
   set(release_files "srv/intern/Runwarden/changelog.txt|srv/intern/Runwarden/x64/Runwarden.exe|srv/intern/Runwarden/x64/UpdateData.dat")

@@ -1,12 +1,6 @@
 # runwarden-recdata: exit codes, messages and the dump/compile round trip.
 if(TARGET runwarden-recdata)
-  set(RECDATA_EMULATOR "")
   set(RECDATA_PREFIX "cli.recdata")
-  if(RW_TARGET_WINDOWS)
-    # Runs under Wine; the wine fixture comes from tests/CMakeLists.txt.
-    string(REPLACE ";" "|" RECDATA_EMULATOR "${CMAKE_CROSSCOMPILING_EMULATOR}")
-    set(RECDATA_PREFIX "win.cli.recdata")
-  endif()
   set(RECDATA_WORK ${CMAKE_CURRENT_BINARY_DIR}/recdata)
   set(RECDATA_SAMPLE ${CMAKE_CURRENT_SOURCE_DIR}/recdata_sample.txt)
 
@@ -17,7 +11,6 @@ if(TARGET runwarden-recdata)
     add_test(NAME ${RECDATA_PREFIX}.${name}
       COMMAND ${CMAKE_COMMAND}
         -DTOOL=$<TARGET_FILE:runwarden-recdata>
-        -DEMULATOR=${RECDATA_EMULATOR}
         -DWORK=${RECDATA_WORK}/${name}
         -DSAMPLE=${RECDATA_SAMPLE}
         -DARGS=${args}
@@ -26,9 +19,6 @@ if(TARGET runwarden-recdata)
         -DEXPECT_STDERR=${err_regex}
         -P ${CMAKE_CURRENT_SOURCE_DIR}/recdata_case.cmake)
     set_tests_properties(${RECDATA_PREFIX}.${name} PROPERTIES TIMEOUT 120)
-    if(RW_TARGET_WINDOWS)
-      set_tests_properties(${RECDATA_PREFIX}.${name} PROPERTIES FIXTURES_REQUIRED wine LABELS windows)
-    endif()
   endfunction()
 
   recdata_case(help 0 "compile MAPS.txt -o RecData.dat.*map kz_cave" "^$" --help)
