@@ -136,6 +136,7 @@ TEST_F(TriggerMode3, SoundIndicesFixedBytesAndPositionTolerance) {
         {"x off by 164", good, withOrigin(positions, 264.9f, 200.0f, -50.0f, 300), true},
         {"x off by 165", good, withOrigin(positions, 265.0f, 200.0f, -50.0f, 300), false},
         {"x off by -164", good, withOrigin(positions, -64.9f, 200.0f, -50.0f, 300), true},
+        {"x off by -165", good, withOrigin(positions, -65.0f, 200.0f, -50.0f, 300), false},
         {"z off by 165", good, withOrigin(positions, 100.0f, 200.0f, 115.0f, 300), false},
         {"-0.9 truncates to 0", good, withOrigin(atX164, -0.9f, 0.0f, 0.0f, 300), true},
         {"origin not a number", good, withOrigin(positions, nan, 200.0f, -50.0f, 300), false},
