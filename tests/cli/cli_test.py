@@ -51,7 +51,12 @@ CASES = [
      r'"time":"--:--\.--".*"sv_gravity is not correct"', "", {}),
     ("check.cstrike_demo", "check", EXAMPLE, ["--json", "{demos}/cstrike_crossfire_weapon.dem"], 0,
      r'"status":100,"message":"","demo":"cstrike_crossfire_weapon","map":"crossfire",.*'
-     r'"steamid":"STEAM_0:0:118747259","time":"--:--\.--","fps":"99\.95",.*"settings":\[\]', "", {}),
+     r'"steamid":"STEAM_0:0:118747259","time":"--:--\.--","fps":"99\.95","fps_average":99\.9\d*,"settings":\[\]',
+     "", {}),
+    ("check.text_reports", "check", {"text.dem": b"not a demo at all"},
+     ["{demos}/cstrike_crossfire_weapon.dem", "text.dem"], 1,
+     r"  SteamID:       STEAM_0:0:118747259  http.*  Settings:      all settings correct\n\n"
+     r"text.dem\n  Rejected:      File is not a HLDEMO!\n$", "2 checked, 1 finished, 1 rejected", {}),
     ("check.online_demo", "check", EXAMPLE, ["--json", "{demos}/valve_stalkyard_hldm.dem"], 1,
      r'"status":-2,"message":"Demo was not recorded on lan server!","demo":"valve_stalkyard_hldm",'
      r'"map":"stalkyard",.*"time":"--:--\.--"', "", {}),
@@ -61,7 +66,7 @@ CASES = [
      {"order": [("valve_c1a0_frame-types_crafted.dem", None), ("valve_c1a0_invalid-netmsg-length_crafted.dem", None)]}),
     ("check.rejections", "check", {"text.dem": b"not a demo at all", "old.dem": OLD_DEMO},
      ["--json", "text.dem", "old.dem", "missing.dem"], 1,
-     r'"message":"File is not a HLDEMO!","demo":"text","map":"".*'
+     r'"message":"File is not a HLDEMO!","demo":"text","map":"","player":"","steamid":null.*'
      r'"message":"Demo is recorded with an old protocol!","demo":"old","map":"".*'
      r'"message":"Opening file failed!","demo":"missing","map":""', "3 checked, 0 finished, 3 rejected",
      {"order": [("text.dem", -2), ("old.dem", -2), ("missing.dem", -1)]}),
