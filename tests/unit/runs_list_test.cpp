@@ -13,6 +13,14 @@ namespace {
 
 using Runs = std::vector<std::string>;
 
+RecordsDatabase fourMaps() {
+    RecordsDatabase db;
+    test::RecDataBuilder b;
+    for (const char* name : {"kz_cave", "kz_a", "kz_b", "KZ_Longjumps"}) b.map(name).start({1}).stop({2});
+    EXPECT_TRUE(db.decodeRecords(b.bytes()));
+    return db;
+}
+
 // A records file with four maps and the runs a list text gives them, in file order.
 TEST(RunsList, MergesLinesForKnownMaps) {
     using Merged = std::map<std::string, Runs>;
@@ -36,16 +44,20 @@ TEST(RunsList, MergesLinesForKnownMaps) {
          {{"kz_a", {fits.substr(5)}}, {"kz_b", {"short"}}, {"kz_cave", {"ok"}}}},  // overlong lines are skipped
     };
     for (const auto& r : rows) {
-        RecordsDatabase db;
-        test::RecDataBuilder b;
-        for (const char* name : {"kz_cave", "kz_a", "kz_b", "KZ_Longjumps"}) b.map(name).start({1}).stop({2});
-        ASSERT_TRUE(db.decodeRecords(b.bytes()));
+        RecordsDatabase db = fourMaps();
         mergeRunsList(db, test::bytesOf(r.text));
         Merged got;
         for (const MapRecord& m : db.records)
             if (!m.runs.empty()) got[m.name] = m.runs;
         EXPECT_EQ(got, r.runs) << r.text.substr(0, 80);
     }
+}
+
+TEST(RunsList, ASecondListAddsToTheFirst) {
+    RecordsDatabase db = fourMaps();
+    mergeRunsList(db, test::bytesOf("h\nkz_a 1:00\n"));
+    mergeRunsList(db, test::bytesOf("h\nkz_a 2:00\n"));
+    EXPECT_EQ(db.records[*db.findMap("kz_a")].runs, (Runs{"1:00", "2:00"}));
 }
 
 TEST(RunsList, NothingIsMergedIntoAnUnloadedDatabase) {
