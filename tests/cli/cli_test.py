@@ -1,240 +1,274 @@
 #!/usr/bin/env python3
-"""Runs runwarden-check for real: on the bundled sample, on the real demos,
-on rejected files and on folders. Usage: cli_test.py --demos DIR --examples DIR -- PROGRAM..."""
+"""Runs the command-line programs for real, one table row per case: each row
+runs in a fresh folder holding the files it names and expects an exit code,
+stdout and stderr patterns, and optionally the files left and the JSON order.
+
+    cli_test.py --examples DIR --demos DIR --server SCRIPT [--emulator CMD]... TOOL=PATH...
+"""
 import argparse
-import functools
-import http.server
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
 import tempfile
-import threading
-import unittest
 
-ARGS = None
+A = None
+SAMPLE = "sample.dem"
+EXAMPLE = {n: n for n in ("sample.dem", "RecData.dat", "demos_tcl.txt")}
+OLD_DEMO = b"HLDEMO\0\0" + (5).to_bytes(4, "little") + (46).to_bytes(4, "little") + bytes(600)
+PUBLISH = {"prog.exe": b"MZprogram", "notes.txt": b"Runwarden 16\r\n- fixes", "maps.txt": "maps",
+           "demos.txt": b"records list\nkz_cave 01:00.00 a\nzz_other 02:00.00 b\nbadline\n"}
+# Compiled from the sample text as the publisher's input (revision 5), and a copy whose checksum fails.
+COMPILE5 = [("recdata", "compile", "maps.txt", "-o", "RecData.dat", "--revision", "5")]
+BAD_DAT = [("recdata", "compile", "maps.txt", "-o", "bad.dat", "--revision", "5"), ("append", "bad.dat", b"xx")]
+RELEASE = ["release", "--program", "prog.exe", "--version"]
+JSON_SAMPLE = ('{"file":"sample.dem","status":100,"message":"","demo":"sample","map":"kz_rw_sample",'
+               '"player":"Sample Player","steamid":"STEAM_0:1:19867136","time":"01:23.45","fps":"100.00",'
+               '"fps_average":100,"settings":["sv_airacceleration is not correct"],'
+               '"world_records":["01:19.87 Mellow [de]","[pro] 01:21.02 Quickstep [se]"]}\n')
+BATCH = dict({"RecData.dat": "RecData.dat"}, **{"b.dem": SAMPLE, "a.dem": SAMPLE, "sub/c.DEM": SAMPLE, "sub/deeper/d.dem": SAMPLE,
+                         "sub/broken.dem": b"HLDEMO", "notes.txt": b"not a demo"})
+SITE = {"intern/Runwarden/RecData.dat": "RecData.dat", "demos_tcl.txt": "demos_tcl.txt"}
+REFRESH = ["--refresh", "--update-server", "{url}", "--list-server", "{url}"]
+DEAD = ["--refresh", "--update-server", "{dead}", "--list-server", "{dead}"]
+RELEASED = ["srv/intern/Runwarden/changelog.txt", "srv/intern/Runwarden/x64/Runwarden.exe",
+            "srv/intern/Runwarden/x64/UpdateData.dat"]
+
+# name, tool, files, args, code, stdout regex, stderr regex, extra expectations.
+# Extra: pre (steps that must succeed first), left (files under srv/ and list/),
+# order (JSON file names and statuses), same (files equal to the example's), site (served files).
+CASES = [
+    ("check.json", "check", EXAMPLE, ["--records", "RecData.dat", "--runs", "demos_tcl.txt", "--json", SAMPLE],
+     0, "^" + re.escape(JSON_SAMPLE) + "$", "", {}),
+    ("check.text_finds_records_here", "check", EXAMPLE, [SAMPLE], 0,
+     r"  SteamID:       STEAM_0:1:19867136  http://\S+/profiles/76561198000000001\n.*"
+     r"  Time:          01:23\.45\n  World Record:  \n  Fps:           100\.00\n  Settings:      sv_airacceleration is not correct\n",
+     "", {}),  # without the runs list there are no world-record lines
+    # Without records the run is not timed, and it is judged from the start marker: warm-up gravity counts.
+    ("check.untimed", "check", {SAMPLE: SAMPLE}, ["--json", SAMPLE], 0,
+     r'"time":"--:--\.--".*"sv_gravity is not correct"', "", {}),
+    ("check.cstrike_demo", "check", EXAMPLE, ["--json", "{demos}/cstrike_crossfire_weapon.dem"], 0,
+     r'"status":100,"message":"","demo":"cstrike_crossfire_weapon","map":"crossfire",.*'
+     r'"steamid":"STEAM_0:0:118747259","time":"--:--\.--","fps":"99\.95","fps_average":99\.9\d*,"settings":\[\]',
+     "", {}),
+    ("check.text_reports", "check", {"text.dem": b"not a demo at all"},
+     ["{demos}/cstrike_crossfire_weapon.dem", "text.dem"], 1,
+     r"  SteamID:       STEAM_0:0:118747259  http.*  Settings:      all settings correct\n\n"
+     r"text.dem\n  Rejected:      File is not a HLDEMO!\n$", "2 checked, 1 finished, 1 rejected", {}),
+    ("check.online_demo", "check", EXAMPLE, ["--json", "{demos}/valve_stalkyard_hldm.dem"], 1,
+     r'"status":-2,"message":"Demo was not recorded on lan server!","demo":"valve_stalkyard_hldm",'
+     r'"map":"stalkyard",.*"time":"--:--\.--"', "", {}),
+    ("check.crafted_demos", "check", EXAMPLE, ["--json", "{demos}/valve_c1a0_frame-types_crafted.dem",
+                                               "{demos}/valve_c1a0_invalid-netmsg-length_crafted.dem"], 1,
+     r'^(\{[^\n]*"status":-[12],"message":"[^"]+"[^\n]*\n){2}$', "2 rejected",
+     {"order": [("valve_c1a0_frame-types_crafted.dem", None), ("valve_c1a0_invalid-netmsg-length_crafted.dem", None)]}),
+    ("check.rejections", "check", {"text.dem": b"not a demo at all", "old.dem": OLD_DEMO},
+     ["--json", "text.dem", "old.dem", "missing.dem"], 1,
+     r'"message":"File is not a HLDEMO!","demo":"text","map":"","player":"","steamid":null.*'
+     r'"message":"Demo is recorded with an old protocol!","demo":"old","map":"".*'
+     r'"message":"Opening file failed!","demo":"missing","map":""', "3 checked, 0 finished, 3 rejected",
+     {"order": [("text.dem", -2), ("old.dem", -2), ("missing.dem", -1)]}),
+    ("check.batch_recursive", "check", BATCH, ["--json", "--jobs", "3", "--recursive", "."], 1, "",
+     "5 checked, 4 finished, 1 rejected",
+     {"order": [("a.dem", 100), ("b.dem", 100), ("broken.dem", -2), ("c.DEM", 100), ("d.dem", 100)]}),
+    ("check.batch_flat", "check", BATCH, ["--json", "."], 0, "", "", {"order": [("a.dem", 100), ("b.dem", 100)]}),
+    ("check.unknown_option", "check", EXAMPLE, ["--bogus", "a.dem"], 2, "^$", "runwarden-check: .*--bogus", {}),
+    ("check.no_demo", "check", EXAMPLE, ["--json"], 2, "^$", "runwarden-check: no demo given", {}),
+    ("check.needs_value", "check", EXAMPLE, ["a.dem", "--records"], 2, "^$", "--records needs a value", {}),
+    ("check.bad_jobs", "check", EXAMPLE, ["--jobs", "0", SAMPLE], 2, "^$", "runwarden-check: ", {}),
+    ("check.jobs_not_number", "check", EXAMPLE, ["--jobs", "2x", SAMPLE], 2, "^$", "runwarden-check: ", {}),
+    ("check.server_needs_refresh", "check", EXAMPLE, ["--update-server", "http://x", SAMPLE], 2, "^$",
+     "runwarden-check: ", {}),
+    ("check.missing_records", "check", EXAMPLE, ["--records", "no-such-file.dat", SAMPLE], 2, "^$",
+     "runwarden-check: .*no-such-file.dat", {}),
+    ("check.damaged_records", "check", {SAMPLE: SAMPLE, "maps.txt": "maps"}, ["--records", "bad.dat", SAMPLE], 2,
+     "^$", "bad.dat", {"pre": BAD_DAT}),
+    ("check.odd_name_after_dashes", "check", {"--odd.dem": b"HLDEMO"}, ["--json", "--", "--odd.dem"], 1,
+     '"file":"--odd.dem","status":-2', "", {}),
+    ("check.help", "check", {}, ["--help"], 0, "Usage: runwarden-check", "", {}),
+    ("check.version", "check", {}, ["--version"], 0, r"^runwarden-check 15, unsigned updates\r?\n$", "", {}),
+    ("check.refresh", "check", {SAMPLE: SAMPLE}, REFRESH + ["--json", SAMPLE], 0,
+     r'"time":"01:23\.45".*"world_records":\["[^"]+","[^"]+"\]', 'Restored file: "RecData.dat"',
+     {"site": SITE, "same": ["RecData.dat", "demos_tcl.txt"]}),
+    # A second refresh finds the same file: nothing to say.
+    ("check.refresh_again", "check", EXAMPLE, REFRESH, 0, "", "^$", {"site": SITE, "same": ["RecData.dat"]}),
+    ("check.refresh_unreachable", "check", {"RecData.dat": "RecData.dat"}, DEAD, 1, "",
+     "Unable to connect to update server!", {"site": {}, "same": ["RecData.dat"]}),
+
+    ("recdata.help", "recdata", {}, ["--help"], 0, "compile MAPS.txt -o RecData.dat.*map kz_cave", "^$", {}),
+    ("recdata.no_command", "recdata", {}, [], 2, "^$", "no command.*usage:", {}),
+    ("recdata.unknown_command", "recdata", {}, ["frob"], 2, "^$", "unknown command 'frob'", {}),
+    ("recdata.needs_output", "recdata", PUBLISH, ["compile", "maps.txt"], 2, "^$", "compile needs -o", {}),
+    ("recdata.bad_revision", "recdata", PUBLISH, ["compile", "maps.txt", "-o", "R.dat", "--revision", "x1"], 2,
+     "^$", "--revision takes a whole number", {}),
+    ("recdata.needs_revision", "recdata", PUBLISH, ["compile", "maps.txt", "-o", "R.dat"], 2, "^$", "no revision", {}),
+    ("recdata.unknown_option", "recdata", PUBLISH, ["compile", "maps.txt", "-o", "R.dat", "--force"], 2, "^$",
+     "unknown option --force", {}),
+    ("recdata.missing_input", "recdata", {}, ["compile", "missing.txt", "-o", "R.dat", "--revision", "1"], 1, "^$",
+     "missing.txt: error: cannot read", {}),
+    ("recdata.bad_text", "recdata", {"bad.txt": b"map kz_a\n  mode 0\n  start pattern 01\n  stop pattern zz\n"},
+     ["compile", "bad.txt", "-o", "R.dat", "--revision", "1"], 1, "^$", "bad.txt:4: error: 'zz' is not hex", {}),
+    ("recdata.warns", "recdata", PUBLISH, ["compile", "maps.txt", "-o", "R.dat", "--revision=7"], 0,
+     "R.dat: revision 7, format 2, 3 maps", "maps.txt:[0-9]+: warning: mode 9 detects nothing", {}),
+    ("recdata.dump_not_records", "recdata", PUBLISH, ["dump", "maps.txt"], 1, "^$",
+     "maps.txt: error: checksum mismatch", {}),
+    ("recdata.dump_missing", "recdata", {}, ["dump", "missing.dat"], 1, "^$", "missing.dat: error: cannot read", {}),
+    # compile -> dump -> compile -> dump changes nothing; the revision keeps all 32 bits.
+    ("recdata.round_trip", "recdata", PUBLISH, ["dump", "second.dat"], 0,
+     r'revision 4000000000\r?\nformat 2\r?\n.*map "KZ Caves\\x00"', "",
+     {"pre": [("recdata", "compile", "maps.txt", "-o", "first.dat", "--revision", "4000000000"),
+              ("recdata", "dump", "first.dat", "-o", "first.txt"),
+              ("recdata", "compile", "first.txt", "-o", "second.dat")],
+      "equal": [("first.dat", "second.dat")], "size": ("first.dat", 77)}),
+
+    ("publish.help", "publish", {}, ["--help"], 0, r"release --program FILE.*records \[--recdata FILE", "^$", {}),
+    ("publish.no_command", "publish", {}, [], 2, "^$", "no command.*usage:", {}),
+    ("publish.unknown_command", "publish", {}, ["frob"], 2, "^$", "unknown command 'frob'", {}),
+    ("publish.needs_changelog", "publish", PUBLISH, RELEASE + ["16", "--out", "srv"], 2, "^$",
+     "release needs --changelog", {"left": []}),
+    ("publish.bad_version", "publish", PUBLISH, RELEASE + ["16x", "--changelog", "notes.txt", "--out", "srv"], 2, "^$",
+     "--version takes a whole number", {"left": []}),
+    ("publish.unknown_option", "publish", {}, ["release", "--force"], 2, "^$", "unknown option --force", {}),
+    ("publish.missing_program", "publish", PUBLISH, ["release", "--program", "missing.exe", "--version", "16",
+                                                      "--changelog", "notes.txt", "--out", "srv"], 1, "^$",
+     "missing.exe: error: cannot read the program file", {"left": []}),
+    ("publish.release", "publish", PUBLISH, RELEASE + ["16", "--changelog", "notes.txt", "--out", "srv"], 0,
+     "release: version 16, program 9 bytes, CRC-32 02B3B70A, change log 21 bytes", "^$", {"left": RELEASED}),
+    ("publish.records", "publish", PUBLISH,
+     ["records", "--recdata", "RecData.dat", "--runs", "demos.txt", "--out", "srv", "--list-out", "list"], 0,
+     r"RecData.dat: revision 5, 3 maps, 77 bytes\r?\ndemos_tcl.txt: 2 runs, [0-9]+ bytes, "
+     "1 for maps RecData.dat does not hold", "demos.txt: warning: line 4 holds no map name",
+     {"pre": COMPILE5, "left": ["list/demos_tcl.txt", "srv/intern/Runwarden/RecData.dat"]}),
+    ("publish.list_only", "publish", PUBLISH, ["records", "--runs", "demos.txt", "--list-out", "list"], 0,
+     "demos_tcl.txt: 2 runs", "", {"left": ["list/demos_tcl.txt"]}),
+    ("publish.bad_checksum", "publish", PUBLISH, ["records", "--recdata", "bad.dat", "--out", "srv"], 1, "^$",
+     "bad.dat: error: checksum mismatch", {"pre": BAD_DAT, "left": []}),
+    ("publish.list_out_needs_runs", "publish", PUBLISH,
+     ["records", "--recdata", "RecData.dat", "--out", "srv", "--list-out", "list"], 2, "^$",
+     "--list-out needs --runs", {"pre": COMPILE5, "left": []}),
+    ("publish.recdata_needs_out", "publish", PUBLISH, ["records", "--recdata", "RecData.dat"], 2, "^$",
+     "--recdata needs --out", {"pre": COMPILE5}),
+]
 
 
-def run(*args, cwd=None):
-    p = subprocess.run(ARGS.program + list(args), cwd=cwd, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=240)
-    return p.returncode, p.stdout.decode("utf-8", "replace").replace("\r\n", "\n"), \
-        p.stderr.decode("utf-8", "replace").replace("\r\n", "\n")
-
-
-def read_bytes(path):
+def content(src):
+    if isinstance(src, bytes):
+        return src
+    path = A.maps if src == "maps" else os.path.join(A.examples, src)
     with open(path, "rb") as f:
         return f.read()
 
 
-def write_bytes(path, data):
-    with open(path, "wb") as f:
-        f.write(data)
+def lay_out(folder, files):
+    for name, src in files.items():
+        path = os.path.join(folder, name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(content(src))
 
 
-class QuietHandler(http.server.SimpleHTTPRequestHandler):
-    def log_message(self, *args):
-        pass
+def run(tool, args, cwd):
+    p = subprocess.run(A.emulator + [A.tools[tool]] + list(args), cwd=cwd, stdin=subprocess.DEVNULL,
+                       capture_output=True, timeout=240)
+    text = lambda b: b.decode("utf-8", "replace").replace("\r\n", "\n")
+    return p.returncode, text(p.stdout), text(p.stderr)
 
 
-def json_lines(out):
-    return [json.loads(line) for line in out.splitlines() if line.strip()]
+def left_files(work):
+    found = []
+    for top in ("srv", "list"):
+        for root, _, names in os.walk(os.path.join(work, top)):
+            found += [os.path.relpath(os.path.join(root, n), work).replace(os.sep, "/") for n in names]
+    return sorted(found)
 
 
-KEYS = ["file", "status", "message", "demo", "map", "player", "steamid", "time", "fps",
-        "fps_average", "settings", "world_records"]
+def check(case, work, urls):
+    name, tool, files, args, code, out_re, err_re, extra = case
+    lay_out(work, files)
+    for step in extra.get("pre", []):
+        if step[0] == "append":  # bytes more in the body: the stored checksum no longer matches
+            with open(os.path.join(work, step[1]), "ab") as f:
+                f.write(step[2])
+            continue
+        rc, _, err = run(step[0], step[1:], work)
+        if rc != 0:
+            return f"step {step} exited {rc}: {err}"
+    args = [a.format(demos=A.demos, **urls) for a in args]
+    rc, out, err = run(tool, args, work)
+    problems = []
+    if rc != code:
+        problems.append(f"exit {rc}, expected {code}")
+    if not re.search(out_re, out, re.S):
+        problems.append(f"stdout does not match {out_re!r}")
+    if not re.search(err_re, err, re.S):
+        problems.append(f"stderr does not match {err_re!r}")
+    if "left" in extra and left_files(work) != sorted(extra["left"]):
+        problems.append(f"files left {left_files(work)}, expected {sorted(extra['left'])}")
+    if "order" in extra:
+        got = [json.loads(l) for l in out.splitlines() if l.strip()]
+        got = [(os.path.basename(r["file"].replace("\\", "/")), r["status"]) for r in got]
+        want = extra["order"]
+        if len(got) != len(want) or any(g[0] != w[0] or w[1] not in (None, g[1]) for g, w in zip(got, want)):
+            problems.append(f"reports {got}, expected {want}")
+    for f in extra.get("same", []):
+        if content(f) != content_at(work, f):
+            problems.append(f"{f} differs from the example")
+    for a, b in extra.get("equal", []):
+        if content_at(work, a) != content_at(work, b):
+            problems.append(f"{a} and {b} differ")
+    if "size" in extra and os.path.getsize(os.path.join(work, extra["size"][0])) != extra["size"][1]:
+        problems.append(f"{extra['size'][0]} is not {extra['size'][1]} bytes")
+    return "; ".join(problems + ([f"\nstdout:\n{out}\nstderr:\n{err}"] if problems else []))
 
 
-class Sample(unittest.TestCase):
-    def test_json_of_the_bundled_sample(self):
-        rc, out, err = run("--records", "RecData.dat", "--runs", "demos_tcl.txt", "--json", "sample.dem",
-                           cwd=ARGS.examples)
-        self.assertEqual(rc, 0, err)
-        [r] = json_lines(out)
-        self.assertEqual(list(r.keys()), KEYS)
-        self.assertEqual(r["status"], 100)
-        self.assertEqual(r["message"], "")
-        self.assertEqual(r["demo"], "sample")
-        self.assertEqual(r["map"], "kz_rw_sample")
-        self.assertEqual(r["player"], "Sample Player")
-        self.assertEqual(r["steamid"], "STEAM_0:1:19867136")
-        self.assertEqual(r["time"], "01:23.45")
-        self.assertEqual(r["fps"], "100.00")
-        self.assertEqual(r["fps_average"], 100)
-        self.assertEqual(r["settings"], ["sv_airacceleration is not correct"])
-        self.assertEqual(r["world_records"], ["01:19.87 Mellow [de]", "[pro] 01:21.02 Quickstep [se]"])
-
-    def test_text_of_the_bundled_sample_uses_recdata_here_by_default(self):
-        rc, out, err = run("sample.dem", cwd=ARGS.examples)
-        self.assertEqual(rc, 0, err)
-        self.assertIn("  Time:          01:23.45\n", out)
-        self.assertIn("  SteamID:       STEAM_0:1:19867136  http://", out)
-        self.assertIn("/profiles/76561198000000001\n", out)
-        self.assertIn("  Settings:      sv_airacceleration is not correct\n", out)
-        # Without the runs list there are no world-record lines.
-        self.assertIn("  World Record:  \n", out)
-
-    def test_without_records_the_run_is_not_timed(self):
-        with tempfile.TemporaryDirectory() as d:
-            shutil.copy(os.path.join(ARGS.examples, "sample.dem"), d)
-            rc, out, err = run("--json", "sample.dem", cwd=d)
-            self.assertEqual(rc, 0, err)
-            [r] = json_lines(out)
-            self.assertEqual(r["time"], "--:--.--")
-            # Judged over every frame after the start marker: the warm-up gravity counts too.
-            self.assertIn("sv_gravity is not correct", r["settings"])
+def content_at(work, name):
+    with open(os.path.join(work, name), "rb") as f:
+        return f.read()
 
 
-class RealDemos(unittest.TestCase):
-    def demo(self, name):
-        return os.path.join(ARGS.demos, name)
-
-    def test_cstrike_demo_finishes(self):
-        rc, out, err = run("--json", self.demo("cstrike_crossfire_weapon.dem"), cwd=ARGS.examples)
-        [r] = json_lines(out)
-        self.assertEqual(r["status"], 100, r)
-        self.assertEqual(rc, 0)
-        self.assertEqual(r["map"], "crossfire")
-        self.assertEqual(r["demo"], "cstrike_crossfire_weapon")
-        self.assertEqual(r["time"], "--:--.--")
-        self.assertEqual(r["fps"], "99.95")  # a few frames of the recording are not 10 ms
-        self.assertEqual(r["steamid"], "STEAM_0:0:118747259")
-        self.assertEqual(r["settings"], [])
-
-    def test_online_demo_is_refused(self):
-        rc, out, err = run("--json", self.demo("valve_stalkyard_hldm.dem"), cwd=ARGS.examples)
-        [r] = json_lines(out)
-        self.assertEqual(rc, 1)
-        self.assertEqual(r["status"], -2)
-        self.assertEqual(r["message"], "Demo was not recorded on lan server!")
-        self.assertEqual(r["map"], "stalkyard")
-        self.assertEqual(r["time"], "--:--.--")
-
-    def test_crafted_demos_get_a_clean_report(self):
-        names = ["valve_c1a0_frame-types_crafted.dem", "valve_c1a0_invalid-netmsg-length_crafted.dem"]
-        rc, out, err = run("--json", *[self.demo(n) for n in names], cwd=ARGS.examples)
-        self.assertEqual(rc, 1)
-        results = json_lines(out)
-        self.assertEqual([os.path.basename(r["file"].replace("\\", "/")) for r in results], names)
-        for r in results:
-            self.assertLess(r["status"], 0, r)
-            self.assertTrue(r["message"], r)
+def serve(tmp, files):
+    """Starts the one HTTP test server over files; returns its URLs and the stop command."""
+    root, state = os.path.join(tmp, "site"), os.path.join(tmp, "state")
+    subprocess.run([sys.executable, A.server, "start", "--root", root, "--state", state], check=True,
+                   stdout=subprocess.DEVNULL)
+    lay_out(root, files)
+    with open(os.path.join(state, "port")) as f:
+        port, dead = f.read().split()[:2]
+    stop = [sys.executable, A.server, "stop", "--state", state]
+    return {"url": f"http://127.0.0.1:{port}", "dead": f"http://127.0.0.1:{dead}"}, stop
 
 
-class Rejections(unittest.TestCase):
-    def test_failure_messages_and_exit_codes(self):
-        with tempfile.TemporaryDirectory() as d:
-            with open(os.path.join(d, "text.dem"), "wb") as f:
-                f.write(b"not a demo at all")
-            with open(os.path.join(d, "old.dem"), "wb") as f:
-                f.write(b"HLDEMO\0\0" + (5).to_bytes(4, "little") + (46).to_bytes(4, "little") + bytes(600))
-            rc, out, err = run("--json", "text.dem", "old.dem", "missing.dem", cwd=d)
-            self.assertEqual(rc, 1)
-            r = json_lines(out)
-            self.assertEqual([(x["status"], x["message"], x["map"]) for x in r], [
-                (-2, "File is not a HLDEMO!", ""),
-                (-2, "Demo is recorded with an old protocol!", ""),
-                (-1, "Opening file failed!", ""),
-            ])
-            self.assertEqual(r[2]["demo"], "missing")
-            self.assertIn("3 checked, 0 finished, 3 rejected", err)
-
-    def test_usage_errors_exit_2(self):
-        for args in (["--bogus", "a.dem"], [], ["--records", "no-such-file.dat", "a.dem"]):
-            rc, out, err = run(*args, cwd=ARGS.examples)
-            self.assertEqual(rc, 2, args)
-            self.assertIn("runwarden-check:", err)
-            self.assertEqual(out, "")
-
-    def test_damaged_records_file_named_explicitly_is_a_usage_error(self):
-        with tempfile.TemporaryDirectory() as d:
-            data = bytearray(read_bytes(os.path.join(ARGS.examples, "RecData.dat")))
-            data[-1] ^= 0xFF
-            write_bytes(os.path.join(d, "bad.dat"), bytes(data))
-            rc, out, err = run("--records", "bad.dat", os.path.join(ARGS.examples, "sample.dem"), cwd=d)
-            self.assertEqual(rc, 2)
-            self.assertIn("bad.dat", err)
-
-    def test_help_and_version(self):
-        rc, out, err = run("--help")
-        self.assertEqual(rc, 0)
-        self.assertIn("Usage: runwarden-check", out)
-        rc, out, err = run("--version")
-        self.assertEqual((rc, out.strip()), (0, "runwarden-check 15, unsigned updates"))
-
-
-class Folders(unittest.TestCase):
-    def test_batch_keeps_input_order_and_counts(self):
-        with tempfile.TemporaryDirectory() as d:
-            sample = os.path.join(ARGS.examples, "sample.dem")
-            os.makedirs(os.path.join(d, "sub", "deeper"))
-            for name in ("b.dem", "a.dem", os.path.join("sub", "c.DEM"), os.path.join("sub", "deeper", "d.dem")):
-                shutil.copy(sample, os.path.join(d, name))
-            write_bytes(os.path.join(d, "sub", "broken.dem"), b"HLDEMO")
-            write_bytes(os.path.join(d, "notes.txt"), b"not a demo")
-            shutil.copy(os.path.join(ARGS.examples, "RecData.dat"), d)
-            rc, out, err = run("--json", "--jobs", "3", "--recursive", ".", cwd=d)
-            self.assertEqual(rc, 1)
-            got = [(os.path.basename(r["file"].replace("\\", "/")), r["status"]) for r in json_lines(out)]
-            self.assertEqual(got, [("a.dem", 100), ("b.dem", 100), ("broken.dem", -2), ("c.DEM", 100),
-                                   ("d.dem", 100)])
-            self.assertIn("5 checked, 4 finished, 1 rejected", err)
-            # Without --recursive only the folder's own demos.
-            rc, out, err = run("--json", ".", cwd=d)
-            self.assertEqual([os.path.basename(r["file"].replace("\\", "/")) for r in json_lines(out)], ["a.dem", "b.dem"])
-            self.assertEqual(rc, 0)
-
-
-class Refresh(unittest.TestCase):
-    """--refresh against real HTTP servers on 127.0.0.1."""
-
-    def serve(self, folder):
-        handler = functools.partial(QuietHandler, directory=folder)
-        server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
-        threading.Thread(target=server.serve_forever, daemon=True).start()
-        self.addCleanup(server.server_close)
-        self.addCleanup(server.shutdown)
-        return "http://127.0.0.1:%d" % server.server_address[1]
-
-    def test_refresh_restores_records_and_saves_the_list(self):
-        with tempfile.TemporaryDirectory() as site, tempfile.TemporaryDirectory() as work:
-            os.makedirs(os.path.join(site, "intern", "Runwarden"))
-            shutil.copy(os.path.join(ARGS.examples, "RecData.dat"), os.path.join(site, "intern", "Runwarden"))
-            shutil.copy(os.path.join(ARGS.examples, "demos_tcl.txt"), site)
-            shutil.copy(os.path.join(ARGS.examples, "sample.dem"), work)
-            url = self.serve(site)
-            rc, out, err = run("--refresh", "--update-server", url, "--list-server", url, "--json", "sample.dem",
-                               cwd=work)
-            self.assertEqual(rc, 0, err)
-            self.assertIn('Restored file: "RecData.dat"', err)
-            [r] = json_lines(out)
-            self.assertEqual(r["time"], "01:23.45")
-            self.assertEqual(len(r["world_records"]), 2)
-            for name in ("RecData.dat", "demos_tcl.txt"):
-                self.assertEqual(read_bytes(os.path.join(work, name)),
-                                 read_bytes(os.path.join(ARGS.examples, name)), name)
-            # A second refresh finds the same file: nothing to say, nothing changed.
-            rc, out, err = run("--refresh", "--update-server", url, "--list-server", url, cwd=work)
-            self.assertEqual((rc, err), (0, ""))
-
-    def test_unreachable_server_keeps_the_local_records(self):
-        with tempfile.TemporaryDirectory() as work:
-            shutil.copy(os.path.join(ARGS.examples, "RecData.dat"), work)
-            rc, out, err = run("--refresh", "--update-server", "http://127.0.0.1:9", "--list-server",
-                               "http://127.0.0.1:9", cwd=work)
-            self.assertEqual(rc, 1)
-            self.assertIn("Unable to connect to update server!", err)
-            self.assertEqual(read_bytes(os.path.join(work, "RecData.dat")),
-                             read_bytes(os.path.join(ARGS.examples, "RecData.dat")))
+def main():
+    global A
+    ap = argparse.ArgumentParser()
+    for opt in ("--examples", "--demos", "--maps", "--server"):
+        ap.add_argument(opt, required=True)
+    ap.add_argument("--emulator", action="append", default=[])
+    ap.add_argument("tools", nargs="+", help="TOOL=PATH for check, recdata and publish")
+    A = ap.parse_args()
+    A.tools = dict(t.split("=", 1) for t in A.tools)
+    A.demos, A.examples, A.maps = map(os.path.abspath, (A.demos, A.examples, A.maps))
+    failed = 0
+    for case in CASES:
+        needed = {case[1]} | {s[0] for s in case[7].get("pre", []) if s[0] != "append"}
+        if not needed <= A.tools.keys():
+            continue
+        with tempfile.TemporaryDirectory() as tmp:
+            work = os.path.join(tmp, "work")
+            os.makedirs(work)
+            urls, stop = ({}, None) if "site" not in case[7] else serve(tmp, case[7]["site"])
+            try:
+                problem = check(case, work, urls)
+            finally:
+                if stop:
+                    subprocess.run(stop, stdout=subprocess.DEVNULL)
+        print(f"{'FAIL' if problem else 'ok'}  {case[0]}{'  ' + problem if problem else ''}")
+        failed += bool(problem)
+    print(f"{failed} of {len(CASES)} cases failed" if failed else "all cases passed")
+    return 1 if failed else 0
 
 
 if __name__ == "__main__":
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--demos", required=True)
-    ap.add_argument("--examples", required=True)
-    ap.add_argument("program", nargs="+")
-    ARGS, rest = ap.parse_known_args()
-    ARGS.examples = os.path.abspath(ARGS.examples)
-    ARGS.demos = os.path.abspath(ARGS.demos)
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    sys.exit(main())

@@ -81,87 +81,53 @@ protected:
                                [](std::string_view t) { return static_cast<int32_t>(7 * t.size()); }};
 };
 
-TEST_F(PanelLayoutTest, IdleShowsOnlyTheFrame) {
-    const PanelLayout l = layout(0);
-    EXPECT_EQ(fadeLines(l), (std::vector<int32_t>{362, 40}));
-    EXPECT_TRUE(bands(l).empty());
-    const std::vector<TextOp> all = texts(l);
-    ASSERT_EQ(all.size(), 1u);
-    const TextOp& footer = all[0];
-    EXPECT_EQ(footer.text, L"Runwarden");
-    EXPECT_EQ(footer.x, 275);
-    EXPECT_EQ(footer.y, 329);
-    EXPECT_EQ(footer.align, TextAlign::right);
-    EXPECT_EQ(footer.font, PanelFont::footer);
-    EXPECT_EQ(footer.colour, (Rgb{160, 160, 160}));
-    EXPECT_TRUE(l.enableButton);
-    EXPECT_EQ(l.recordsList, RecordsListAction::hide);
+// Each state's frame: the bands, the fade lines, the text at a place, and whether the button works.
+TEST_F(PanelLayoutTest, EachStateDrawsItsFrame) {
+    using Bands = std::vector<std::pair<int32_t, int32_t>>;
+    using Lines = std::vector<int32_t>;
+    const struct {
+        int32_t status;
+        Bands bands;
+        Lines lines;
+        int32_t x, y;
+        const wchar_t* text;  // nullptr: nothing there
+        bool button;
+    } rows[] = {
+        {0, {}, {362, 40}, 275, 329, L"Runwarden", true},
+        {1, {{41, 67}}, {362, 40, 108}, 130, 200, L"1%", false},
+        {42, {{41, 67}}, {362, 40, 108}, 50, 84, L"kz_cave", false},
+        {99, {{41, 67}}, {362, 40, 108}, 10, 116, nullptr, false},  // no results yet
+        {101, {{41, 31}}, {362, 40, 72}, 140, 48, L"Checking for updates ...", false},
+        {102, {{41, 31}}, {362, 40, 72}, 140, 48, L"File is not a HLDEMO!", false},  // the message as it stands
+        {250, {{41, 31}}, {362, 40, 72}, 140, 48, L"File is not a HLDEMO!", false},
+        {-2, {{41, 31}}, {362, 40, 72}, 140, 48, L"File is not a HLDEMO!", true},  // old results are not shown
+        {100, {{41, 67}, {109, 49}, {159, 43}, {202, 24}}, {362, 40, 108, 158, 226}, 97, 202, L"V", true},
+        {100, {{41, 67}, {109, 49}, {159, 43}, {202, 24}}, {362, 40, 108, 158, 226}, 130, 200, nullptr, true},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.status);
+        const PanelLayout l = layout(r.status);
+        EXPECT_EQ(bands(l), r.bands);
+        EXPECT_EQ(fadeLines(l), r.lines);
+        const TextOp* t = textAt(l, r.x, r.y);
+        EXPECT_EQ(t ? t->text : L"(none)", r.text ? r.text : L"(none)");
+        EXPECT_EQ(l.enableButton, r.button);
+        EXPECT_EQ(l.recordsList, RecordsListAction::hide);
+        if (r.status <= 0) {
+            EXPECT_EQ(texts(l).size(), r.status < 0 ? 2u : 1u);  // the footer, and the message
+        }
+    }
     // The window's own check keeps the button disabled whatever the status says.
     for (int32_t status : {0, -1, 100}) EXPECT_FALSE(layout(status, {}, true).enableButton);
-}
-
-TEST_F(PanelLayoutTest, RunningCheckShowsRowsAndProgress) {
-    const PanelLayout l = layout(42);
-    EXPECT_EQ(bands(l), (std::vector<std::pair<int32_t, int32_t>>{{41, 67}}));
-    EXPECT_EQ(fadeLines(l), (std::vector<int32_t>{362, 40, 108}));
-    ASSERT_NE(textAt(l, 130, 200), nullptr);
-    EXPECT_EQ(textAt(l, 130, 200)->text, L"42%");
-    EXPECT_EQ(textAt(l, 10, 48)->text, L"Demo: ");
-    EXPECT_EQ(textAt(l, 50, 48)->text, L"run");
-    EXPECT_EQ(textAt(l, 50, 66)->text, L"climber");
-    EXPECT_EQ(textAt(l, 50, 84)->text, L"kz_cave");
-    EXPECT_EQ(textAt(l, 10, 116), nullptr);  // no results yet
-    EXPECT_FALSE(l.enableButton);
-    EXPECT_EQ(l.recordsList, RecordsListAction::hide);
-    EXPECT_EQ(layout(1).recordsList, RecordsListAction::hide);
-    EXPECT_EQ(textAt(layout(99), 130, 200)->text, L"99%");
+    const PanelLayout idle = layout(0), update = layout(101), finished = layout(100);
+    EXPECT_EQ(textAt(idle, 275, 329)->align, TextAlign::right);
+    EXPECT_EQ(textAt(idle, 275, 329)->font, PanelFont::footer);
+    EXPECT_EQ(textAt(update, 140, 48)->align, TextAlign::centre);
+    EXPECT_EQ(textAt(finished, 97, 202)->font, PanelFont::mark);
+    EXPECT_EQ(textAt(finished, 97, 202)->colour, (Rgb{0, 100, 0}));
     result_.playerName.clear();  // an empty value draws nothing, its label stays
     EXPECT_EQ(textAt(layout(42), 50, 66), nullptr);
     EXPECT_EQ(textAt(layout(42), 10, 66)->text, L"Name: ");
-}
-
-TEST_F(PanelLayoutTest, UpdateStatesShowACentredTextAndKeepTheButtonDisabled) {
-    const PanelLayout checking = layout(101);
-    const TextOp* t = textAt(checking, 140, 48);
-    ASSERT_NE(t, nullptr);
-    EXPECT_EQ(t->text, L"Checking for updates ...");
-    EXPECT_EQ(t->align, TextAlign::centre);
-    EXPECT_EQ(bands(checking), (std::vector<std::pair<int32_t, int32_t>>{{41, 31}}));
-    EXPECT_EQ(fadeLines(checking), (std::vector<int32_t>{362, 40, 72}));
-    EXPECT_FALSE(checking.enableButton);
-
-    result_.messageText.assign(L"Updating Software ...");
-    const PanelLayout message = layout(102);
-    EXPECT_EQ(textAt(message, 140, 48)->text, L"Updating Software ...");
-    EXPECT_FALSE(message.enableButton);
-    EXPECT_FALSE(layout(250).enableButton);
-}
-
-TEST_F(PanelLayoutTest, FailureShowsOnlyTheMessageThoughOldResultsRemain) {
-    const PanelLayout l = layout(-2);
-    const std::vector<TextOp> all = texts(l);
-    ASSERT_EQ(all.size(), 2u);  // footer and message
-    EXPECT_EQ(all[1].text, L"File is not a HLDEMO!");
-    EXPECT_EQ(all[1].align, TextAlign::centre);
-    EXPECT_EQ(all[1].x, 140);
-    EXPECT_EQ(all[1].y, 48);
-    EXPECT_TRUE(l.enableButton);
-    EXPECT_EQ(l.recordsList, RecordsListAction::hide);
-}
-
-TEST_F(PanelLayoutTest, AllSettingsRightShowsTheGreenMark) {
-    const PanelLayout l = layout(100);
-    const TextOp* mark = textAt(l, 97, 202);
-    ASSERT_NE(mark, nullptr);
-    EXPECT_EQ(mark->text, L"V");
-    EXPECT_EQ(mark->font, PanelFont::mark);
-    EXPECT_EQ(mark->colour, (Rgb{0, 100, 0}));
-    EXPECT_EQ(fadeLines(l), (std::vector<int32_t>{362, 40, 108, 158, 226}));
-    EXPECT_EQ(bands(l), (std::vector<std::pair<int32_t, int32_t>>{{41, 67}, {109, 49}, {159, 43}, {202, 24}}));
-    EXPECT_EQ(textAt(l, 10, 202)->text, L"Settings : ");
-    EXPECT_EQ(textAt(l, 97, 116)->text, L"01:23.45");
-    EXPECT_EQ(textAt(l, 130, 200), nullptr);  // no progress once finished
-    EXPECT_TRUE(l.enableButton);
 }
 
 TEST_F(PanelLayoutTest, SettingsLinesStackEighteenPixelsApartThenABandAndALine) {

@@ -86,36 +86,38 @@ ClientState at(float time, uint8_t msec = 10) {
 
 // --- Header ---------------------------------------------------------------
 
-TEST(DemoWalkHeader, UnopenableFiles) {
+TEST(DemoWalkHeader, MagicAndProtocol) {
+    const std::wstring notDemo = L"File is not a HLDEMO!", old = L"Demo is recorded with an old protocol!",
+                       unsupported = L"Demo is recorded with an unsupported protocol!";
+    const struct {
+        Bytes demo;
+        int32_t status;
+        std::wstring message;
+    } rows[] = {
+        {Bytes{}, -1, L"Opening file failed!"},
+        {msg::text("HLDEM"), -2, notDemo},
+        {msg::text("HLDEMO"), -2, notDemo},
+        {msg::text("HLDEMOX"), -2, notDemo},
+        {DemoBuilder().magic("HLDEMX\0\0").bytes(), -2, notDemo},
+        {DemoBuilder().magic("HLDEMOX\0").bytes(), -2, notDemo},
+        {DemoBuilder("m", 46).bytes(), -2, old},
+        {DemoBuilder("m", 0).bytes(), -2, old},
+        {msg::concat({msg::text("HLDEMO"), Bytes(4, 0)}), -2, old},  // cut before the protocol: reads as 0
+        {DemoBuilder("m", 49).bytes(), -2, unsupported},
+        {DemoBuilder("m", 0xFFFFFFFFu).bytes(), -2, unsupported},
+        {DemoBuilder("m", 47).startMarker().startMarker().bytes(), 100, L""},
+        {DemoBuilder("m", 48).startMarker().startMarker().bytes(), 100, L""},
+        {DemoBuilder().bytes(), -2, readErrorAt(kFirstFrame, 0)},  // header only: runs off the end
+    };
+    for (const auto& r : rows) {
+        auto c = run(r.demo);
+        EXPECT_EQ(c->status(), r.status) << r.demo.size();
+        EXPECT_EQ(c->message(), r.message) << r.demo.size();
+    }
     test::TempDir dir;
     Check missing;
     checkDemoFile(dir / "missing.dem", false, nullptr, missing.result);
     EXPECT_EQ(missing.status(), -1);
-    EXPECT_EQ(missing.message(), L"Opening file failed!");
-    EXPECT_EQ(run(Bytes{})->message(), L"Opening file failed!");
-}
-
-TEST(DemoWalkHeader, MagicMustBeHldemoAndAZeroByte) {
-    for (const Bytes& bad : {msg::text("HLDEM"), msg::text("HLDEMO"), msg::text("HLDEMOX"),
-                             DemoBuilder().magic("HLDEMX\0\0").bytes(), DemoBuilder().magic("HLDEMOX\0").bytes()}) {
-        auto c = run(bad);
-        EXPECT_EQ(c->status(), -2);
-        EXPECT_EQ(c->message(), L"File is not a HLDEMO!");
-    }
-}
-
-TEST(DemoWalkHeader, OnlyProtocols47And48) {
-    EXPECT_EQ(run(DemoBuilder("m", 46))->message(), L"Demo is recorded with an old protocol!");
-    EXPECT_EQ(run(DemoBuilder("m", 0))->message(), L"Demo is recorded with an old protocol!");
-    EXPECT_EQ(run(DemoBuilder("m", 49))->message(), L"Demo is recorded with an unsupported protocol!");
-    EXPECT_EQ(run(DemoBuilder("m", 0xFFFFFFFFu))->message(), L"Demo is recorded with an unsupported protocol!");
-    for (uint32_t protocol : {47u, 48u}) {
-        auto c = run(DemoBuilder("m", protocol).startMarker().startMarker());
-        EXPECT_EQ(c->status(), 100) << protocol;
-    }
-    // A header cut before the protocol reads as protocol 0.
-    auto cut = run(msg::concat({msg::text("HLDEMO"), Bytes(4, 0)}));
-    EXPECT_EQ(cut->message(), L"Demo is recorded with an old protocol!");
 }
 
 TEST(DemoWalkHeader, MapNameIsLoweredAndPublishedWithStatusOne) {
@@ -124,11 +126,6 @@ TEST(DemoWalkHeader, MapNameIsLoweredAndPublishedWithStatusOne) {
     EXPECT_EQ(c->result.mapKeyView(), "kz_cup_storage");
     ASSERT_FALSE(c->statuses.empty());
     EXPECT_EQ(c->statuses.front(), 1);
-}
-
-TEST(DemoWalkHeader, HeaderOnlyFileRunsOffTheEnd) {
-    auto c = run(DemoBuilder());
-    EXPECT_EQ(c->message(), readErrorAt(kFirstFrame, 0));
 }
 
 // --- Frame layouts and the ends of the walk -----------------------------
@@ -281,26 +278,30 @@ TEST(DemoWalkIdentity, NameAndSteamIdFromStartupFrames) {
 
 // --- Frame rates and settings -----------------------------------------------
 
+// Highest rate beyond 100 and the average over the timed frames; 0 ms frames do not count.
 TEST(DemoWalkRates, HighestAndAverage) {
-    auto fast = run(DemoBuilder().startMarker().networkFrame(at(0, 9)).networkFrame(at(0, 10)).startMarker());
-    EXPECT_EQ(fast->line(0), L"highest fps is 111");
-    EXPECT_EQ(fast->result.averageFpsText.view(), L"105.50");
-    auto hundred = run(DemoBuilder().startMarker().networkFrame(at(0, 10)).startMarker());
-    EXPECT_EQ(hundred->line(0), L"");
-    EXPECT_EQ(hundred->result.averageFpsText.view(), L"100.00");
-    // 166 + 33 over two frames.
-    auto half = run(DemoBuilder().startMarker().networkFrame(at(0, 6)).networkFrame(at(0, 30)).startMarker());
-    EXPECT_EQ(half->result.averageFpsText.view(), L"99.50");
-    EXPECT_FLOAT_EQ(half->result.averageFps, 99.5f);
-}
-
-TEST(DemoWalkRates, ZeroMsecAndNoFrames) {
-    auto zero = run(DemoBuilder().startMarker().networkFrame(at(0, 0)).networkFrame(at(0, 10)).startMarker());
-    EXPECT_EQ(zero->result.averageFpsText.view(), L"100.00");
-    auto none = run(DemoBuilder().startMarker().networkFrame(at(0, 0)).startMarker());
-    EXPECT_EQ(none->status(), 100);
-    EXPECT_EQ(none->result.averageFpsText.view(), L"0.00");
-    EXPECT_EQ(none->result.averageFps, 0.0f);
+    using Msecs = std::vector<uint8_t>;
+    const struct {
+        Msecs msecs;
+        const wchar_t *highest, *average;
+        float averageFps;
+    } rows[] = {
+        {{9, 10}, L"highest fps is 111", L"105.50", 105.5f},
+        {{10}, L"", L"100.00", 100.0f},
+        {{6, 30}, L"highest fps is 166", L"99.50", 99.5f},  // 166 + 33 over two frames
+        {{0, 10}, L"", L"100.00", 100.0f},
+        {{0}, L"", L"0.00", 0.0f},
+    };
+    for (const auto& r : rows) {
+        DemoBuilder b;
+        b.startMarker();
+        for (uint8_t ms : r.msecs) b.networkFrame(at(0, ms));
+        auto c = run(b.startMarker());
+        EXPECT_EQ(c->status(), 100);
+        EXPECT_EQ(c->line(0), r.highest);
+        EXPECT_EQ(c->result.averageFpsText.view(), r.average);
+        EXPECT_FLOAT_EQ(c->result.averageFps, r.averageFps);
+    }
 }
 
 TEST(DemoWalkRates, FramesBeforeTheStartMarkerDoNotCount) {
@@ -427,32 +428,38 @@ TEST_F(DemoWalkRun, StopEntriesDoNotStartAndUnknownMapsNeverRun) {
     EXPECT_EQ(timeOf("kz_test", kStart), L"--:--.--");
 }
 
+// A wrong frame before the start, or the start frame itself, is forgiven; one
+// inside the run or on the stop frame is reported.
 TEST_F(DemoWalkRun, SettingsWrongOnlyBeforeTheStartAreForgiven) {
     auto db = database("kz_test", 0, {kStart}, {kStop});
-    ClientState wrong = at(1.0f, 4);
-    wrong.gravity = 400.0f;
-    DemoBuilder b("kz_test");
-    b.startMarker().networkFrame(wrong).networkFrame(at(2.0f), press(kStart)).networkFrame(at(3.0f), press(kStop));
-    auto c = run(b, db.get());
-    EXPECT_EQ(c->line(0), L"");
-    EXPECT_EQ(c->line(1), L"");
-    // One wrong frame inside the run is reported; so is one on the stop frame.
-    DemoBuilder inside("kz_test");
-    inside.startMarker().networkFrame(at(2.0f), press(kStart)).networkFrame(wrong).networkFrame(at(3.0f), press(kStop));
-    auto d = run(inside, db.get());
-    EXPECT_EQ(d->line(1), L"sv_gravity is not correct");
-    EXPECT_EQ(d->line(0), L"highest fps is 250");
-    ClientState wrongStop = at(3.0f);
-    wrongStop.gravity = 400.0f;
-    DemoBuilder atStop("kz_test");
-    atStop.startMarker().networkFrame(at(2.0f), press(kStart)).networkFrame(wrongStop, press(kStop));
-    EXPECT_EQ(run(atStop, db.get())->line(1), L"sv_gravity is not correct");
-    // On the start frame it is forgiven with the rest.
-    ClientState wrongStart = at(2.0f);
-    wrongStart.gravity = 400.0f;
-    DemoBuilder atStart("kz_test");
-    atStart.startMarker().networkFrame(wrongStart, press(kStart)).networkFrame(at(3.0f), press(kStop));
-    EXPECT_EQ(run(atStart, db.get())->line(1), L"");
+    auto wrongAt = [](float time, uint8_t msec) {
+        ClientState s = at(time, msec);
+        s.gravity = 400.0f;
+        return s;
+    };
+    enum Where { before, onStart, inside, onStop };
+    const struct {
+        Where where;
+        const wchar_t *highest, *gravity;  // highest nullptr: not checked
+    } rows[] = {
+        {before, L"", L""},
+        {onStart, nullptr, L""},
+        {inside, L"highest fps is 250", L"sv_gravity is not correct"},
+        {onStop, nullptr, L"sv_gravity is not correct"},
+    };
+    for (const auto& r : rows) {
+        DemoBuilder b("kz_test");
+        b.startMarker();
+        if (r.where == before) b.networkFrame(wrongAt(1.0f, 4));
+        b.networkFrame(r.where == onStart ? wrongAt(2.0f, 10) : at(2.0f), press(kStart));
+        if (r.where == inside) b.networkFrame(wrongAt(2.5f, 4));
+        b.networkFrame(r.where == onStop ? wrongAt(3.0f, 10) : at(3.0f), press(kStop));
+        auto c = run(b, db.get());
+        if (r.highest) {
+            EXPECT_EQ(c->line(0), r.highest) << r.where;
+        }
+        EXPECT_EQ(c->line(1), r.gravity) << r.where;
+    }
 }
 
 TEST_F(DemoWalkRun, PressesInFramesAcrossTheReadersWindowEdges) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -26,39 +27,41 @@ RecordsDatabase decoded(const RecDataBuilder& b) {
     return db;
 }
 
-TEST(RecordsDatabase, ConstructionTouchesNothing) {
-    RecordsDatabase db("does/not/exist.dat");
-    EXPECT_EQ(db.fileName, std::filesystem::path("does/not/exist.dat"));
-    EXPECT_EQ(db.state, 0);
-    EXPECT_EQ(db.maxFormatVersion, 2u);
-    EXPECT_TRUE(db.records.empty());
-    EXPECT_EQ(RecordsDatabase().fileName, std::filesystem::path("RecData.dat"));
+// Names are cut at a NUL and lowered, then sorted by unsigned bytes, shorter first.
+TEST(RecordsDatabase, NamesAreCutLoweredAndSorted) {
+    using Names = std::vector<std::string>;
+    const struct {
+        Names stored, loaded;
+    } rows[] = {
+        {{"kz_b", "kz_a", "kz_\xE9", "kz", "KZ_Cave"}, {"kz", "kz_a", "kz_b", "kz_cave", "kz_\xE9"}},
+        {{std::string("kz_a\0\0", 6), "kz_b", std::string("KZ_Cave\0junk", 12), std::string("\0hidden", 7)},
+         {"", "kz_a", "kz_b", "kz_cave"}},
+        {{"kz_a", "KZ_A"}, {"kz_a", "kz_a"}},  // duplicates are kept
+    };
+    for (const auto& r : rows) {
+        RecDataBuilder b;
+        for (const std::string& name : r.stored) b.map(name);
+        const RecordsDatabase db = decoded(b);
+        EXPECT_EQ(db.state, 1);
+        EXPECT_EQ(namesOf(db), r.loaded);
+        for (size_t i = 0; i < db.records.size(); ++i) EXPECT_EQ(db.records[*db.findMap(db.records[i].name)].name, db.records[i].name);
+    }
 }
 
-TEST(RecordsDatabase, SortsByUnsignedBytesShorterFirst) {
+// Keys are not lowered by the lookup and compare up to a NUL.
+TEST(RecordsDatabase, Lookups) {
     RecDataBuilder b;
-    b.map("kz_b");
-    b.map("kz_a");
-    b.map("kz_\xE9");  // a byte above 0x7F sorts after every ASCII letter
-    b.map("kz");
-    b.map("KZ_Cave");
+    for (const char* name : {"kz_d", "kz_b", "kz_f", "KZ_Cave"}) b.map(name);
     const RecordsDatabase db = decoded(b);
-    EXPECT_EQ(db.state, 1);
-    EXPECT_EQ(namesOf(db), (std::vector<std::string>{"kz", "kz_a", "kz_b", "kz_cave", "kz_\xE9"}));
-    for (size_t i = 0; i < db.records.size(); ++i) EXPECT_EQ(db.findMap(db.records[i].name), i);
-}
-
-TEST(RecordsDatabase, NamesAreCutAtNulAndLowered) {
-    RecDataBuilder b;
-    b.map(std::string("kz_a\0\0", 6));
-    b.map("kz_b");
-    b.map(std::string("KZ_Cave\0junk", 12));
-    b.map(std::string("\0hidden", 7));  // an empty name
-    const RecordsDatabase db = decoded(b);
-    EXPECT_EQ(namesOf(db), (std::vector<std::string>{"", "kz_a", "kz_b", "kz_cave"}));
-    EXPECT_TRUE(db.findMap("kz_cave"));
-    EXPECT_FALSE(db.findMap("KZ_Cave"));  // keys are not lowered by the lookup
-    EXPECT_TRUE(db.findMap(std::string("kz_cave\0junk", 12)));  // keys compare up to a NUL as well
+    const struct {
+        std::string key;
+        std::optional<size_t> found;
+    } rows[] = {
+        {"kz_b", 0}, {"kz_cave", 1}, {std::string("kz_cave\0junk", 12), 1}, {"kz_f", 3},
+        {"KZ_Cave", {}}, {"", {}}, {"a", {}}, {"kz_a", {}}, {"kz_b0", {}}, {"kz_c", {}},
+        {"kz_e", {}}, {"kz_g", {}}, {"kz_f_", {}}, {"zz", {}}, {"\xFF", {}},
+    };
+    for (const auto& r : rows) EXPECT_EQ(db.findMap(r.key), r.found) << r.key;
 }
 
 TEST(RecordsDatabase, ModeThreeKindsAndPositions) {
@@ -156,16 +159,6 @@ TEST(RecordsDatabase, RejectionDropsEarlierRecords) {
     EXPECT_FALSE(db.decodeRecords(Bytes(11, 0)));  // not even a header
 }
 
-TEST(RecordsDatabase, NamesOutsideTheRecordsAreNotFound) {
-    RecDataBuilder b;
-    for (const char* name : {"kz_d", "kz_b", "kz_f"}) b.map(name);
-    const RecordsDatabase db = decoded(b);
-    for (const char* key : {"", "a", "kz_a", "kz_b0", "kz_c", "kz_e", "kz_g", "kz_f_", "zz", "\xFF"})
-        EXPECT_FALSE(db.findMap(key)) << key;
-    EXPECT_EQ(db.findMap("kz_b"), 0u);
-    EXPECT_EQ(db.findMap("kz_f"), 2u);
-}
-
 TEST(RecordsDatabase, FindsEveryNameAmongMany) {
     RecDataBuilder b;
     for (int i = 299; i >= 0; i -= 2) b.map("map" + std::to_string(1000 + i));
@@ -178,17 +171,6 @@ TEST(RecordsDatabase, FindsEveryNameAmongMany) {
             EXPECT_EQ(db.records[*found].name, "map" + std::to_string(1000 + i));
         }
     }
-}
-
-TEST(RecordsDatabase, DuplicateNamesAreKeptAndOneIsFound) {
-    RecDataBuilder b;
-    b.map("kz_a").start({1});
-    b.map("KZ_A").start({2});
-    const RecordsDatabase db = decoded(b);
-    ASSERT_EQ(db.records.size(), 2u);
-    const auto found = db.findMap("kz_a");
-    ASSERT_TRUE(found);
-    EXPECT_EQ(db.records[*found].name, "kz_a");
 }
 
 TEST(RecordsDatabase, LookupsFindNothingUntilLoaded) {

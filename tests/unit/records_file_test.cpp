@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <optional>
 
 #include "recdata_builder.h"
 #include "records/records_file.h"
@@ -44,74 +44,47 @@ TEST(RecordsFile, LoadsOnlyWithinTheSizeLimits) {
     EXPECT_FALSE(loadRecordsFile(dir.write("over.dat", Bytes(kRecordsMaxFileSize + 1, 3))));
 }
 
-class LocalRecordsTest : public ::testing::Test {
-protected:
-    std::filesystem::path file() const { return dir / "RecData.dat"; }
-    LocalRecordsStatus load(const RecDataBuilder& b) {
-        b.writeTo(file());
-        return loadLocalRecords(db, file());
+TEST(LocalRecords, EachFileGetsItsStatus) {
+    using S = LocalRecordsStatus;
+    RecDataBuilder good, headerOnly, zeroCrcMismatch, wrong, broken, oversized;
+    good.revision(57).map("KZ_B").start({1});
+    good.map("kz_a").start({2});
+    zeroCrcMismatch.storedCrc(5);
+    wrong.revision(3).wrongCrc().map("kz_a").start({1});
+    broken.map("kz_a").start({1});
+    broken.raw({4, 'k', 'z', '_'});  // the checksum is right over a broken body
+    oversized.storedCrc(0).raw(Bytes(kRecordsMaxFileSize, 0));
+    const struct {
+        const char* what;
+        std::optional<Bytes> file;  // none: no file at all
+        S status;
+        int32_t state;
+        size_t maps;
+    } rows[] = {
+        {"verified", good.bytes(), S::Loaded, 1, 2},
+        {"header only, checksum 0", headerOnly.bytes(), S::Loaded, 1, 0},
+        {"header only, checksum 5", zeroCrcMismatch.bytes(), S::ChecksumMismatch, -1, 0},
+        {"wrong checksum", wrong.bytes(), S::ChecksumMismatch, -1, 0},
+        {"broken body", broken.bytes(), S::Malformed, -1, 0},
+        {"oversized", oversized.bytes(), S::TooLarge, -1, 0},
+        {"missing", std::nullopt, S::Missing, 0, 0},  // the database is left alone
+        {"short", Bytes(11, 0), S::Missing, 0, 0},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        test::TempDir dir;
+        if (r.file) dir.write("RecData.dat", *r.file);
+        RecordsDatabase db;
+        EXPECT_EQ(loadLocalRecords(db, dir / "RecData.dat"), r.status);
+        EXPECT_EQ(db.state, r.state);
+        EXPECT_EQ(db.records.size(), r.maps);
+        EXPECT_EQ(db.findMap("kz_a").has_value(), r.state == 1 && r.maps > 0);
+        // The computed checksum, as the refresh compares, also for a mismatch.
+        if (r.status == S::Loaded || r.status == S::ChecksumMismatch) {
+            EXPECT_EQ(db.bodyCrc, recordsBodyCrc(*r.file));
+            EXPECT_EQ(db.revision, parseRecordsHeader(*r.file)->revision);
+        }
     }
-    void expectCrcFailure() const {
-        EXPECT_EQ(db.state, -1);
-        EXPECT_TRUE(db.records.empty());
-        EXPECT_FALSE(db.findMap("kz_a"));
-    }
-    test::TempDir dir;
-    RecordsDatabase db;
-};
-
-TEST_F(LocalRecordsTest, VerifiedFileIsDecoded) {
-    RecDataBuilder b;
-    b.revision(57).map("KZ_B").start({1});
-    b.map("kz_a").start({2});
-    EXPECT_EQ(load(b), LocalRecordsStatus::Loaded);
-    EXPECT_EQ(db.state, 1);
-    EXPECT_EQ(db.revision, 57u);
-    EXPECT_EQ(db.bodyCrc, recordsBodyCrc(b.bytes()));
-    ASSERT_EQ(db.records.size(), 2u);
-    EXPECT_EQ(db.records[0].name, "kz_a");
-    EXPECT_EQ(db.records[1].name, "kz_b");
-}
-
-TEST_F(LocalRecordsTest, HeaderOnlyFileWithChecksumZeroIsEmptyAndLoaded) {
-    RecDataBuilder b;
-    EXPECT_EQ(load(b), LocalRecordsStatus::Loaded);
-    EXPECT_EQ(db.state, 1);
-    EXPECT_TRUE(db.records.empty());
-    RecordsDatabase other;
-    b.storedCrc(5).writeTo(file());
-    EXPECT_EQ(loadLocalRecords(other, file()), LocalRecordsStatus::ChecksumMismatch);
-}
-
-TEST_F(LocalRecordsTest, WrongChecksumFails) {
-    RecDataBuilder b;
-    b.revision(3).wrongCrc().map("kz_a").start({1});
-    EXPECT_EQ(load(b), LocalRecordsStatus::ChecksumMismatch);
-    expectCrcFailure();
-    EXPECT_EQ(db.revision, 3u);
-    EXPECT_EQ(db.bodyCrc, recordsBodyCrc(b.bytes()));  // the computed one, as the refresh compares
-}
-
-TEST_F(LocalRecordsTest, RightChecksumOverBrokenBodyFailsAlike) {
-    RecDataBuilder b;
-    b.map("kz_a").start({1});
-    b.raw({4, 'k', 'z', '_'});
-    EXPECT_EQ(load(b), LocalRecordsStatus::Malformed);
-    expectCrcFailure();
-}
-
-TEST_F(LocalRecordsTest, MissingOrShortFileLeavesTheDatabaseAlone) {
-    EXPECT_EQ(loadLocalRecords(db, file()), LocalRecordsStatus::Missing);
-    dir.write("RecData.dat", Bytes(11, 0));
-    EXPECT_EQ(loadLocalRecords(db, file()), LocalRecordsStatus::Missing);
-    EXPECT_EQ(db.state, 0);
-}
-
-TEST_F(LocalRecordsTest, OversizedFileIsNotLoaded) {
-    RecDataBuilder b;
-    b.storedCrc(0).raw(Bytes(kRecordsMaxFileSize, 0));
-    EXPECT_EQ(load(b), LocalRecordsStatus::TooLarge);
-    expectCrcFailure();
 }
 
 }  // namespace

@@ -26,30 +26,22 @@ TEST(VerdictText, AverageFpsTruncatesInFloat) {
     EXPECT_EQ(averageFpsText(std::nanf("")), L"0.00");
 }
 
-TEST(VerdictText, RunTimeTruncatesInFloat) {
-    EXPECT_EQ(runTimeText(9.99f, false), L"00:09.98");
-    EXPECT_EQ(runTimeText(9.5f, false), L"00:09.50");
-    EXPECT_EQ(runTimeText(600.0f, false), L"10:00.00");
-    EXPECT_EQ(runTimeText(83.456f, false), L"01:23.45");
-    EXPECT_EQ(runTimeText(0.0f, false), L"00:00.00");
-    EXPECT_EQ(runTimeText(6039.99f, false), L"100:39.99");
-}
-
-TEST(VerdictText, CupStorageShowsFiveSecondsLess) {
-    EXPECT_EQ(runTimeText(83.456f, true), L"01:18.45");
-    EXPECT_EQ(runTimeText(72.5f, true), L"01:07.50");
-    EXPECT_EQ(runTimeText(75.0f, true), L"01:10.00");
-    // Seconds below five borrow a minute instead of going negative.
-    EXPECT_EQ(runTimeText(62.25f, true), L"00:57.25");
-    EXPECT_EQ(runTimeText(124.5f, true), L"01:59.50");
-    // A whole time below five seconds keeps only its hundredths.
-    EXPECT_EQ(runTimeText(3.25f, true), L"00:00.25");
-    EXPECT_EQ(runTimeText(4.5f, true), L"00:00.50");
-}
-
-TEST(VerdictText, NonsenseTimesShowAsZero) {
-    EXPECT_EQ(runTimeText(-12.5f, false), L"00:00.00");
-    EXPECT_EQ(runTimeText(std::nanf(""), true), L"00:00.00");
+// Truncated in float; a cup-storage run shows five seconds less, borrowing a
+// minute below five seconds, and a whole time below five keeps its hundredths.
+TEST(VerdictText, RunTime) {
+    const float nan = std::nanf("");
+    const struct {
+        float seconds;
+        bool cup;
+        const wchar_t* text;
+    } rows[] = {
+        {9.99f, false, L"00:09.98"},   {9.5f, false, L"00:09.50"},    {600.0f, false, L"10:00.00"},
+        {83.456f, false, L"01:23.45"}, {0.0f, false, L"00:00.00"},    {6039.99f, false, L"100:39.99"},
+        {83.456f, true, L"01:18.45"},  {72.5f, true, L"01:07.50"},    {75.0f, true, L"01:10.00"},
+        {62.25f, true, L"00:57.25"},   {124.5f, true, L"01:59.50"},   {3.25f, true, L"00:00.25"},
+        {4.5f, true, L"00:00.50"},     {-12.5f, false, L"00:00.00"},  {nan, true, L"00:00.00"},
+    };
+    for (const auto& r : rows) EXPECT_EQ(runTimeText(r.seconds, r.cup), r.text) << r.seconds << " cup " << r.cup;
     EXPECT_FALSE(runTimeText(3.0e38f, false).empty());
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -12,66 +13,54 @@ namespace {
 
 using Runs = std::vector<std::string>;
 
-class RunsListTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        test::RecDataBuilder b;
-        for (const char* name : {"kz_cave", "kz_a", "kz_b", "KZ_Longjumps"}) b.map(name).start({1}).stop({2});
-        ASSERT_TRUE(db.decodeRecords(b.bytes()));
-    }
-    void merge(const std::string& text) { mergeRunsList(db, test::bytesOf(text)); }
-    Runs runs(const std::string& name) const { return db.records[*db.findMap(name)].runs; }
-    size_t totalRuns() const {
-        size_t n = 0;
-        for (const MapRecord& r : db.records) n += r.runs.size();
-        return n;
-    }
+RecordsDatabase fourMaps() {
     RecordsDatabase db;
-};
-
-TEST_F(RunsListTest, FirstLineIsNeverMerged) {
-    merge("kz_a 0:59.00 first line\n");
-    merge("kz_a 0:59.00 first line");
-    merge("");
-    EXPECT_EQ(totalRuns(), 0u);
+    test::RecDataBuilder b;
+    for (const char* name : {"kz_cave", "kz_a", "kz_b", "KZ_Longjumps"}) b.map(name).start({1}).stop({2});
+    EXPECT_TRUE(db.decodeRecords(b.bytes()));
+    return db;
 }
 
-TEST_F(RunsListTest, LinesForOneMapKeepFileOrder) {
-    merge("# runs\nkz_a 1:00.00 alpha\nkz_b 2:00.00 bravo\nKZ_A 0:50.00 CAPS\nkz_longjumps 3:00.00\n");
-    EXPECT_EQ(runs("kz_a"), (Runs{"1:00.00 alpha", "0:50.00 CAPS"}));
-    EXPECT_EQ(runs("kz_b"), Runs{"2:00.00 bravo"});
-    EXPECT_EQ(runs("kz_longjumps"), Runs{"3:00.00"});
-    merge("h\nkz_b 2:30 \x81\xE9\xFF");  // the last line needs no break; bytes above ASCII stay
-    EXPECT_EQ(runs("kz_b"), (Runs{"2:00.00 bravo", "2:30 \x81\xE9\xFF"}));
-}
-
-TEST_F(RunsListTest, RunTextLosesOnlyOneBlankAndKeepsTheBracket) {
-    merge("h\nkz_cave[pro] 1:00.00 x\nkz_cave  2:00\nkz_cave \nkz_cave[\n");
-    EXPECT_EQ(runs("kz_cave"), (Runs{"[pro] 1:00.00 x", " 2:00", "", "["}));
-}
-
-TEST_F(RunsListTest, CrBelongsToTheBreakOnlyBeforeLf) {
-    merge("h\r\nkz_a 1:00\r\nkz_b 2:00\rkz_a 3:00\nkz_cave 4:00\r");
-    EXPECT_EQ(runs("kz_a"), Runs{"1:00"});
-    EXPECT_EQ(runs("kz_b"), Runs{"2:00\rkz_a 3:00"});
-    EXPECT_EQ(runs("kz_cave"), Runs{"4:00\r"});
-}
-
-TEST_F(RunsListTest, LinesThatNameNoKnownMapAreSkipped) {
-    merge("h\n\n kz_a 1:00\n[pro] kz_a\nkz_unknown 1:00\nkz_ab\nkz_a\nkz_b\r\nkz_c 1:00\n\r\n");
-    EXPECT_EQ(totalRuns(), 0u);
-}
-
-TEST_F(RunsListTest, OverlongLinesAreSkipped) {
+// A records file with four maps and the runs a list text gives them, in file order.
+TEST(RunsList, MergesLinesForKnownMaps) {
+    using Merged = std::map<std::string, Runs>;
     const std::string fits = "kz_a " + std::string(kRunsLineMax - 5, 'x');
     const std::string over = "kz_b " + std::string(kRunsLineMax - 4, 'y');
-    merge("h\n" + fits + "\r\n" + over + "\nkz_b short\n" + "kz_cave " + std::string(200000, 'z') + "\nkz_cave ok");
-    EXPECT_EQ(runs("kz_a"), Runs{fits.substr(5)});
-    EXPECT_EQ(runs("kz_b"), Runs{"short"});
-    EXPECT_EQ(runs("kz_cave"), Runs{"ok"});
+    const struct {
+        std::string text;
+        Merged runs;  // maps not named have none
+    } rows[] = {
+        {"kz_a 0:59.00 first line\n", {}},  // the first line is never merged
+        {"kz_a 0:59.00 first line", {}},
+        {"", {}},
+        {"# runs\nkz_a 1:00.00 alpha\nkz_b 2:00.00 bravo\nKZ_A 0:50.00 CAPS\nkz_longjumps 3:00.00\n",
+         {{"kz_a", {"1:00.00 alpha", "0:50.00 CAPS"}}, {"kz_b", {"2:00.00 bravo"}}, {"kz_longjumps", {"3:00.00"}}}},
+        {"h\nkz_b 2:30 \x81\xE9\xFF", {{"kz_b", {"2:30 \x81\xE9\xFF"}}}},  // no last break; bytes above ASCII stay
+        {"h\nkz_cave[pro] 1:00.00 x\nkz_cave  2:00\nkz_cave \nkz_cave[\n", {{"kz_cave", {"[pro] 1:00.00 x", " 2:00", "", "["}}}},
+        {"h\r\nkz_a 1:00\r\nkz_b 2:00\rkz_a 3:00\nkz_cave 4:00\r",  // CR belongs to the break only before LF
+         {{"kz_a", {"1:00"}}, {"kz_b", {"2:00\rkz_a 3:00"}}, {"kz_cave", {"4:00\r"}}}},
+        {"h\n\n kz_a 1:00\n[pro] kz_a\nkz_unknown 1:00\nkz_ab\nkz_a\nkz_b\r\nkz_c 1:00\n\r\n", {}},
+        {"h\n" + fits + "\r\n" + over + "\nkz_b short\nkz_cave " + std::string(200000, 'z') + "\nkz_cave ok",
+         {{"kz_a", {fits.substr(5)}}, {"kz_b", {"short"}}, {"kz_cave", {"ok"}}}},  // overlong lines are skipped
+    };
+    for (const auto& r : rows) {
+        RecordsDatabase db = fourMaps();
+        mergeRunsList(db, test::bytesOf(r.text));
+        Merged got;
+        for (const MapRecord& m : db.records)
+            if (!m.runs.empty()) got[m.name] = m.runs;
+        EXPECT_EQ(got, r.runs) << r.text.substr(0, 80);
+    }
 }
 
-TEST_F(RunsListTest, NothingIsMergedIntoAnUnloadedDatabase) {
+TEST(RunsList, ASecondListAddsToTheFirst) {
+    RecordsDatabase db = fourMaps();
+    mergeRunsList(db, test::bytesOf("h\nkz_a 1:00\n"));
+    mergeRunsList(db, test::bytesOf("h\nkz_a 2:00\n"));
+    EXPECT_EQ(db.records[*db.findMap("kz_a")].runs, (Runs{"1:00", "2:00"}));
+}
+
+TEST(RunsList, NothingIsMergedIntoAnUnloadedDatabase) {
     RecordsDatabase fresh;
     fresh.records.push_back(MapRecord{"kz_a"});
     mergeRunsList(fresh, test::bytesOf("h\nkz_a 1:00\n"));
@@ -80,26 +69,6 @@ TEST_F(RunsListTest, NothingIsMergedIntoAnUnloadedDatabase) {
     EXPECT_FALSE(failed.decodeRecords(test::Bytes(3, 0)));
     mergeRunsList(failed, test::bytesOf("h\nkz_a 1:00\n"));
     EXPECT_TRUE(failed.records.empty());
-}
-
-// Arbitrary bytes of any size: no crash, no read past the end (sanitizers watch).
-TEST_F(RunsListTest, SurvivesArbitraryBytes) {
-    uint32_t seed = 12345;
-    auto next = [&seed] {
-        seed = seed * 1103515245u + 12345u;
-        return static_cast<uint8_t>(seed >> 16);
-    };
-    for (size_t size : {0u, 1u, 2u, 7u, 259u, 260u, 261u, 4096u, 70000u}) {
-        test::Bytes bytes(size);
-        for (auto& b : bytes) {
-            const uint8_t r = next();
-            b = r < 40 ? uint8_t{'\n'} : r < 60 ? uint8_t{'\r'} : r < 80 ? uint8_t{' '} : r < 90 ? uint8_t{'['} : r;
-        }
-        mergeRunsList(db, bytes);
-    }
-    test::Bytes every;
-    for (int i = 0; i < 256; ++i) every.push_back(static_cast<uint8_t>(i));
-    mergeRunsList(db, every);
 }
 
 TEST(RunsLine, TheEarlierOfBlankAndBracketEndsTheName) {

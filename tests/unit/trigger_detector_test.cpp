@@ -41,73 +41,48 @@ bool detect(const Bytes& block, const TriggerInputs& in) {
     return detectTriggerInBlock(std::span<const uint8_t>(exact.get(), block.size()), in, triggerFilter(in));
 }
 
-// Where the scan looks: positions 1 to n-8 of blocks of nine bytes or more.
-TEST(TriggerPatternModes, ScanBounds) {
-    const Phase p{{Bytes{0xAA}}};
+// Modes 0 to 2 and 4 up: where the scan looks (positions 1 to n-8 of blocks of
+// nine bytes or more), which opening each mode takes and how far the entry lies.
+TEST(TriggerPatternModes, ScanBoundsOpeningsAndEntries) {
     const Bytes eight{0x06, 0x06, 1, 2, 3, 4, 5, 0xAA};  // a match if it were scanned
     const Bytes pad = msg::filler(20, 0);
+    const Bytes hit66 = msg::buttonPattern66(kAB);  // exactly 9 bytes: the pattern ends the block
+    const Bytes hit67 = msg::buttonPattern67(kAB);  // 06 07, six bytes, AA BB: 10 bytes
+    const Bytes both = msg::concat({hit66, hit67, msg::filler(4)});
+    const Bytes a{0xAA}, abc{0xAA, 0xBB, 0xCC};
     const struct {
         const char* what;
+        Phase phase;
+        uint8_t mode;
         Bytes block;
         bool hit;
     } cases[] = {
-        {"8-byte block", eight, false},
-        {"9-byte block", msg::concat({eight, Bytes{0x00}}), true},
-        {"9-byte block, pair at 1,2 (needs position 2)", msg::concat({Bytes{0x00}, eight}), false},
-        {"pair ending at n-8", msg::concat({pad, Bytes{0x06, 0x06}, msg::filler(5), Bytes{0xAA, 0x00}}), true},
-        {"pair ending at n-7", msg::concat({pad, Bytes{0x06, 0x06}, msg::filler(5), Bytes{0xAA}}), false},
+        {"8-byte block", {{a}}, 0, eight, false},
+        {"9-byte block", {{a}}, 0, msg::concat({eight, Bytes{0x00}}), true},
+        {"9-byte block, pair at 1,2 (needs position 2)", {{a}}, 0, msg::concat({Bytes{0x00}, eight}), false},
+        {"pair ending at n-8", {{a}}, 0, msg::concat({pad, Bytes{0x06, 0x06}, msg::filler(5), Bytes{0xAA, 0x00}}), true},
+        {"pair ending at n-7", {{a}}, 0, msg::concat({pad, Bytes{0x06, 0x06}, msg::filler(5), Bytes{0xAA}}), false},
+        {"mode 0 pattern ends the block", {{kAB}}, 0, hit66, true},
+        {"entry's last byte one past the end", {{kAB}}, 0, msg::concat({Bytes{0x00}, Bytes(hit66.begin(), hit66.end() - 1)}), false},
+        {"entry longer than what follows", {{abc}}, 0, hit66, false},
+        {"one byte further from the pair", {{kAB}}, 0, msg::concat({Bytes{0x06, 0x06}, msg::filler(6), kAB}), false},
+        {"a too long entry is skipped, a later one matches", {{Bytes(40, 0xAA), kAB}}, 0,
+         msg::concat({msg::filler(3, 0), hit66, msg::filler(2, 0)}), true},
+        {"no entry matches", {{Bytes{0xAA, 0xCC}}}, 0, msg::concat({msg::filler(3, 0), hit66, msg::filler(2, 0)}), false},
+        {"mode 2 pattern after 06 07", {{kAB}}, 2, hit67, true},
+        {"mode 2, five bytes between", {{kAB}}, 2, msg::concat({Bytes{0x06, 0x07}, msg::filler(5), kAB, msg::filler(4)}), false},
+        {"mode 2 ignores 06 06", {{kAB}}, 2, msg::concat({hit66, msg::filler(3)}), false},
+        {"mode 0 ignores 06 07", {{kAB}}, 0, hit67, false},
+        {"mode 2 entry past the end", {{abc}}, 2, hit67, false},
+        {"mode 1", {{kAB}, {1}}, 1, both, true},
+        {"mode 3 pattern kind", {{kAB}, {1}}, 3, both, true},
+        {"mode 4", {{kAB}, {1}}, 4, both, false},
+        {"mode 255", {{kAB}, {1}}, 255, both, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(detect(c.block, p.inputs(0)), c.hit);
+        EXPECT_EQ(detect(c.block, c.phase.inputs(c.mode)), c.hit);
     }
-}
-
-TEST(TriggerPatternModes, Mode0PatternSixBytesAfterTheSecondSix) {
-    const Phase p{{kAB}};
-    const Bytes hit = msg::buttonPattern66(kAB);  // exactly 9 bytes: the pattern ends the block
-    ASSERT_EQ(hit.size(), 9u);
-    EXPECT_TRUE(detect(hit, p.inputs(0)));
-    // The same block with the entry's last byte one past the end.
-    Bytes cut(hit.begin(), hit.end() - 1);
-    cut.insert(cut.begin(), 0x00);
-    EXPECT_FALSE(detect(cut, p.inputs(0)));
-    // An entry one byte longer than what follows the pair is not tried.
-    const Phase longer{{Bytes{0xAA, 0xBB, 0xCC}}};
-    EXPECT_FALSE(detect(hit, longer.inputs(0)));
-    // One byte further from the pair: no match either.
-    const Bytes shifted = msg::concat({Bytes{0x06, 0x06}, msg::filler(6), kAB});
-    EXPECT_FALSE(detect(shifted, p.inputs(0)));
-}
-
-TEST(TriggerPatternModes, EntriesTriedInOrderAndSkippedWhenTooLong) {
-    // A long entry that would run past the block is skipped, a later short one still matches.
-    const Phase p{{Bytes(40, 0xAA), kAB}};
-    const Bytes block = msg::concat({msg::filler(3, 0), msg::buttonPattern66(kAB), msg::filler(2, 0)});
-    EXPECT_TRUE(detect(block, p.inputs(0)));
-    const Phase none{{Bytes{0xAA, 0xCC}}};
-    EXPECT_FALSE(detect(block, none.inputs(0)));
-}
-
-TEST(TriggerPatternModes, Mode2PatternSevenBytesAfterTheSeven) {
-    const Phase p{{kAB}};
-    const Bytes hit = msg::buttonPattern67(kAB);  // 06 07, six bytes, AA BB: 10 bytes
-    EXPECT_TRUE(detect(hit, p.inputs(2)));
-    const Bytes fiveBetween = msg::concat({Bytes{0x06, 0x07}, msg::filler(5), kAB, msg::filler(4)});
-    EXPECT_FALSE(detect(fiveBetween, p.inputs(2)));
-    // Mode 2 ignores the 06 06 opening and modes 0/1 ignore 06 07.
-    EXPECT_FALSE(detect(msg::concat({msg::buttonPattern66(kAB), msg::filler(3)}), p.inputs(2)));
-    EXPECT_FALSE(detect(hit, p.inputs(0)));
-    // Bound: the entry may end on the block's last byte but not beyond it.
-    const Phase longer{{Bytes{0xAA, 0xBB, 0xCC}}};
-    EXPECT_FALSE(detect(hit, longer.inputs(2)));
-}
-
-TEST(TriggerPatternModes, ModesFourAndAboveDetectNothing) {
-    const Phase p{{kAB}, {1}};
-    const Bytes block = msg::concat({msg::buttonPattern66(kAB), msg::buttonPattern67(kAB), msg::filler(4)});
-    for (uint8_t mode : {0, 1, 2, 3}) EXPECT_TRUE(detect(block, p.inputs(mode))) << int(mode);
-    for (uint8_t mode : {4, 5, 200, 255}) EXPECT_FALSE(detect(block, p.inputs(mode))) << int(mode);
 }
 
 // Mode 3: button positions heard through the bit-packed sound message.
@@ -125,56 +100,52 @@ protected:
     const Phase positions{{msg::positionEntry(100, 200, -50)}, {0}};
 };
 
-TEST_F(TriggerMode3, SelectSoundFoundMustBeNamedExactly) {
-    // Index 300: low bit 0 -> 00, 300 >> 1 = 150 -> 96.
-    EXPECT_TRUE(detect(block(msg::buttonSound(0x00, 0x96)), withOrigin(positions, 100, 200, -50, 300)));
-    EXPECT_FALSE(detect(block(msg::buttonSound(0x80, 0x96)), withOrigin(positions, 100, 200, -50, 300)));
-    EXPECT_FALSE(detect(block(msg::buttonSound(0x00, 0x97)), withOrigin(positions, 100, 200, -50, 300)));
-    // Index 301 sets the top bit of the first byte.
-    EXPECT_TRUE(detect(block(msg::buttonSound(0x80, 0x96)), withOrigin(positions, 100, 200, -50, 301)));
-    // Indices from 512 on do not fit the second byte and never pass.
-    for (int index : {512, 513, 1000}) {
-        EXPECT_FALSE(detect(block(msg::buttonSoundFor(index)), withOrigin(positions, 100, 200, -50, index)));
-    }
-}
-
-TEST_F(TriggerMode3, WithoutTheSelectSoundBothBytesMustDifferFromTheDenySound) {
-    // Deny index 301 -> 80 96.
-    const auto in = withOrigin(positions, 100, 200, -50, kNoSoundIndex, 301);
-    EXPECT_TRUE(detect(block(msg::buttonSound(0x00, 0x97)), in));
-    EXPECT_FALSE(detect(block(msg::buttonSound(0x80, 0x97)), in));
-    EXPECT_FALSE(detect(block(msg::buttonSound(0x00, 0x96)), in));
-    // Neither sound known: only a first byte other than 80 passes.
-    const auto unknown = withOrigin(positions, 100, 200, -50);
-    EXPECT_TRUE(detect(block(msg::buttonSound(0x00, 0xFF)), unknown));
-    EXPECT_FALSE(detect(block(msg::buttonSound(0x80, 0x12)), unknown));
-}
-
-TEST_F(TriggerMode3, FixedBytesOfTheSoundMessageAndSixBytePositionsAreRequired) {
-    const auto in = withOrigin(positions, 100, 200, -50, 300);
-    Bytes good = msg::buttonSound(0x00, 0x96);
-    for (size_t k : {2u, 3u, 4u, 7u}) {
+TEST_F(TriggerMode3, SoundIndicesFixedBytesAndPositionTolerance) {
+    const Bytes good = msg::buttonSound(0x00, 0x96);  // index 300: low bit 0 -> 00, 300 >> 1 = 150 -> 96
+    auto flipped = [&](size_t k) {
         Bytes bad = good;
         bad[k] ^= 0x01;
-        EXPECT_FALSE(detect(block(bad), in)) << k;
-    }
-    // So is a position entry of exactly six bytes.
-    const Phase odd{{Bytes{100, 0, 200, 0, 0xCE}}, {0}};
-    EXPECT_FALSE(detect(block(good), withOrigin(odd, 100, 200, -50, 300)));
-}
-
-TEST_F(TriggerMode3, PositionToleranceTruncatesTheOriginTowardZero) {
-    const Bytes sound = block(msg::buttonSound(0x00, 0x96));
-    EXPECT_TRUE(detect(sound, withOrigin(positions, 264.9f, 200.0f, -50.0f, 300)));   // 164
-    EXPECT_FALSE(detect(sound, withOrigin(positions, 265.0f, 200.0f, -50.0f, 300)));  // 165
-    EXPECT_TRUE(detect(sound, withOrigin(positions, -64.9f, 200.0f, -50.0f, 300)));   // -164
-    EXPECT_FALSE(detect(sound, withOrigin(positions, 100.0f, 200.0f, 115.0f, 300)));  // z off by 165
-    // -0.9 counts as 0: 164 away from x = 164 matches (as -1 it would be 165).
+        return bad;
+    };
+    const Phase odd{{Bytes{100, 0, 200, 0, 0xCE}}, {0}};  // not six bytes
     const Phase atX164{{msg::positionEntry(164, 0, 0)}, {0}};
-    EXPECT_TRUE(detect(sound, withOrigin(atX164, -0.9f, 0.0f, 0.0f, 300)));
-    // Origins that are not numbers, or huge, match nothing.
-    EXPECT_FALSE(detect(sound, withOrigin(positions, std::numeric_limits<float>::quiet_NaN(), 200.0f, -50.0f, 300)));
-    EXPECT_FALSE(detect(sound, withOrigin(positions, 1.0e30f, 200.0f, -50.0f, 300)));
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const struct {
+        const char* what;
+        Bytes sound;
+        TriggerInputs in;
+        bool hit;
+    } cases[] = {
+        {"select sound named", good, withOrigin(positions, 100, 200, -50, 300), true},
+        {"select, first byte differs", msg::buttonSound(0x80, 0x96), withOrigin(positions, 100, 200, -50, 300), false},
+        {"select, second byte differs", msg::buttonSound(0x00, 0x97), withOrigin(positions, 100, 200, -50, 300), false},
+        {"index 301 sets the top bit", msg::buttonSound(0x80, 0x96), withOrigin(positions, 100, 200, -50, 301), true},
+        {"index 512", msg::buttonSoundFor(512), withOrigin(positions, 100, 200, -50, 512), false},
+        {"index 513", msg::buttonSoundFor(513), withOrigin(positions, 100, 200, -50, 513), false},
+        {"index 1000", msg::buttonSoundFor(1000), withOrigin(positions, 100, 200, -50, 1000), false},
+        {"deny 301, both differ", msg::buttonSound(0x00, 0x97), withOrigin(positions, 100, 200, -50, kNoSoundIndex, 301), true},
+        {"deny 301, first equal", msg::buttonSound(0x80, 0x97), withOrigin(positions, 100, 200, -50, kNoSoundIndex, 301), false},
+        {"deny 301, second equal", msg::buttonSound(0x00, 0x96), withOrigin(positions, 100, 200, -50, kNoSoundIndex, 301), false},
+        {"no sound known, first not 80", msg::buttonSound(0x00, 0xFF), withOrigin(positions, 100, 200, -50), true},
+        {"no sound known, first 80", msg::buttonSound(0x80, 0x12), withOrigin(positions, 100, 200, -50), false},
+        {"fixed byte 2", flipped(2), withOrigin(positions, 100, 200, -50, 300), false},
+        {"fixed byte 3", flipped(3), withOrigin(positions, 100, 200, -50, 300), false},
+        {"fixed byte 4", flipped(4), withOrigin(positions, 100, 200, -50, 300), false},
+        {"fixed byte 7", flipped(7), withOrigin(positions, 100, 200, -50, 300), false},
+        {"five-byte position", good, withOrigin(odd, 100, 200, -50, 300), false},
+        {"x off by 164", good, withOrigin(positions, 264.9f, 200.0f, -50.0f, 300), true},
+        {"x off by 165", good, withOrigin(positions, 265.0f, 200.0f, -50.0f, 300), false},
+        {"x off by -164", good, withOrigin(positions, -64.9f, 200.0f, -50.0f, 300), true},
+        {"x off by -165", good, withOrigin(positions, -65.0f, 200.0f, -50.0f, 300), false},
+        {"z off by 165", good, withOrigin(positions, 100.0f, 200.0f, 115.0f, 300), false},
+        {"-0.9 truncates to 0", good, withOrigin(atX164, -0.9f, 0.0f, 0.0f, 300), true},
+        {"origin not a number", good, withOrigin(positions, nan, 200.0f, -50.0f, 300), false},
+        {"huge origin", good, withOrigin(positions, 1.0e30f, 200.0f, -50.0f, 300), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(detect(block(c.sound), c.in), c.hit);
+    }
 }
 
 TEST_F(TriggerMode3, KindsSelectWhichChecksRun) {

@@ -66,25 +66,5 @@ TEST(Batch, ThreadsThatCannotStartLeaveTheirJobsToOthers) {
     }
 }
 
-TEST(Batch, FoldersExpandToSortedDemosAndBadFoldersAreNamed) {
-    test::TempDir dir;
-    std::filesystem::create_directories(dir / "a" / "b");
-    dir.write("a/z.dem", std::string("x"));
-    dir.write("a/m.dem", std::string("x"));
-    dir.write("a/b/k.dem", std::string("x"));
-    dir.write("a/readme.txt", std::string("x"));
-    std::vector<std::string> errors;
-    const std::string folder = pathToUtf8(dir / "a");
-    auto flat = expandDemoArguments({folder, "plain.dem"}, false, errors);
-    ASSERT_EQ(flat.size(), 3u);
-    EXPECT_EQ(flat[0].path.filename(), "m.dem");
-    EXPECT_EQ(flat[1].path.filename(), "z.dem");
-    EXPECT_EQ(flat[2].shown, "plain.dem");
-    auto deep = expandDemoArguments({folder}, true, errors);
-    ASSERT_EQ(deep.size(), 3u);
-    EXPECT_EQ(deep[0].path.filename(), "k.dem");
-    EXPECT_TRUE(errors.empty());
-}
-
 }  // namespace
 }  // namespace rw::cli
