@@ -2,7 +2,8 @@
 
 #include <optional>
 
-#include "recdata_builder.h"
+#include "recdata.h"
+#include "records/crc32.h"
 #include "records/records_file.h"
 #include "temp_dir.h"
 
@@ -10,29 +11,31 @@ namespace rw {
 namespace {
 
 using test::Bytes;
-using test::RecDataBuilder;
+using test::bytesOf;
 
-TEST(RecordsHeader, NeedsTwelveBytes) {
+TEST(Crc32, KnownVectors) {
+    EXPECT_EQ(crc32(bytesOf("123456789")), 0xCBF43926u);
+    EXPECT_EQ(crc32(bytesOf("")), 0u);
+    EXPECT_EQ(crc32(std::vector<uint8_t>(32, 0x00)), 0x190A55ADu);
+}
+
+TEST(RecordsFile, HeaderAndBodyChecksum) {
     EXPECT_FALSE(parseRecordsHeader(Bytes(11, 0)));
-    RecDataBuilder b;
-    b.revision(0x01020304).formatVersion(2).storedCrc(0xDEADBEEF).map("kz_a");
-    const auto h = parseRecordsHeader(b.bytes());
+    const Bytes file = test::recData("revision 16909060\nmap kz_a\nmode 0\nstart pattern 010203\n");
+    const auto h = parseRecordsHeader(file);
     ASSERT_TRUE(h);
     EXPECT_EQ(h->revision, 0x01020304u);
     EXPECT_EQ(h->formatVersion, 2u);
-    EXPECT_EQ(h->bodyCrc, 0xDEADBEEFu);
-}
+    EXPECT_EQ(h->bodyCrc, crc32(std::span(file).subspan(12)));
+    EXPECT_EQ(recordsBodyCrc(file), h->bodyCrc);
+    EXPECT_EQ(recordsBodyCrc(Bytes(12, 0xAB)), 0u);  // no body at all
+    EXPECT_EQ(recordsBodyCrc(Bytes(5, 0xAB)), 0u);
 
-TEST(RecordsFile, HeaderOfShortOrMissingFilesIsNotRead) {
     test::TempDir dir;
     EXPECT_FALSE(readLocalRecordsHeader(dir / "missing.dat"));
     EXPECT_FALSE(readLocalRecordsHeader(dir.write("short.dat", Bytes(11, 7))));
     EXPECT_FALSE(readLocalRecordsHeader(dir.path()));
-    RecDataBuilder b;
-    b.revision(57).storedCrc(0);
-    const auto h = readLocalRecordsHeader(b.writeTo(dir / "RecData.dat"));
-    ASSERT_TRUE(h);
-    EXPECT_EQ(h->revision, 57u);
+    EXPECT_EQ(readLocalRecordsHeader(dir.write("RecData.dat", file))->revision, 0x01020304u);
 }
 
 TEST(RecordsFile, LoadsOnlyWithinTheSizeLimits) {
@@ -46,14 +49,12 @@ TEST(RecordsFile, LoadsOnlyWithinTheSizeLimits) {
 
 TEST(LocalRecords, EachFileGetsItsStatus) {
     using S = LocalRecordsStatus;
-    RecDataBuilder good, headerOnly, zeroCrcMismatch, wrong, broken, oversized;
-    good.revision(57).map("KZ_B").start({1});
-    good.map("kz_a").start({2});
-    zeroCrcMismatch.storedCrc(5);
-    wrong.revision(3).wrongCrc().map("kz_a").start({1});
-    broken.map("kz_a").start({1});
-    broken.raw({4, 'k', 'z', '_'});  // the checksum is right over a broken body
-    oversized.storedCrc(0).raw(Bytes(kRecordsMaxFileSize, 0));
+    const Bytes good = test::recData("revision 57\nmap KZ_B\nmode 0\nstart pattern 01\nmap kz_a\nmode 0\n");
+    Bytes headerOnly5 = test::recData(""), wrong = good, broken = good, oversized = good;
+    headerOnly5[8] = 5;
+    wrong[8] ^= 1;
+    broken.insert(broken.end(), {4, 'k', 'z', '_'});  // the checksum is made right over a broken body
+    oversized.resize(kRecordsMaxFileSize + 1);
     const struct {
         const char* what;
         std::optional<Bytes> file;  // none: no file at all
@@ -61,12 +62,12 @@ TEST(LocalRecords, EachFileGetsItsStatus) {
         int32_t state;
         size_t maps;
     } rows[] = {
-        {"verified", good.bytes(), S::Loaded, 1, 2},
-        {"header only, checksum 0", headerOnly.bytes(), S::Loaded, 1, 0},
-        {"header only, checksum 5", zeroCrcMismatch.bytes(), S::ChecksumMismatch, -1, 0},
-        {"wrong checksum", wrong.bytes(), S::ChecksumMismatch, -1, 0},
-        {"broken body", broken.bytes(), S::Malformed, -1, 0},
-        {"oversized", oversized.bytes(), S::TooLarge, -1, 0},
+        {"verified", good, S::Loaded, 1, 2},
+        {"header only, checksum 0", test::recData(""), S::Loaded, 1, 0},
+        {"header only, checksum 5", headerOnly5, S::ChecksumMismatch, -1, 0},
+        {"wrong checksum", wrong, S::ChecksumMismatch, -1, 0},
+        {"broken body", test::resealed(broken), S::Malformed, -1, 0},
+        {"oversized", test::resealed(oversized), S::TooLarge, -1, 0},
         {"missing", std::nullopt, S::Missing, 0, 0},  // the database is left alone
         {"short", Bytes(11, 0), S::Missing, 0, 0},
     };

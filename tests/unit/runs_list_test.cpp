@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "recdata_builder.h"
+#include "recdata.h"
 #include "records/records_database.h"
 #include "records/runs_list.h"
 
@@ -15,9 +15,8 @@ using Runs = std::vector<std::string>;
 
 RecordsDatabase fourMaps() {
     RecordsDatabase db;
-    test::RecDataBuilder b;
-    for (const char* name : {"kz_cave", "kz_a", "kz_b", "KZ_Longjumps"}) b.map(name).start({1}).stop({2});
-    EXPECT_TRUE(db.decodeRecords(b.bytes()));
+    EXPECT_TRUE(db.decodeRecords(test::recData("map kz_cave\nmode 0\nmap kz_a\nmode 0\nmap kz_b\nmode 0\n"
+                                               "map KZ_Longjumps\nmode 0\n")));
     return db;
 }
 
