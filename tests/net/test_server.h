@@ -18,21 +18,20 @@ std::string serverUrl(std::string_view path);
 std::string tlsUrl(std::string_view path);
 std::string deadUrl(std::string_view path);
 std::filesystem::path tlsAuthority();
-// The server's generated replies (/_/bytes/N and the like): byte i is (i * 7 + 3) & 0xFF.
-std::vector<uint8_t> serverPatternBytes(size_t n);
 
 // The folder "/t/Suite.Name" of the served tree, emptied for the running test.
 class ServedFolder {
 public:
     ServedFolder();
-    std::string path(std::string_view relative = "") const;  // "/t/Suite.Name/relative"
-    std::string url(std::string_view relative = "") const { return serverUrl(path(relative)); }
-    // Writes (or replaces) a served file; folders are created as needed.
+    std::string path(std::string_view relative) const { return urlPath_ + "/" + std::string(relative); }
+    std::string url(std::string_view relative) const { return serverUrl(path(relative)); }
     void put(std::string_view relative, std::span<const uint8_t> bytes) const;
-    void put(std::string_view relative, std::string_view text) const;
+    void put(std::string_view relative, std::string_view text) const {
+        put(relative, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    }
     const std::filesystem::path& dir() const { return dir_; }
     // Requests for this folder's files since it was made, with the folder part
-    // dropped: "AGENT /relative", or "AGENT /_/cut/5/relative" for a special path.
+    // dropped: "AGENT /relative", or "AGENT /_/redirect/relative" for a special path.
     std::vector<std::string> requests() const;
 
 private:
