@@ -140,12 +140,5 @@ TEST(RecordsRefresh, ListsOverEightMebibytesAreMergedUpToTheirLastWholeLine) {
     }
 }
 
-TEST(RecordsRefresh, MessagesNameTheFileAsTheProgramDoes) {
-    const RecordsDatabase db;  // "RecData.dat" in the current folder
-    EXPECT_EQ(updatedFileText(db, 57), L"Updated file: \"RecData.dat\" (57)");
-    EXPECT_EQ(restoredFileText(db), L"Restored file: \"RecData.dat\"");
-    EXPECT_EQ(crcErrorText(db.fileName), L"CRC32 error in file: \"RecData.dat\"");
-}
-
 }  // namespace
 }  // namespace rw

@@ -5,6 +5,7 @@
 #include "recdata.h"
 #include "records/crc32.h"
 #include "records/records_file.h"
+#include "records/records_image.h"
 #include "temp_dir.h"
 
 namespace rw {
@@ -47,13 +48,19 @@ TEST(RecordsFile, LoadsOnlyWithinTheSizeLimits) {
     EXPECT_FALSE(loadRecordsFile(dir.write("over.dat", Bytes(kRecordsMaxFileSize + 1, 3))));
 }
 
-TEST(LocalRecords, EachFileGetsItsStatus) {
+// What the program does with each file (loadLocalRecords), and why it refuses
+// one in words for the person publishing it (verifyRecordsImage).
+TEST(LocalRecords, EachFileGetsItsStatusAndReason) {
     using S = LocalRecordsStatus;
     const Bytes good = test::recData("revision 57\nmap KZ_B\nmode 0\nstart pattern 01\nmap kz_a\nmode 0\n");
-    Bytes headerOnly5 = test::recData(""), wrong = good, broken = good, oversized = good;
+    auto appended = [&good](const Bytes& record) {  // under a checksum made right
+        Bytes file = good;
+        file.insert(file.end(), record.begin(), record.end());
+        return test::resealed(file);
+    };
+    Bytes headerOnly5 = test::recData(""), wrong = good, oversized = good;
     headerOnly5[8] = 5;
     wrong[8] ^= 1;
-    broken.insert(broken.end(), {4, 'k', 'z', '_'});  // the checksum is made right over a broken body
     oversized.resize(kRecordsMaxFileSize + 1);
     const struct {
         const char* what;
@@ -61,15 +68,20 @@ TEST(LocalRecords, EachFileGetsItsStatus) {
         S status;
         int32_t state;
         size_t maps;
+        std::string reason;  // a part of it; empty: the file verifies
     } rows[] = {
-        {"verified", good, S::Loaded, 1, 2},
-        {"header only, checksum 0", test::recData(""), S::Loaded, 1, 0},
-        {"header only, checksum 5", headerOnly5, S::ChecksumMismatch, -1, 0},
-        {"wrong checksum", wrong, S::ChecksumMismatch, -1, 0},
-        {"broken body", test::resealed(broken), S::Malformed, -1, 0},
-        {"oversized", test::resealed(oversized), S::TooLarge, -1, 0},
-        {"missing", std::nullopt, S::Missing, 0, 0},  // the database is left alone
-        {"short", Bytes(11, 0), S::Missing, 0, 0},
+        {"verified", good, S::Loaded, 1, 2, ""},
+        {"header only, checksum 0", test::recData(""), S::Loaded, 1, 0, ""},
+        {"header only, checksum 5", headerOnly5, S::ChecksumMismatch, -1, 0, "the header says 00000005, the body gives 00000000"},
+        {"wrong checksum", wrong, S::ChecksumMismatch, -1, 0, "checksum mismatch"},
+        {"name cut", appended({4, 'k', 'z', '_'}), S::Malformed, -1, 0, "offset 30: map record 3: name runs past the end"},
+        {"entry cut", appended({3, 'k', 'z', '_', 0, 1, 9}), S::Malformed, -1, 0, "offset 37: map record 3: start entry 1 runs past the end"},
+        {"empty pattern", appended({2, 'k', 'z', 0, 1, 1, 1, 1, 0}), S::Malformed, -1, 0, "stop entry 1 has length 0"},
+        {"empty pattern, mode 3", appended({2, 'k', 'z', 3, 1, 1, 0}), S::Malformed, -1, 0, "start entry 1 has length 0"},
+        {"newer format", test::recData("format 3\n"), S::Malformed, -1, 0, "format version 3; the program reads up to 2"},
+        {"oversized", test::resealed(oversized), S::TooLarge, -1, 0, "larger than 1,048,576 bytes, which the program does not load"},
+        {"missing", std::nullopt, S::Missing, 0, 0, ""},  // the database is left alone
+        {"short", Bytes(11, 0), S::Missing, 0, 0, "shorter than its 12-byte header"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
@@ -85,6 +97,10 @@ TEST(LocalRecords, EachFileGetsItsStatus) {
             EXPECT_EQ(db.bodyCrc, recordsBodyCrc(*r.file));
             EXPECT_EQ(db.revision, parseRecordsHeader(*r.file)->revision);
         }
+        if (!r.file) continue;
+        const Result<RecordsImage> image = verifyRecordsImage(*r.file);
+        EXPECT_EQ(image.ok(), r.reason.empty());
+        EXPECT_NE(image.reason().find(r.reason), std::string::npos) << image.reason();
     }
 }
 

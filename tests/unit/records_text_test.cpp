@@ -145,31 +145,5 @@ TEST(RecordsImage, EncoderRefusesFieldsThatDoNotFit) {
     EXPECT_TRUE(withMap({"a", 0, std::vector<StoredEntry>(255, StoredEntry{1, {1}})}));
 }
 
-TEST(RecordsImage, VerifiesAsTheProgramLoadsAndSaysWhy) {
-    const Bytes good = test::recData("revision 3\nmap kz_a\nmode 0\nstart pattern 01\n");
-    Bytes big = good, wrong = test::recData(""), cut = good;
-    big.resize(kRecordsMaxFileSize + 1);
-    wrong[8] ^= 1;
-    cut.insert(cut.end(), {3, 'k', 'z', '_', 0, 1, 9});
-    const struct {
-        Bytes file;
-        std::string reason;  // empty: loads
-    } cases[] = {
-        {good, ""},
-        {test::recData(""), ""},  // header only, checksum 0
-        {Bytes(11, 0), "shorter than its 12-byte header"},
-        {test::resealed(big), "larger than 1,048,576 bytes, which the program does not load"},
-        {test::recData("format 3\n"), "format version 3; the program reads up to 2"},
-        {wrong, "checksum mismatch: the header says 00000001, the body gives 00000000"},
-        {test::resealed(cut), "the body does not decode at offset 29: map record 2: start entry 1 runs past the end"},
-    };
-    for (const auto& c : cases) {
-        const Result<RecordsImage> image = verifyRecordsImage(c.file);
-        EXPECT_EQ(image.reason(), c.reason);
-        EXPECT_EQ(image.ok(), c.reason.empty()) << c.reason;
-    }
-    EXPECT_EQ(verifyRecordsImage(good)->revision, 3u);
-}
-
 }  // namespace
 }  // namespace rw

@@ -32,8 +32,8 @@ TEST(RunsList, MergesLinesForKnownMaps) {
         {"kz_a 0:59.00 first line\n", {}},  // the first line is never merged
         {"kz_a 0:59.00 first line", {}},
         {"", {}},
-        {"# runs\nkz_a 1:00.00 alpha\nkz_b 2:00.00 bravo\nKZ_A 0:50.00 CAPS\nkz_longjumps 3:00.00\n",
-         {{"kz_a", {"1:00.00 alpha", "0:50.00 CAPS"}}, {"kz_b", {"2:00.00 bravo"}}, {"kz_longjumps", {"3:00.00"}}}},
+        {"# runs\nkz_a 1:00.00 alpha\nkz_b 2:00.00 bravo\nKZ_A 0:50.00 CAPS\nkz_longjumps 3:00.00\nkz_b x[y]\n",
+         {{"kz_a", {"1:00.00 alpha", "0:50.00 CAPS"}}, {"kz_b", {"2:00.00 bravo", "x[y]"}}, {"kz_longjumps", {"3:00.00"}}}},
         {"h\nkz_b 2:30 \x81\xE9\xFF", {{"kz_b", {"2:30 \x81\xE9\xFF"}}}},  // no last break; bytes above ASCII stay
         {"h\nkz_cave[pro] 1:00.00 x\nkz_cave  2:00\nkz_cave \nkz_cave[\n", {{"kz_cave", {"[pro] 1:00.00 x", " 2:00", "", "["}}}},
         {"h\r\nkz_a 1:00\r\nkz_b 2:00\rkz_a 3:00\nkz_cave 4:00\r",  // CR belongs to the break only before LF
@@ -60,25 +60,12 @@ TEST(RunsList, ASecondListAddsToTheFirst) {
 }
 
 TEST(RunsList, NothingIsMergedIntoAnUnloadedDatabase) {
-    RecordsDatabase fresh;
-    fresh.records.push_back(MapRecord{"kz_a"});
-    mergeRunsList(fresh, test::bytesOf("h\nkz_a 1:00\n"));
-    EXPECT_TRUE(fresh.records[0].runs.empty());
-    RecordsDatabase failed;
-    EXPECT_FALSE(failed.decodeRecords(test::Bytes(3, 0)));
-    mergeRunsList(failed, test::bytesOf("h\nkz_a 1:00\n"));
-    EXPECT_TRUE(failed.records.empty());
-}
-
-TEST(RunsLine, TheEarlierOfBlankAndBracketEndsTheName) {
-    const auto bracketFirst = parseRunsLine("kz_a[x] y z");
-    ASSERT_TRUE(bracketFirst);
-    EXPECT_EQ(bracketFirst->name, "kz_a");
-    EXPECT_EQ(bracketFirst->run, "[x] y z");
-    const auto blankFirst = parseRunsLine("KZ_A x[y]");
-    ASSERT_TRUE(blankFirst);
-    EXPECT_EQ(blankFirst->name, "KZ_A");
-    EXPECT_EQ(blankFirst->run, "x[y]");
+    for (int32_t state : {0, -1}) {
+        RecordsDatabase db = fourMaps();
+        db.state = state;
+        mergeRunsList(db, test::bytesOf("h\nkz_a 1:00\n"));
+        EXPECT_EQ(db.records[0].runs, Runs{}) << state;
+    }
 }
 
 }  // namespace
