@@ -63,7 +63,7 @@ TEST(Fetch, BodiesOfEveryShape) {
         {special("bytes/70000"), kNoLimit, true, false, pattern(70000)},
         {special("stream/5000"), kNoLimit, true, false, pattern(5000)},
         {test::serverUrl("/_/redirect" + served.path("body.txt")), kNoLimit, true, false, body},
-        {special("drop/10000/3000"), kNoLimit, true, false, pattern(3000)},  // a dropped connection ends the body
+        {special("bytes/10000/3000"), kNoLimit, true, false, pattern(3000)},  // a dropped connection ends the body
         {test::deadUrl("/body.txt"), kNoLimit, false, false, {}},
         {served.url("gone.txt"), kNoLimit, false, false, {}},
         {special("bytes/5000"), 4096, true, true, pattern(4096)},

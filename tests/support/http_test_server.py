@@ -7,8 +7,8 @@
 
 It serves the files under DIR, and special paths that misbehave on purpose
 (pattern byte i is (i * 7 + 3) & 0xff): /_/status/CODE (an HTML error page),
-/_/bytes/N (N pattern bytes), /_/stream/N (the same without a Content-Length),
-/_/drop/N/M (announce N pattern bytes, send M, close) and /_/redirect/PATH.
+/_/bytes/N (N pattern bytes), /_/bytes/N/M (announce N, send M, close),
+/_/stream/N (N pattern bytes without a Content-Length) and /_/redirect/PATH.
 FILE.unreachable beside a served FILE redirects its requests to a port where
 nothing listens; FILE.slow makes the server send FILE a few bytes at a time.
 
@@ -89,12 +89,9 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         elif kind in ("bytes", "stream"):
             n = min(int(args[0]), MAX_GENERATED)
             self.head(200, n if kind == "bytes" else None)
-            self.send_pattern(n)
-        elif kind == "drop":
-            n = min(int(args[0]), MAX_GENERATED)
-            self.head(200, n)
-            self.send_pattern(min(int(args[1]), n))
-            self.abort()
+            self.send_pattern(min(int(args[-1]), n))
+            if len(args) > 1:
+                self.abort()
         elif kind == "redirect":
             self.head(302, 0, [("Location", "/" + rest)])
         else:
