@@ -42,7 +42,8 @@ TEST(RecordsDatabase, NamesAreCutLoweredAndSorted) {
     const struct {
         Names stored, loaded;
     } rows[] = {
-        {{"kz_b", "Z@[`{\xC9", "kz_a", "kz_\xE9", "kz", "KZ_Cave"}, {"kz", "kz_a", "kz_b", "kz_cave", "kz_\xE9", "z@[`{\xC9"}},
+        {{"kz_b", "Z@[`{\xC9", "kz_a", "kz_\xE9", "kz", "KZ_Cave"},
+         {"kz", "kz_a", "kz_b", "kz_cave", "kz_\xE9", "z@[`{\xC9"}},
         {{"kz_a\0\0"s, "kz_b", "KZ_Cave\0junk"s, "\0hidden"s}, {"", "kz_a", "kz_b", "kz_cave"}},
         {{"kz_a", "KZ_A"}, {"kz_a", "kz_a"}},  // duplicates are kept
     };
@@ -164,14 +165,16 @@ TEST(LocalRecords, EachFileGetsItsStatusAndReason) {
     } rows[] = {
         {"verified", good, S::Loaded, 1, 2, ""},
         {"header only, checksum 0", test::recData(""), S::Loaded, 1, 0, ""},
-        {"header only, checksum 5", headerOnly5, S::ChecksumMismatch, -1, 0, "the header says 00000005, the body gives 00000000"},
+        {"header only, checksum 5", headerOnly5, S::ChecksumMismatch, -1, 0,
+         "the header says 00000005, the body gives 00000000"},
         {"wrong checksum", wrong, S::ChecksumMismatch, -1, 0, "checksum mismatch"},
         {"name cut", appended({4, 'k', 'z', '_'}), S::Malformed, -1, 0, "offset 30: map record 3: name runs past the end"},
-        {"entry cut", appended({3, 'k', 'z', '_', 0, 1, 9}), S::Malformed, -1, 0, "offset 37: map record 3: start entry 1 runs past the end"},
+        {"entry cut", appended({3, 'k', 'z', '_', 0, 1, 9}), S::Malformed, -1, 0,
+         "offset 37: map record 3: start entry 1 runs past the end"},
         {"empty pattern", appended({2, 'k', 'z', 0, 1, 1, 1, 1, 0}), S::Malformed, -1, 0, "stop entry 1 has length 0"},
         {"empty pattern, mode 3", appended({2, 'k', 'z', 3, 1, 1, 0}), S::Malformed, -1, 0, "start entry 1 has length 0"},
         {"newer format", test::recData("format 3\n"), S::Malformed, -1, 0, "format version 3; the program reads up to 2"},
-        {"oversized", test::resealed(oversized), S::TooLarge, -1, 0, "larger than 1,048,576 bytes, which the program does not load"},
+        {"oversized", test::resealed(oversized), S::TooLarge, -1, 0, "larger than 1,048,576 bytes"},
         {"missing", std::nullopt, S::Missing, 0, 0, ""},  // the database is left alone
         {"short", Bytes(11, 0), S::Missing, 0, 0, "shorter than its 12-byte header"},
     };
@@ -218,7 +221,8 @@ TEST(RunsList, MergesLinesForKnownMaps) {
         {"# runs\nkz_a 1:00.00 alpha\nkz_b 2:00.00 bravo\nKZ_A 0:50.00 CAPS\nkz_longjumps 3:00.00\nkz_b x[y]\n",
          {{"kz_a", {"1:00.00 alpha", "0:50.00 CAPS"}}, {"kz_b", {"2:00.00 bravo", "x[y]"}}, {"kz_longjumps", {"3:00.00"}}}},
         {"h\nkz_b 2:30 \x81\xE9\xFF", {{"kz_b", {"2:30 \x81\xE9\xFF"}}}},  // no last break; bytes above ASCII stay
-        {"h\nkz_cave[pro] 1:00.00 x\nkz_cave  2:00\nkz_cave \nkz_cave[\n", {{"kz_cave", {"[pro] 1:00.00 x", " 2:00", "", "["}}}},
+        {"h\nkz_cave[pro] 1:00.00 x\nkz_cave  2:00\nkz_cave \nkz_cave[\n",
+         {{"kz_cave", {"[pro] 1:00.00 x", " 2:00", "", "["}}}},
         {"h\r\nkz_a 1:00\r\nkz_b 2:00\rkz_a 3:00\nkz_cave 4:00\r",  // CR belongs to the break only before LF
          {{"kz_a", {"1:00"}}, {"kz_b", {"2:00\rkz_a 3:00"}}, {"kz_cave", {"4:00\r"}}}},
         {"h\n\n kz_a 1:00\n[pro] kz_a\nkz_unknown 1:00\nkz_ab\nkz_a\nkz_b\r\nkz_c 1:00\n\r\n", {}},

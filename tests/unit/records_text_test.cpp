@@ -56,7 +56,8 @@ TEST(RecordsText, RoundTripsEveryKindOfField) {
 TEST(RecordsText, CompilesTheDocumentedExample) {
     const RecordsTextParse parsed = parseRecordsText(
         "\xEF\xBB\xBF# the records of the week\r\nrevision 57\r\n\r\n"
-        "map kz_cave            # a comment after a line\r\n  mode 1\r\n  start pattern 0a 1B 2c\r\n\tstop pattern 0a1b2d\r\n"
+        "map kz_cave            # a comment after a line\r\n"
+        "  mode 1\r\n  start pattern 0a 1B 2c\r\n\tstop pattern 0a1b2d\r\n"
         "map \"KZ Caves\\x00\"\n  mode 3\n  start pattern 01 02 03\n"
         "  stop position 1100 -512 64 kind 2\n  start position 1024 -512 64\n");  // start and stop may interleave
     ASSERT_TRUE(parsed.ok) << parsed.error.line << ": " << parsed.error.message;
@@ -127,7 +128,8 @@ TEST(RecordsText, WarnsAboutLegalSurprises) {
     const RecordsTextParse parsed =
         parseRecordsText("map kz_a\nmode 0\nmap \"\"\nmode 0\nmap \"KZ_A\\x00x\"\nmode 5\n");
     ASSERT_TRUE(parsed.ok);
-    const std::vector<std::pair<size_t, const char*>> expected = {{3, "empty"}, {5, "also defined at line 1"}, {6, "mode 5"}};
+    const std::vector<std::pair<size_t, const char*>> expected = {
+        {3, "empty"}, {5, "also defined at line 1"}, {6, "mode 5"}};
     ASSERT_EQ(parsed.warnings.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(parsed.warnings[i].line, expected[i].first);
