@@ -1,20 +1,12 @@
 // A stand-in for Runwarden.exe in the end-to-end self-update test: a main
 // window and an UpdateThread running the real update pass with the real
-// Windows host. Copies of this program are what the test server offers as the
-// "newer build".
-//
-// Environment:
-//   RW_E2E_UPDATE_FOLDER  update folder URL (ends with "/intern/Runwarden/")
-//   RW_E2E_RECORDS_URL    RecData.dat URL
-//   RW_E2E_LIST_URL       demos_tcl.txt URL
-//   RW_E2E_RESULT         file that each finished pass appends one line to:
-//                         "<switch given 0|1>\t<status code>\t<message text>"
-//   RW_E2E_SHOW_WINDOW    optional: show the main window, so a test can try to
-//                         close it
-//   RW_E2E_ANSWER         optional "yes" or "no": answer the prompt without a
-//                         message box (and show no change log box); "yes"
-//                         turns into no in an instance started with -delete,
-//                         so a restarted copy never updates again
+// Windows host; copies of it are the "newer build" the test server offers.
+// The environment names the servers (RW_E2E_UPDATE_FOLDER, RW_E2E_RECORDS_URL,
+// RW_E2E_LIST_URL) and RW_E2E_RESULT, a file each finished pass appends
+// "<-delete given 0|1>\t<status code>\t<message text>" to. RW_E2E_SHOW_WINDOW
+// shows the window, so a test can try to close it; RW_E2E_ANSWER "yes" or "no"
+// answers the prompt without message boxes ("yes" turns into no in an
+// instance started with -delete, so a restarted copy never updates again).
 #include <windows.h>
 
 #include <cstdio>
