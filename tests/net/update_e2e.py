@@ -39,6 +39,12 @@ def snapshot(folder):
     return {name: open(os.path.join(folder, name), "rb").read() for name in sorted(os.listdir(folder))}
 
 
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+
+
 class E2E:
     def __init__(self, args):
         self.args, self.work = args, os.path.abspath(args.work)
@@ -47,13 +53,13 @@ class E2E:
         self.session = Session(types.SimpleNamespace(
             work=self.work, screenshots=self.work, wine="wine", wine_setup=args.wine_setup,
             prefix=os.path.join(self.work, "wineprefix")), "session")
+        self.exe = open(args.exe, "rb").read()
+        self.newer = self.exe + b"\0E2E-NEWER-BUILD\0"
 
     def publish(self, out, program):
         staged = os.path.join(self.work, "staged")
-        os.makedirs(staged, exist_ok=True)
-        for name, data in (("Runwarden.exe", program), ("notes.txt", b"Runwarden 16\r\n- end-to-end test build")):
-            with open(os.path.join(staged, name), "wb") as f:
-                f.write(data)
+        write(os.path.join(staged, "Runwarden.exe"), program)
+        write(os.path.join(staged, "notes.txt"), b"Runwarden 16\r\n- end-to-end test build")
         subprocess.run([self.args.publish, "release", "--program", os.path.join(staged, "Runwarden.exe"), "--version",
                         "16", "--changelog", os.path.join(staged, "notes.txt"), "--out", out, "--key", self.args.key],
                        check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
@@ -71,39 +77,28 @@ class E2E:
         raise TestFailure('the "%s" box stayed' % title)
 
     def scenario(self, name, crc_wrong=False, forged=False, leftover=None, elsewhere=False, killed=False):
-        """One run: the folder before, the program's folder after, and the passes' final lines."""
-        exe = open(self.args.exe, "rb").read()
-        newer = exe + b"\0E2E-NEWER-BUILD\0"
+        """One run: the program's folder before and after, and the passes' final lines."""
         served = os.path.join(self.args.root, "e2e", name)
         update = os.path.join(served, "intern", "Runwarden")
         shutil.rmtree(served, ignore_errors=True)
-        if forged:
-            self.publish(served + "-old", exe)
-        self.publish(served, newer)
+        self.publish(served + "-old", self.exe)
+        self.publish(served, self.newer)
         if forged:
             shutil.copyfile(os.path.join(served + "-old", "intern/Runwarden/x64/Runwarden.exe.sig"),
                             os.path.join(update, "x64", "Runwarden.exe.sig"))
         descriptor = os.path.join(update, "x64", "UpdateData.dat")
         if crc_wrong:
-            with open(descriptor, "wb") as f:
-                f.write(struct.pack("<II", 16, zlib.crc32(newer) ^ 1))
+            write(descriptor, struct.pack("<II", 16, zlib.crc32(self.newer) ^ 1))
         records = struct.pack("<III", 1, 2, 0)  # a header-only RecData.dat: checksum 0 verifies
-        for path, data in ((os.path.join(update, "RecData.dat"), records), (os.path.join(served, "demos_tcl.txt"),
-                                                                             b"records list\n")):
-            with open(path, "wb") as f:
-                f.write(data)
+        write(os.path.join(update, "RecData.dat"), records)
+        write(os.path.join(served, "demos_tcl.txt"), b"records list\n")
         if killed:
-            open(os.path.join(update, "x64", "Runwarden.exe.slow"), "w").close()
+            write(os.path.join(update, "x64", "Runwarden.exe.slow"), b"")
         app = os.path.join(self.work, name)
-        start_in = app + "-start" if elsewhere else app  # where the records file lives
-        os.makedirs(start_in)
-        os.makedirs(app, exist_ok=True)
-        for path, data in ((os.path.join(app, "Runwarden.exe"), exe), (os.path.join(start_in, "RecData.dat"), records)):
-            with open(path, "wb") as f:
-                f.write(data)
+        write(os.path.join(app, "Runwarden.exe"), self.exe)
+        write(os.path.join(app + "-start" if elsewhere else app, "RecData.dat"), records)  # where it is started
         if leftover is not None:
-            with open(os.path.join(app, "Updating.tmp"), "wb") as f:
-                f.write(leftover)
+            write(os.path.join(app, "Updating.tmp"), leftover)
             os.chmod(os.path.join(app, "Updating.tmp"), 0o444)
         result = os.path.join(self.work, name + "-result.txt")
         base = "http://127.0.0.1:%d/e2e/%s" % (self.port, name)
@@ -114,49 +109,45 @@ class E2E:
         if killed:
             env["RW_E2E_SHOW_WINDOW"] = "1"
         before = snapshot(app)
-        first = subprocess.Popen(["wine", "Z:" + os.path.join(app, "Runwarden.exe").replace("/", "\\")], cwd=start_in,
-                                 env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        first = subprocess.Popen(["wine", "Z:" + os.path.join(app, "Runwarden.exe").replace("/", "\\")],
+                                 cwd=app + "-start" if elsewhere else app, env=env, stdin=subprocess.DEVNULL,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
-            if killed:
+            lines = []
+            if killed:  # while the download runs a close from the user is refused; then it is killed
                 download = "/e2e/%s/intern/Runwarden/x64/Runwarden.exe" % name
                 wait_until("the download to start", lambda: download in open(
                     os.path.join(self.args.state, "requests.log"), encoding="utf-8").read())
-                window = wait_until("the program's window", lambda: self.session.find_window("Runwarden update test"))
-                self.session.key("alt+F4", window=window)
+                title = "Runwarden update test"
+                self.session.key("alt+F4", window=wait_until("the window", lambda: self.session.find_window(title)))
                 time.sleep(2.0)
-                check(first.poll() is None and self.session.find_window("Runwarden update test"),
-                      "killed: the window closed while the update was downloading")
-                first.kill()
-                first.wait()
-                return before, snapshot(app), []
-            if name == "update":
-                def now_current():  # the restarted instance must find the version it now is on the server
-                    with open(descriptor, "wb") as f:
-                        f.write(struct.pack("<II", 15, zlib.crc32(newer)))
-                self.answer_box("Software Update", "y", now_current)
-                self.answer_box("Updateinfo", "Return")
-            lines = wait_until("the final message", lambda: os.path.exists(result) and open(
-                result, encoding="utf-8").read().splitlines())
-            first.wait(timeout=60)
-            wait_until("Updating.tmp to go", lambda: not os.path.exists(os.path.join(app, "Updating.tmp")))
-            print("%s: %s" % (name, lines), flush=True)
-            return before, snapshot(app), lines
+                check(first.poll() is None and self.session.find_window(title), "killed: the window closed")
+            else:
+                if name == "update":
+                    self.answer_box("Software Update", "y", lambda: write(descriptor, struct.pack(
+                        "<II", 15, zlib.crc32(self.newer))))  # the restarted instance must find itself current
+                    self.answer_box("Updateinfo", "Return")
+                lines = wait_until("the final message", lambda: os.path.exists(result) and open(
+                    result, encoding="utf-8").read().splitlines())
+                first.wait(timeout=60)
+                wait_until("Updating.tmp to go", lambda: not os.path.exists(os.path.join(app, "Updating.tmp")))
         finally:
             if first.poll() is None:
                 first.kill()
                 first.wait()
+        print("%s: %s" % (name, lines), flush=True)
+        return before, snapshot(app), lines
 
     def run(self):
         self.session.prepare_prefix()
         self.session.start_display()
-        newer = open(self.args.exe, "rb").read() + b"\0E2E-NEWER-BUILD\0"
         leftover = b"an old program that could not be deleted"
         for name, kw in (("update", dict(elsewhere=True)), ("leftover", dict(leftover=leftover))):
             _, after, lines = self.scenario(name, **kw)
             check(lines == ["1\t-1\tUpdated Successfully"], "%s: expected one restarted instance ending in "
                   "'Updated Successfully', got %s" % (name, lines))
             rest = [data for n, data in after.items() if n not in ("Runwarden.exe", "RecData.dat")]
-            check(after["Runwarden.exe"] == newer and rest == ([leftover] if name == "leftover" else []),
+            check(after["Runwarden.exe"] == self.newer and rest == ([leftover] if name == "leftover" else []),
                   "%s: folder holds %s" % (name, sorted(after)))
         check(set(os.listdir(os.path.join(self.work, "update-start"))) == {"RecData.dat"},
               "update: the start-in folder holds only the records")
