@@ -120,14 +120,6 @@ class Session:
                         str(self.dpi), "/f") == 0, "could not set the DPI")
         self.run("wineserver", "-k", output=False)  # start from a clean server so nothing of another display lingers
 
-    def set_archiver(self, folder):
-        key = r"HKCU\Software\WinRAR SFX"
-        if folder is None:
-            self.wine("reg", "delete", key, "/f")
-        else:
-            check(self.wine("reg", "add", key, "/v", "C%%Program Files%WinRAR", "/t", "REG_SZ", "/d", folder,
-                            "/f") == 0, "could not register the archiver")
-
     def start_server(self, root, hold=False):
         """The HTTP test server on the port the program was built for; hold keeps requests unanswered."""
         state = os.path.join(self.work, "server")

@@ -1,13 +1,5 @@
 #!/usr/bin/env python3
-"""GUI tests of Runwarden.exe under Wine: gui_test.py SCENARIO [options].
-
-startup  the update pass with the servers held, then unreachable
-demos    checks through the file dialog: a good run (its SteamID link hovered
-         and clicked, its records list), a slow run, a rejected file, a .rar
-         without WinRAR
-archive  a .rar taken apart by a stand-in rar.exe registered as WinRAR
-hidpi    at 144 DPI: the window half as large again, the link where it is drawn
-ways_in  a demo named on the command line, Ctrl+C, Ctrl+O, Tab and Enter
+"""GUI tests of Runwarden.exe under Wine: gui_test.py SCENARIO [options], one scenario_ function each.
 
 The layout unit test owns the panel's geometry; these look at states: where
 there is text, the colours of marks, text and link, the button.
@@ -33,20 +25,10 @@ def count(pixels, test):
     return sum(1 for p in pixels if test(p))
 
 
-def dark(p):
-    return sum(p) < 200
-
-
-def red(p):
-    return p[0] > 120 and p[0] > p[1] + 60 and p[0] > p[2] + 60
-
-
-def green(p):
-    return p[1] > 50 and p[1] > p[0] + 30 and p[1] > p[2] + 30
-
-
-def blue(p):
-    return p[2] > 120 and p[2] > p[0] + 60 and p[2] > p[1] + 80
+dark, red, green, blue = (lambda p: sum(p) < 200,
+                          lambda p: p[0] > 120 and p[0] > p[1] + 60 and p[0] > p[2] + 60,
+                          lambda p: p[1] > 50 and p[1] > p[0] + 30 and p[1] > p[2] + 30,
+                          lambda p: p[2] > 120 and p[2] > p[0] + 60 and p[2] > p[1] + 80)  # the link's blue
 
 
 # --- states of the panel ------------------------------------------------------
@@ -130,6 +112,7 @@ def rar_calls(s):
 # --- scenarios ----------------------------------------------------------------------
 
 def scenario_startup(s):
+    """The update pass with the servers held, then unreachable."""
     s.start_server(os.path.join(s.args.fixtures, "server"), hold=True)
     s.start_app()
     panel = s.wait_panel("Checking for updates ...", lambda p: framed(p) and text(p, 0, 48, 280, 66)
@@ -146,13 +129,15 @@ def scenario_startup(s):
 
 
 def scenario_demos(s):
+    """Through the file dialog: a good run (its link, its records list), a slow one, a rejected file, a .rar
+    without WinRAR."""
     browser_log, browser = os.path.join(s.work, "browser.log"), os.path.join(s.work, "browser.sh")
     with open(browser, "w") as f:
         f.write("#!/bin/sh\nprintf '%%s\\n' \"$*\" >> '%s'\n" % browser_log)
     os.chmod(browser, 0o755)
     check(s.wine("reg", "add", r"HKCU\Software\Wine\WineBrowser", "/v", "Browsers", "/d", browser, "/f") == 0,
           "could not register the browser")
-    s.set_archiver(None)
+    s.wine("reg", "delete", r"HKCU\Software\WinRAR SFX", "/f")
     start(s)
     s.keep(s.wait_panel("the idle panel", lambda p: idle(p)), "idle")
     panel = check_file(s, "good.dem", lambda p: good(p))
@@ -196,7 +181,9 @@ def scenario_demos(s):
 
 
 def scenario_archive(s):
-    s.set_archiver(windows_path(s.args.fake_rar_dir))
+    """A .rar taken apart by a stand-in rar.exe registered as WinRAR."""
+    check(s.wine("reg", "add", r"HKCU\Software\WinRAR SFX", "/v", "C%%Program Files%WinRAR", "/t", "REG_SZ", "/d",
+                 windows_path(s.args.fake_rar_dir), "/f") == 0, "could not register the archiver")
     start(s)
     s.wait_panel("the idle panel", lambda p: idle(p))
 
@@ -244,6 +231,7 @@ def scenario_archive(s):
 
 
 def scenario_hidpi(s):
+    """At 144 DPI the window is half as large again, and the link is where it is drawn."""
     start(s)
     s.wait_panel("the idle panel", idle)
     check(s.geometry()[2:] == (420, 615), "the client area is 420x615, not %s" % (s.geometry()[2:],))
@@ -253,6 +241,7 @@ def scenario_hidpi(s):
 
 
 def scenario_ways_in(s):
+    """A demo named on the command line, Ctrl+C, Ctrl+O, Tab and Enter."""
     # "Open with": the demo named on the command line is checked once the update pass is over.
     # The shell may start the program in the demo's folder; it works beside its own file still.
     program, demos = os.path.join(s.work, "Runwarden.exe"), os.path.join(s.args.fixtures, "demos")

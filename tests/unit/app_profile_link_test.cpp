@@ -24,7 +24,8 @@ TEST_F(ProfileLinkTest, AreaIsHalfOpen) {
     const struct {
         int64_t x, y;
         bool inside;
-    } rows[] = {{97, 184, true}, {216, 202, true}, {217, 190, false}, {100, 203, false}, {96, 190, false}, {100, 183, false}};
+    } rows[] = {{97, 184, true},   {216, 202, true}, {217, 190, false},
+                {100, 203, false}, {96, 190, false}, {100, 183, false}};
     for (const auto& r : rows) EXPECT_EQ(linkContains(link_, r.x, r.y), r.inside) << r.x << "," << r.y;
 }
 
