@@ -194,6 +194,7 @@ class Session:
         with open(path, "wb") as f:
             f.write(panel.ppm)
         print("screenshot %s: %s" % (state, path))
+        return panel
 
     def shutdown(self):
         for proc in reversed(self.procs):

@@ -139,10 +139,8 @@ def scenario_demos(s):
           "could not register the browser")
     s.wine("reg", "delete", r"HKCU\Software\WinRAR SFX", "/f")
     start(s)
-    s.keep(s.wait_panel("the idle panel", lambda p: idle(p)), "idle")
-    panel = check_file(s, "good.dem", lambda p: good(p))
-    s.keep(panel, "good_result")
-    check(not underlined(panel), "no underline before hovering")
+    s.keep(s.wait_panel("the idle panel", idle), "idle")
+    check(not underlined(s.keep(check_file(s, "good.dem", good), "good_result")), "no underline before hovering")
 
     # Hovering the SteamID underlines it; the press and release open the profile
     # and drop the underline at once, the pointer still on the link.
@@ -171,9 +169,8 @@ def scenario_demos(s):
     check(repainted.region(100, 132, 250, 144) == chosen.region(100, 132, 250, 144), "a repaint keeps the choice")
     s.xdotool("mousemove", "1010", "760")
 
-    s.keep(check_file(s, "slow.dem", lambda p: slow(p)), "slow_result")
-    panel = check_file(s, "notademo.dem", lambda p: message(p) and not records_list(p))
-    s.keep(panel, "rejected")
+    s.keep(check_file(s, "slow.dem", slow), "slow_result")
+    panel = s.keep(check_file(s, "notademo.dem", lambda p: message(p) and not records_list(p)), "rejected")
     s.keep(check_file(s, "my 100% runs.rar", lambda p: message(p) and p.region(0, 48, 280, 66) != panel.region(
         0, 48, 280, 66), "archives"), "archive_without_winrar")
     check(not rar_calls(s), "without WinRAR nothing was run")
@@ -185,13 +182,13 @@ def scenario_archive(s):
     check(s.wine("reg", "add", r"HKCU\Software\WinRAR SFX", "/v", "C%%Program Files%WinRAR", "/t", "REG_SZ", "/d",
                  windows_path(s.args.fake_rar_dir), "/f") == 0, "could not register the archiver")
     start(s)
-    s.wait_panel("the idle panel", lambda p: idle(p))
+    s.wait_panel("the idle panel", idle)
 
     def leftovers():
         return {os.path.join(t, n) for t in glob.glob(os.path.join(s.args.prefix, "drive_c", "users", "*", "Temp"))
                 for n in os.listdir(t) if n == "good.dem" or (n.startswith("RW") and n.endswith(".tmp"))}
     before = leftovers()
-    s.keep(check_file(s, "my 100% runs.rar", lambda p: good(p), "archives"), "archive_result")
+    s.keep(check_file(s, "my 100% runs.rar", good, "archives"), "archive_result")
     rar, archive = windows_path(s.args.fake_rar_dir, "rar.exe"), windows_path(s.args.fixtures, "archives",
                                                                              "my 100% runs.rar")
     calls = rar_calls(s)
@@ -211,8 +208,7 @@ def scenario_archive(s):
         s.choose_file(archive)
         wait_until("the held listing", lambda: len(rar_calls(s)) == 6)
         s.move_to(105, 192)
-        panel = s.wait_panel("the old link hovered", lambda p: result(p) and underlined(p))
-        s.keep(panel, "archive_check_under_way")
+        panel = s.keep(s.wait_panel("the old link hovered", lambda p: result(p) and underlined(p)), "under_way")
         check(not button_enabled(panel), "the button stays disabled while the archive is taken apart")
         s.click(140, 386)
         s.move_to(20, 300)
@@ -220,11 +216,11 @@ def scenario_archive(s):
         check(not button_enabled(panel), "a click on the disabled button starts nothing")
     finally:
         os.remove(hold)
-    s.wait_panel("the held archive's result", lambda p: good(p))
+    s.wait_panel("the held archive's result", good)
     check(not s.find_window(DIALOG), "no second file dialog")
 
     # An archive whose names are all refused holds no demo: only the listing runs.
-    s.keep(check_file(s, "hostile.rar", lambda p: message(p), "archives"), "archive_without_demo")
+    s.keep(check_file(s, "hostile.rar", message, "archives"), "archive_without_demo")
     calls = rar_calls(s)[0::2]
     check(len(calls) == 5 and " vb " in calls[4], "only the listing ran for it: %r" % calls)
     check(s.close_app() == 0, "exit code after closing is 0")
@@ -235,7 +231,7 @@ def scenario_hidpi(s):
     start(s)
     s.wait_panel("the idle panel", idle)
     check(s.geometry()[2:] == (420, 615), "the client area is 420x615, not %s" % (s.geometry()[2:],))
-    s.keep(check_file(s, "good.dem", lambda p: good(p)), "good_result")
+    s.keep(check_file(s, "good.dem", good), "good_result")
     s.move_to(105, 192)  # below the unscaled link: its hit area has grown with it
     s.keep(s.wait_panel("the hovered link", underlined), "link_hover")
 
@@ -249,7 +245,7 @@ def scenario_ways_in(s):
     if os.path.exists(os.path.join(demos, "RecData.dat")):
         os.remove(os.path.join(demos, "RecData.dat"))
     start(s, "good.dem", exe=program, cwd=demos)
-    s.keep(s.wait_panel("the good result with no click", lambda p: good(p)), "open_with")
+    s.keep(s.wait_panel("the good result with no click", good), "open_with")
     check(not s.find_window(DIALOG), "no file dialog")
     check(not os.path.exists(os.path.join(demos, "RecData.dat")), "the records stay beside the program")
 
@@ -265,12 +261,12 @@ def scenario_ways_in(s):
 
     # Ctrl+O opens the file dialog; Tab reaches the button and Enter presses it.
     s.choose_file(windows_path(demos, "slow.dem"), open_dialog=lambda: s.key("ctrl+o"))
-    s.wait_panel("the slow result after Ctrl+O", lambda p: slow(p))
+    s.wait_panel("the slow result after Ctrl+O", slow)
     s.choose_file(demo, open_dialog=lambda: s.key("Tab", "Return"))
-    s.wait_panel("the good result after Enter", lambda p: good(p))
+    s.wait_panel("the good result after Enter", good)
     check(s.close_app() == 0, "exit code after closing is 0")
     s.start_app("missing.dem", exe=program, cwd=demos)  # fails as a failed open does
-    s.keep(s.wait_panel("the open failure", lambda p: message(p)), "open_with_missing_file")
+    s.keep(s.wait_panel("the open failure", message), "open_with_missing_file")
     check(s.close_app() == 0, "exit code after closing is 0")
 
 
