@@ -9,7 +9,6 @@ import glob
 import os
 import shutil
 import sys
-import traceback
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from gui_session import Session, TestFailure, check, wait_until  # noqa: E402
@@ -293,10 +292,7 @@ def main():
             pass
         print("FAILED: %s" % failure)
         return 1
-    except Exception:
-        traceback.print_exc()
-        return 1
-    finally:
+    finally:  # anything else propagates with its traceback, after this
         s.shutdown()
     print("passed")
     return 0
