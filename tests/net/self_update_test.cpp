@@ -3,19 +3,13 @@
 // program start and the close.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <fstream>
 #include <map>
 #include <optional>
-#include <string>
-#include <vector>
 
-#include "platform/text.h"
 #include "recdata.h"
 #include "recording_host.h"
 #include "records/crc32.h"
-#include "records/self_update.h"
-#include "temp_dir.h"
 #include "test_server.h"
 
 namespace rw {
@@ -154,30 +148,13 @@ TEST_F(SelfUpdate, AfterAnUpdateTheChangeLogIsShownAndTheVersionCheckedAgain) {
     EXPECT_EQ(host.events, Strings{"change log"});  // version 15: no second prompt
     EXPECT_EQ(host.changeLogs, Strings{"Version 16:\r\n- faster"});
     EXPECT_EQ(repaints, (Strings{"102 Updated Successfully", "-1 Updated Successfully"}));
-    publish(14);  // an older version is offered too; declining it leaves the same text
-    host.events.clear();
-    run();
-    EXPECT_EQ(host.events, (Strings{"change log", "prompt"}));
-    EXPECT_EQ(text(), "Updated Successfully");
-    EXPECT_EQ(result->status(), -1);
     EXPECT_TRUE(requested("RWUpdate /intern/Runwarden/x64/UpdateData.dat"));
-    EXPECT_FALSE(requested("/x64/Runwarden.exe"));
 
     // A newer records file: its message replaces the update's, with the final code.
     served.put("intern/Runwarden/RecData.dat", test::recData("revision 57\nmap kz_b\nmode 0\n"));
     run();
     EXPECT_EQ(text(), "Updated file: \"" + (dir / "RecData.dat").string() + "\" (57)");
     EXPECT_EQ(repaints, (Strings{"102 Updated Successfully", "-1 " + text()}));
-}
-
-TEST_F(SelfUpdate, UnreachableChangeLogShowsAnEmptyBoxAndSkipsTheDescriptor) {
-    host.args = {L"-delete " + (dir / "Updating.tmp").wstring()};  // argument 0 counts too
-    publish(16);
-    served.put("intern/Runwarden/changelog.txt.unreachable", "");
-    EXPECT_EQ(run(), UpdatePassEnd::Finished);
-    EXPECT_EQ(host.changeLogs, Strings{""});
-    EXPECT_FALSE(requested("/x64/UpdateData.dat"));
-    EXPECT_EQ(text(), "Unable to connect to update server!");
 }
 
 // Only the first argument starting with the exact switch counts, and only when
@@ -212,12 +189,6 @@ TEST_F(SelfUpdate, TheDeleteSwitch) {
         EXPECT_EQ(host.clockMs, r.clockMs);
         EXPECT_EQ(text(), r.deleted.empty() && r.clockMs == 0 ? "" : "Updated Successfully");
     }
-}
-
-TEST(UpdateDescriptor, FirstEightBytesCount) {
-    EXPECT_FALSE(parseUpdateDescriptor(Bytes{1, 2, 3, 4, 5, 6, 7}));
-    const auto d = parseUpdateDescriptor(Bytes{16, 0, 0, 0, 0x78, 0x56, 0x34, 0x12});
-    EXPECT_EQ(d ? std::pair(d->version, d->programCrc) : std::pair(0u, 0u), std::pair(16u, 0x12345678u));
 }
 
 }  // namespace

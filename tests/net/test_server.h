@@ -5,12 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
-#include <span>
-#include <string>
 #include <string_view>
-#include <vector>
 
 #include "temp_dir.h"
 
@@ -18,22 +14,18 @@ namespace rw::test {
 
 inline const std::filesystem::path kServerState = RW_TEST_HTTP_STATE;
 
-// "http://127.0.0.1:PORT" followed by the path; which = 1: a port where nothing
-// listens, so the connection is refused; which = 2: the same server over HTTPS,
-// its certificate from an authority no system trusts (tlsAuthority(), PEM).
-inline std::string serverUrl(std::string_view path, int which = 0) {
+// "http://127.0.0.1:PORT" followed by the path; dead: a port where nothing
+// listens, so the connection is refused.
+inline std::string serverUrl(std::string_view path, bool dead = false) {
     static const std::vector<unsigned> ports = [] {
-        std::vector<unsigned> p(3, 0);
-        std::ifstream(kServerState / "port") >> p[0] >> p[1] >> p[2];
+        std::vector<unsigned> p(2, 0);
+        std::ifstream(kServerState / "port") >> p[0] >> p[1];
         return p;
     }();
     EXPECT_NE(ports[0], 0u) << "HTTP test server not running (state folder " << kServerState.string() << ")";
-    return (which == 2 ? "https" : "http") + std::string("://127.0.0.1:") + std::to_string(ports[which]) +
-           std::string(path);
+    return "http://127.0.0.1:" + std::to_string(ports[dead]) + std::string(path);
 }
-inline std::string deadUrl(std::string_view path) { return serverUrl(path, 1); }
-inline std::string tlsUrl(std::string_view path) { return serverUrl(path, 2); }
-inline std::filesystem::path tlsAuthority() { return kServerState / "tls" / "ca.pem"; }
+inline std::string deadUrl(std::string_view path) { return serverUrl(path, true); }
 
 // The folder "/t/Suite.Name" of the served tree, emptied for the running test.
 class ServedFolder {

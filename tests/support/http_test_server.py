@@ -13,8 +13,7 @@ FILE.unreachable beside a served FILE redirects its requests to a port where
 nothing listens; FILE.slow makes the server send FILE a few bytes at a time.
 
 Each request is appended to STATE/requests.log as "AGENT PATH" before the reply
-starts. STATE/port holds the port, a port that refuses connections, and the
-HTTPS port, whose certificate comes from a throwaway authority, STATE/tls/ca.pem.
+starts. STATE/port holds the port and a port that refuses connections.
 """
 import argparse
 import http.server
@@ -23,7 +22,6 @@ import shutil
 import signal
 import socket
 import socketserver
-import ssl
 import subprocess
 import sys
 import threading
@@ -112,24 +110,6 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
     allow_reuse_address = True
 
 
-def tls_context(folder):
-    """A throwaway authority and a certificate for 127.0.0.1 signed by it."""
-    os.makedirs(folder, exist_ok=True)
-    def openssl(*args):
-        subprocess.run(["openssl", *args], cwd=folder, check=True, stdin=subprocess.DEVNULL, capture_output=True)
-    ec = ["-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes"]
-    openssl("req", "-x509", *ec, "-days", "2", "-subj", "/CN=Runwarden test authority", "-keyout", "ca.key",
-            "-out", "ca.pem")
-    openssl("req", *ec, "-subj", "/CN=127.0.0.1", "-keyout", "server.key", "-out", "server.csr")
-    with open(os.path.join(folder, "san.cnf"), "w") as f:
-        f.write("subjectAltName=IP:127.0.0.1\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n")
-    openssl("x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
-            "-days", "2", "-extfile", "san.cnf", "-out", "server.pem")
-    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-    context.load_cert_chain(os.path.join(folder, "server.pem"), os.path.join(folder, "server.key"))
-    return context
-
-
 def serve(root, state, port, hold):
     os.makedirs(root, exist_ok=True)
     os.makedirs(state, exist_ok=True)
@@ -137,18 +117,12 @@ def serve(root, state, port, hold):
     dead.bind(("127.0.0.1", 0))  # bound, never listening: connections are refused
     log_path = os.path.join(state, "requests.log")
     open(log_path, "w").close()
-    shared = dict(root=os.path.realpath(root), log_path=log_path, log_lock=threading.Lock(),
-                  dead_port=dead.getsockname()[1], hold=hold, stopping=threading.Event())
-    httpd, httpsd = Server(("127.0.0.1", port), Handler), Server(("127.0.0.1", 0), Handler)
-    for server in (httpd, httpsd):
-        server.__dict__.update(shared)
-    # The handshake runs in the request's own thread.
-    httpsd.socket = tls_context(os.path.join(state, "tls")).wrap_socket(
-        httpsd.socket, server_side=True, do_handshake_on_connect=False)
-    threading.Thread(target=httpsd.serve_forever, kwargs={"poll_interval": 0.2}, daemon=True).start()
+    httpd = Server(("127.0.0.1", port), Handler)
+    httpd.__dict__.update(root=os.path.realpath(root), log_path=log_path, log_lock=threading.Lock(),
+                          dead_port=dead.getsockname()[1], hold=hold, stopping=threading.Event())
     port_file = os.path.join(state, "port")
     with open(port_file + ".tmp", "w") as f:
-        f.write(f"{httpd.server_address[1]}\n{shared['dead_port']}\n{httpsd.server_address[1]}\n")
+        f.write(f"{httpd.server_address[1]}\n{httpd.dead_port}\n")
     os.replace(port_file + ".tmp", port_file)
     with open(os.path.join(state, "pid"), "w") as f:
         f.write(f"{os.getpid()}\n")
