@@ -2,18 +2,38 @@
 // RecData.dat images for tests, compiled from the records text form by the
 // program's own encoder. It writes only well-formed files: malformed ones are
 // byte edits of its output.
-#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <span>
 #include <string_view>
 #include <vector>
+
+#include "records/crc32.h"
+#include "records/records_text.h"
 
 namespace rw::test {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes bytesOf(std::string_view text);
+inline Bytes bytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }
+
 // Revision 1 unless the text gives one; text that does not compile aborts.
-Bytes recData(std::string_view text);
+inline Bytes recData(std::string_view text) {
+    RecordsTextParse parsed = parseRecordsText(text);
+    if (!parsed.hasRevision) parsed.image.revision = 1;
+    const auto bytes = parsed.ok ? encodeRecordsImage(parsed.image) : std::nullopt;
+    if (!bytes) {
+        std::fprintf(stderr, "test records text line %zu: %s\n", parsed.error.line, parsed.error.message.c_str());
+        std::abort();
+    }
+    return *bytes;
+}
+
 // Stores the checksum of the body as it now is, e.g. after cutting or extending it.
-Bytes resealed(Bytes file);
+inline Bytes resealed(Bytes file) {
+    const uint32_t crc = crc32(std::span<const uint8_t>(file).subspan(12));
+    for (int i = 0; i < 4; ++i) file[8 + i] = static_cast<uint8_t>(crc >> (8 * i));
+    return file;
+}
 
 }  // namespace rw::test

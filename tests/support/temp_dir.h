@@ -1,7 +1,11 @@
 #pragma once
-// A fresh folder per test, removed afterwards.
+// A fresh folder per test, removed afterwards, and whole-file reads and writes.
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <span>
 #include <string>
 #include <vector>
@@ -9,12 +13,31 @@
 namespace rw::test {
 
 // Creates or replaces the file, and any folders it needs.
-std::filesystem::path writeFile(const std::filesystem::path& path, std::span<const uint8_t> bytes);
+inline std::filesystem::path writeFile(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+inline std::vector<uint8_t> readAll(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 class TempDir {
 public:
-    TempDir();
-    ~TempDir();
+    TempDir() {
+        static std::atomic<unsigned> counter{0};
+        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        path_ = std::filesystem::temp_directory_path() /
+                ("rwtest-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::filesystem::path& path() const { return path_; }
@@ -29,7 +52,5 @@ public:
 private:
     std::filesystem::path path_;
 };
-
-std::vector<uint8_t> readAll(const std::filesystem::path& path);
 
 }  // namespace rw::test
