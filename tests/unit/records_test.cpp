@@ -94,11 +94,7 @@ TEST(RecordsFile, HeaderChecksumAndSizeLimits) {
     EXPECT_EQ(h->revision, 0x01020304u);
     EXPECT_EQ(h->formatVersion, 2u);
     EXPECT_EQ(h->bodyCrc, crc32(std::span(file).subspan(12)));
-    EXPECT_EQ(recordsBodyCrc(file), h->bodyCrc);
-    EXPECT_EQ(recordsBodyCrc(Bytes(12, 0xAB)), 0u);  // no body at all
-
     test::TempDir dir;
-    EXPECT_FALSE(readLocalRecordsHeader(dir.path()));
     EXPECT_EQ(loadRecordsFile(dir.write("max.dat", Bytes(kRecordsMaxFileSize, 2)))->size(), kRecordsMaxFileSize);
 }
 
@@ -146,11 +142,6 @@ TEST(LocalRecords, EachFileGetsItsStatusAndReason) {
         EXPECT_EQ(db.state, r.state);
         EXPECT_EQ(db.records.size(), r.maps);
         EXPECT_EQ(db.findMap("kz_a").has_value(), r.state == 1 && r.maps > 0);
-        // The computed checksum, as the refresh compares, also for a mismatch.
-        if (r.status == S::Loaded || r.status == S::ChecksumMismatch) {
-            EXPECT_EQ(db.bodyCrc, recordsBodyCrc(*r.file));
-            EXPECT_EQ(db.revision, parseRecordsHeader(*r.file)->revision);
-        }
         if (!r.file) continue;
         const Result<RecordsImage> image = verifyRecordsImage(*r.file);
         EXPECT_EQ(image.ok(), r.reason.empty());
@@ -172,7 +163,6 @@ TEST(RunsList, MergesLinesForKnownMaps) {
         {"kz_a 0:59.00 first line\n", {}},  // the first line is never merged
         {"# runs\nkz_a 1:00.00 alpha\nkz_b 2:00.00 bravo\nKZ_A 0:50.00 CAPS\nkz_longjumps 3:00.00\nkz_b x[y]\n",
          {{"kz_a", {"1:00.00 alpha", "0:50.00 CAPS"}}, {"kz_b", {"2:00.00 bravo", "x[y]"}}, {"kz_longjumps", {"3:00.00"}}}},
-        {"h\nkz_b 2:30 \x81\xE9\xFF", {{"kz_b", {"2:30 \x81\xE9\xFF"}}}},  // no last break; bytes above ASCII stay
         {"h\nkz_cave[pro] 1:00.00 x\nkz_cave  2:00\nkz_cave \nkz_cave[\n",
          {{"kz_cave", {"[pro] 1:00.00 x", " 2:00", "", "["}}}},
         {"h\r\nkz_a 1:00\r\nkz_b 2:00\rkz_a 3:00\nkz_cave 4:00\r",  // CR belongs to the break only before LF
@@ -212,44 +202,33 @@ TEST(RunsList, RunLookupsAndMergesOnlyOnceLoaded) {
     }
 }
 
-// Text from a file and back to the very same bytes.
-void expectRoundTrip(const Bytes& file) {
-    const Result<RecordsImage> parsed = verifyRecordsImage(file, UINT32_MAX);
-    ASSERT_TRUE(parsed) << parsed.reason();
-    const std::string text = printRecordsText(*parsed);
-    const RecordsTextParse compiled = parseRecordsText(text);
-    ASSERT_TRUE(compiled.ok) << "line " << compiled.error.line << ": " << compiled.error.message << "\n" << text;
-    EXPECT_TRUE(compiled.hasRevision);
-    EXPECT_EQ(encodeRecordsImage(compiled.image), file) << text;
-    EXPECT_EQ(printRecordsText(compiled.image), text);
-}
-
 StoredEntry position(int16_t x, int16_t y, int16_t z, uint8_t kind = 0) {
     StoredEntry e{kind, {}};
     for (int16_t v : {x, y, z}) e.bytes.insert(e.bytes.end(), {uint8_t(v & 0xFF), uint8_t(uint16_t(v) >> 8)});
     return e;
 }
 
+// Text from a file and back to the very same bytes.
 TEST(RecordsText, RoundTripsEveryKindOfField) {
     RecordsImage image{0xFFFFFFFF, 7, {}};
     image.maps = {
-        {"kz_b", 1, {{1, {0x0A, 0x1B}}}, {{1, {0xFF, 0x00, 0x7F}}}},
-        {"KZ_A", 0, {{1, {1}}}, {}},  // out of order and in capitals: stored as is
-        {"kz_a\0\0"s, 2, {}, {}},
+        {"KZ_A", 0, {{1, {0x0A, 0x1B}}}, {{1, {0xFF, 0x00, 0x7F}}}},  // in capitals and out of order: stored as is
         {"x\0after"s, 3, {{1, {1, 2, 3}}, position(-32768, 0, 32767)}, {position(1, -2, 3, 2), position(4, 5, 6, 255)}},
         {"", 0, {}, {}},
-        {"with blank \"quoted\" #hash \\back", 4, {}, {}},
-        {"\x01\x1F\x7F\x80\xE9\xFF", 255, {}, {}},
+        {"with blank \"quoted\" #hash \\back\x01\x1F\x7F\x80\xE9\xFF", 255, {}, {}},
         {std::string(255, 'n'), 1, {{1, Bytes(255, 0xAB)}}, {}},
         {"many", 3, {}, {}},
-        {"kz_b", 1, {}, {}},  // a duplicate
+        {"KZ_A", 1, {}, {}},  // a duplicate
     };
     for (int i = 0; i < 255; ++i) {
-        image.maps[8].startEntries.push_back(position(int16_t(i), 0, 0, uint8_t(i == 1 ? 0 : i)));
-        image.maps[8].stopEntries.push_back({1, {uint8_t(i)}});
+        image.maps[5].startEntries.push_back(position(int16_t(i), 0, 0, uint8_t(i == 1 ? 0 : i)));
+        image.maps[5].stopEntries.push_back({1, {uint8_t(i)}});
     }
-    expectRoundTrip(*encodeRecordsImage(image));
-    expectRoundTrip(*encodeRecordsImage(RecordsImage{0, 0, {}}));
+    const Bytes file = *encodeRecordsImage(image);
+    const std::string text = printRecordsText(*verifyRecordsImage(file, UINT32_MAX));
+    const RecordsTextParse compiled = parseRecordsText(text);
+    ASSERT_TRUE(compiled.ok) << "line " << compiled.error.line << ": " << compiled.error.message << "\n" << text;
+    EXPECT_EQ(encodeRecordsImage(compiled.image), file) << text;
 }
 
 TEST(RecordsText, CompilesTheDocumentedExample) {
@@ -260,24 +239,17 @@ TEST(RecordsText, CompilesTheDocumentedExample) {
         "map \"KZ Caves\\x00\"\n  mode 3\n  start pattern 01 02 03\n"
         "  stop position 1100 -512 64 kind 2\n  start position 1024 -512 64\n");  // start and stop may interleave
     ASSERT_TRUE(parsed.ok) << parsed.error.line << ": " << parsed.error.message;
-    EXPECT_TRUE(parsed.warnings.empty());
     const Bytes expected = test::resealed(test::bytesOf(
         "\x39\0\0\0\x02\0\0\0\0\0\0\0"
         "\x07kz_cave\x01\x01\x03\x0a\x1b\x2c\x01\x03\x0a\x1b\x2d"
         "\x09KZ Caves\0\x03\x02\x01\x03\x01\x02\x03\0\0\x04\0\xfe\x40\0\x01\x02\x4c\x04\0\xfe\x40\0"sv));
     EXPECT_EQ(encodeRecordsImage(parsed.image), expected);
-
-    const RecordsTextParse bare = parseRecordsText("map kz_a\nmode 0\n");
-    ASSERT_TRUE(bare.ok);
-    EXPECT_FALSE(bare.hasRevision);  // the revision may come from elsewhere
-    EXPECT_EQ(bare.image.formatVersion, 2u);
+    EXPECT_FALSE(parseRecordsText("map kz_a\nmode 0\n").hasRevision);  // the revision may come from elsewhere
 }
 
 TEST(RecordsText, ErrorsNameTheLine) {
     std::string manyStops = "map a\nmode 0\n";
     for (int i = 0; i < 256; ++i) manyStops += "stop pattern 01\n";
-    const std::string long256 = "map " + std::string(256, 'n') + "\n";
-    const std::string pattern256 = "map a\nmode 0\nstart pattern " + std::string(512, 'a') + "\n";
     const struct {
         std::string text;
         size_t line;
@@ -287,10 +259,9 @@ TEST(RecordsText, ErrorsNameTheLine) {
         {"map a\nmode 0\nstart pattern 0a0\n", 3, "odd number of hex digits"},
         {"map a\nmode 0\nstart pattern 0g\n", 3, "'0g' is not hex"},
         {"map a\nmode 0\nstop pattern\n", 3, "at least one byte"},
-        {pattern256, 3, "256 bytes"},
+        {"map a\nmode 0\nstart pattern " + std::string(512, 'a') + "\n", 3, "256 bytes"},
         {"map a\nmode 1\nstart position 1 2 3\n", 3, "positions need mode 3"},
         {"map a\nmode 3\nstart position 1 2 32768\n", 3, "'32768'"},
-        {"map a\nmode 3\nstart position 1 2\n", 3, "position X Y Z"},
         {"map a\nmode 3\nstop position 1 2 3 kind 1\n", 3, "other than 1"},
         {"map a\nmode 300\n", 2, "from 0 to 255"},
         {"map a\nstart pattern 01\nmode 0\n", 2, "mode line must come before"},
@@ -305,12 +276,9 @@ TEST(RecordsText, ErrorsNameTheLine) {
         {"map \"kz\\x1\"\n", 1, "two hex digits"},
         {"map \"a\tb\"\n", 1, "control byte 0x09"},
         {"map k\xE9\n", 1, "byte 0xe9 outside quotes"},
-        {"map kz\"a\n", 1, "unexpected quote"},
-        {long256, 1, "256 bytes"},
-        {"map a b\n", 1, "one name"},
+        {"map " + std::string(256, 'n') + "\n", 1, "256 bytes"},
         {"mode 1\n", 1, "outside a map block"},
         {"map a\nmode 0\nstart 01\n", 3, "'pattern HEX...' or 'position X Y Z'"},
-        {"\"map\" a\n", 1, "expected a keyword"},
         {manyStops, 2 + 256, "more than 255 stop entries"},
     };
     for (const auto& c : cases) {
