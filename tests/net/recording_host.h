@@ -3,9 +3,6 @@
 // the prompts, the program start, the close and the clock are recorded or
 // scripted.
 #include <filesystem>
-#include <optional>
-#include <string>
-#include <vector>
 
 #include "platform/text.h"
 #include "records/self_update.h"

@@ -38,7 +38,7 @@ public:
         dir_ = std::filesystem::path(RW_TEST_HTTP_ROOT) / "t" / name;
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
-        logStart_ = requestLog().size();
+        logStart_ = requests().size();
     }
     std::string path(std::string_view relative) const { return urlPath_ + "/" + std::string(relative); }
     std::string url(std::string_view relative) const { return serverUrl(path(relative)); }
@@ -53,24 +53,19 @@ public:
     // dropped: "AGENT /relative", or "AGENT /_/redirect/relative" for a special path.
     std::vector<std::string> requests() const {
         std::vector<std::string> mine;
-        const std::vector<std::string> log = requestLog();
-        for (size_t i = logStart_; i < log.size(); ++i) {
-            const size_t at = log[i].find(urlPath_ + "/");
-            if (at != std::string::npos) mine.push_back(log[i].substr(0, at) + log[i].substr(at + urlPath_.size()));
+        std::ifstream in(kServerState / "requests.log");
+        for (std::string line; std::getline(in, line);) {
+            const size_t at = line.find(urlPath_ + "/");
+            if (at != std::string::npos) mine.push_back(line.substr(0, at) + line.substr(at + urlPath_.size()));
         }
+        mine.erase(mine.begin(), mine.begin() + static_cast<std::ptrdiff_t>(logStart_));
         return mine;
     }
 
 private:
-    static std::vector<std::string> requestLog() {
-        std::vector<std::string> lines;
-        std::ifstream in(kServerState / "requests.log");
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
-        return lines;
-    }
     std::string urlPath_;
     std::filesystem::path dir_;
-    size_t logStart_ = 0;  // requests of earlier runs are not this folder's
+    size_t logStart_ = 0;  // an earlier folder's of the same name, in the same run
 };
 
 }  // namespace rw::test

@@ -64,19 +64,13 @@ class Handler(http.server.SimpleHTTPRequestHandler):
 
     def head(self, code, length=None, extra=()):
         self.send_response(code)
-        if length is not None:
-            self.send_header("Content-Length", str(length))
-        for k, v in extra:
+        for k, v in ([("Content-Length", str(length))] if length is not None else []) + list(extra):
             self.send_header(k, v)
         self.end_headers()
 
     def send(self, data):
         self.wfile.write(data)
         self.wfile.flush()
-
-    def send_pattern(self, n):
-        for at in range(0, n, len(CHUNK)):
-            self.send(CHUNK[:min(len(CHUNK), n - at)])
 
     def special(self, kind, rest=""):
         args = rest.split("/")
@@ -87,7 +81,9 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         elif kind in ("bytes", "stream"):
             n = min(int(args[0]), MAX_GENERATED)
             self.head(200, n if kind == "bytes" else None)
-            self.send_pattern(min(int(args[-1]), n))
+            sent = min(int(args[-1]), n)
+            for at in range(0, sent, len(CHUNK)):
+                self.send(CHUNK[:min(len(CHUNK), sent - at)])
             if len(args) > 1:
                 self.abort()
         elif kind == "redirect":
@@ -126,6 +122,7 @@ def serve(root, state, port, hold):
     os.replace(port_file + ".tmp", port_file)
     with open(os.path.join(state, "pid"), "w") as f:
         f.write(f"{os.getpid()}\n")
+
     def on_term(*_):
         httpd.stopping.set()
         threading.Thread(target=httpd.shutdown).start()
@@ -171,14 +168,10 @@ def main():
     ap.add_argument("--port", type=int, default=0)
     ap.add_argument("--hold", action="store_true")
     a = ap.parse_args()
-    if a.command == "stop":
-        return stop(a.state)
-    if not a.root:
+    if a.command != "stop" and not a.root:
         ap.error("--root is needed")
-    if a.command == "start":
-        return start(a.root, a.state)
-    serve(a.root, a.state, a.port, a.hold)
-    return 0
+    return {"stop": lambda: stop(a.state), "start": lambda: start(a.root, a.state),
+            "serve": lambda: serve(a.root, a.state, a.port, a.hold) or 0}[a.command]()
 
 
 if __name__ == "__main__":
