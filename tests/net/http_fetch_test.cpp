@@ -85,14 +85,5 @@ TEST(Fetch, BodiesOfEveryShape) {
     EXPECT_FALSE(fetchToFileAndMemory(special("bytes/10"), kUpdateAgent, dir / "no-such-folder" / "a", kNoLimit).ok);
 }
 
-TEST(Fetch, SendsTheAgentAndNeverUsesACache) {
-    test::ServedFolder served;
-    served.put("d.dat", "first version");
-    EXPECT_EQ(fetchPrefix(served.url("d.dat"), kRecordsAgent, 5), bytesOf("first"));
-    served.put("d.dat", "later version");
-    EXPECT_EQ(fetchToMemory(served.url("d.dat"), kUpdateAgent, kNoLimit).bytes, bytesOf("later version"));
-    EXPECT_EQ(served.requests(), (std::vector<std::string>{"VoZedida /d.dat", "RWUpdate /d.dat"}));
-}
-
 }  // namespace
 }  // namespace rw::platform

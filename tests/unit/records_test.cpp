@@ -181,11 +181,11 @@ TEST(RunsList, MergesLinesForKnownMaps) {
     }
 }
 
-// A second list adds to the first; nothing is looked up in or merged into an unloaded database.
+// Nothing is looked up in or merged into an unloaded database.
 TEST(RunsList, RunLookupsAndMergesOnlyOnceLoaded) {
     RecordsDatabase db = fourMaps();
     mergeRunsList(db, test::bytesOf("h\nkz_a 1:00\nkz_a 2:00\n"));
-    mergeRunsList(db, test::bytesOf("h\nkz_a 3:00\n"));
+    mergeRunsList(db, test::bytesOf("h\nkz_a 3:00\n"));  // a second list adds to the first
     EXPECT_EQ(db.runCount("kz_a"), 3u);
     EXPECT_EQ(db.runAt("kz_a", 2), "3:00");
     EXPECT_EQ(db.runAt("kz_a", 3), "");
@@ -257,27 +257,18 @@ TEST(RecordsText, ErrorsNameTheLine) {
     } cases[] = {
         {"revision 1\n\nrevison 2\n", 3, "unknown keyword 'revison'"},
         {"map a\nmode 0\nstart pattern 0a0\n", 3, "odd number of hex digits"},
-        {"map a\nmode 0\nstart pattern 0g\n", 3, "'0g' is not hex"},
-        {"map a\nmode 0\nstop pattern\n", 3, "at least one byte"},
         {"map a\nmode 0\nstart pattern " + std::string(512, 'a') + "\n", 3, "256 bytes"},
         {"map a\nmode 1\nstart position 1 2 3\n", 3, "positions need mode 3"},
-        {"map a\nmode 3\nstart position 1 2 32768\n", 3, "'32768'"},
         {"map a\nmode 3\nstop position 1 2 3 kind 1\n", 3, "other than 1"},
         {"map a\nmode 300\n", 2, "from 0 to 255"},
         {"map a\nstart pattern 01\nmode 0\n", 2, "mode line must come before"},
-        {"map a\nmode 0\nmode 1\n", 3, "second mode line"},
         {"map a\nmode 0\nmap b\n# no mode\n", 3, "map b has no mode line"},
         {"map a\n\nmap b\nmode 0\n", 1, "map a has no mode line"},
-        {"map a\nmode 0\nrevision 3\n", 3, "before the first map"},
         {"revision 1\nrevision 1\n", 2, "second revision line (the first is line 1)"},
-        {"revision -1\n", 1, "from 0 to 4294967295"},
-        {"map \"kz\n", 1, "missing closing quote"},
         {"map \"kz\\q\"\n", 1, "unknown escape \\q"},
         {"map \"kz\\x1\"\n", 1, "two hex digits"},
-        {"map \"a\tb\"\n", 1, "control byte 0x09"},
         {"map k\xE9\n", 1, "byte 0xe9 outside quotes"},
         {"map " + std::string(256, 'n') + "\n", 1, "256 bytes"},
-        {"mode 1\n", 1, "outside a map block"},
         {"map a\nmode 0\nstart 01\n", 3, "'pattern HEX...' or 'position X Y Z'"},
         {manyStops, 2 + 256, "more than 255 stop entries"},
     };
