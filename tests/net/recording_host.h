@@ -15,18 +15,12 @@ struct RecordingHost : UpdateHost {
     bool answerYes = false;
     bool startSucceeds = true;
     std::optional<Path> ownPath;
-    Path locked;  // deleting it fails while lockedTries is above 0, or always when negative
-    int lockedTries = 0;
     std::vector<std::string> events;
     std::vector<std::string> changeLogs;
     uint64_t clockMs = 0;
 
     std::vector<std::wstring> commandLineArguments() override { return args; }
     bool deleteFile(const Path& file) override {
-        if (!locked.empty() && file == locked && lockedTries != 0) {
-            if (lockedTries > 0) --lockedTries;
-            return false;
-        }
         std::error_code ec;
         return std::filesystem::remove(file, ec);  // like DeleteFileW: false for a missing file
     }

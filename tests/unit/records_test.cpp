@@ -282,15 +282,5 @@ TEST(RecordsText, ErrorsNameTheLine) {
     }
 }
 
-TEST(RecordsImage, EncoderRefusesFieldsThatDoNotFit) {
-    auto withMap = [](StoredMap m) { return encodeRecordsImage(RecordsImage{1, 2, {std::move(m)}}); };
-    EXPECT_FALSE(withMap({std::string(256, 'a')}));
-    EXPECT_FALSE(withMap({"a", 0, {StoredEntry{1, {}}}}));
-    EXPECT_FALSE(withMap({"a", 0, {StoredEntry{1, Bytes(256, 1)}}}));
-    EXPECT_FALSE(withMap({"a", 3, {StoredEntry{0, Bytes(5, 1)}}}));
-    EXPECT_FALSE(withMap({"a", 0, std::vector<StoredEntry>(256, StoredEntry{1, {1}})}));
-    EXPECT_TRUE(withMap({"a", 0, std::vector<StoredEntry>(255, StoredEntry{1, {1}})}));
-}
-
 }  // namespace
 }  // namespace rw
