@@ -47,10 +47,6 @@ protected:
         served.put("intern/Runwarden/x64/UpdateData.dat", std::span<const uint8_t>(d));
         served.put("intern/Runwarden/x64/Runwarden.exe", newProgram);
     }
-    void renameOwnProgram() {
-        fs::remove(dir / "Runwarden.exe");
-        host.ownPath = dir.write("rw-old.exe", oldProgram);
-    }
     // The pass on a fresh result and database; each repaint as "code text".
     UpdatePassEnd run() {
         result.emplace();
@@ -109,7 +105,10 @@ TEST_F(SelfUpdate, FailedUpdateRestoresTheFolderExactly) {
     for (Fault fault : {badChecksum, badChecksumOtherName, doesNotStart, unopenedUrl, uncreatableFile}) {
         SCOPED_TRACE(fault);
         publish(16, fault <= badChecksumOtherName ? 1 : 0);
-        if (fault == badChecksumOtherName) renameOwnProgram();
+        if (fault == badChecksumOtherName) {
+            host.ownPath = dir / "rw-old.exe";
+            fs::rename(dir / "Runwarden.exe", *host.ownPath);
+        }
         host.startSucceeds = fault != doesNotStart;
         if (fault == unopenedUrl) served.put("intern/Runwarden/x64/Runwarden.exe.unreachable", "");
         if (fault == uncreatableFile) fs::create_directory(dir / "Runwarden.exe");  // in the way of the new program

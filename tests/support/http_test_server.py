@@ -28,7 +28,6 @@ import threading
 import time
 import urllib.parse
 
-MAX_GENERATED = 256 * 1024 * 1024
 CHUNK = bytes(((i * 7 + 3) & 0xFF) for i in range(256)) * 256  # whole periods: each write starts at byte 0
 
 
@@ -79,7 +78,7 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             self.head(int(args[0]), len(body), [("Content-Type", "text/html")])
             self.send(body)
         elif kind in ("bytes", "stream"):
-            n = min(int(args[0]), MAX_GENERATED)
+            n = int(args[0])
             self.head(200, n if kind == "bytes" else None)
             sent = min(int(args[-1]), n)
             for at in range(0, sent, len(CHUNK)):
