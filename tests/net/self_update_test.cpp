@@ -3,7 +3,6 @@
 // program start and the close.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <optional>
 
@@ -139,32 +138,6 @@ TEST_F(SelfUpdate, AfterAnUpdateTheChangeLogIsShownAndTheVersionCheckedAgain) {
     EXPECT_TRUE(requested("RWUpdate /intern/Runwarden/x64/UpdateData.dat"));
     EXPECT_EQ(text(), "Updated file: \"" + (dir / "RecData.dat").string() + "\" (57)");
     EXPECT_EQ(repaints, (Strings{"102 Updated Successfully", "-1 " + text()}));
-}
-
-// Only the first argument starting with the exact switch counts, and only when
-// it fits its 260-character buffer.
-TEST_F(SelfUpdate, TheDeleteSwitch) {
-    const std::wstring prefix = L"-delete " + dir.path().wstring() + L"/";
-    const std::wstring fits = prefix + std::wstring(259 - prefix.size(), L'f');
-    const std::wstring tooLong = prefix + std::wstring(260 - prefix.size(), L'g');
-    const std::wstring a = L"-delete " + (dir / "a.tmp").wstring(), b = L"-delete " + (dir / "b.tmp").wstring();
-    const std::vector<fs::path> files = {dir / "a.tmp", dir / "b.tmp", fits.substr(8), tooLong.substr(8)};
-    const struct {
-        std::vector<std::wstring> args;
-        fs::path deleted;
-    } rows[] = {
-        {{L"x", L"-delete", L"-DELETE " + a.substr(8), L"x" + a, b, a}, files[1]},
-        {{L"x", tooLong, fits}, {}},
-        {{L"x", fits}, files[2]},
-    };
-    publish(15);
-    for (const auto& r : rows) {
-        for (const auto& file : files) std::ofstream(file) << "x";
-        host.args = r.args;
-        run();
-        for (const auto& file : files) EXPECT_EQ(fs::exists(file), file != r.deleted) << file;
-        EXPECT_EQ(text(), r.deleted.empty() ? "" : "Updated Successfully");
-    }
 }
 
 }  // namespace
