@@ -5,15 +5,12 @@
     http_test_server.py start --root DIR --state DIR    (empties DIR, detaches, waits for the port)
     http_test_server.py stop --state DIR
 
-It serves the files under DIR, and special paths that misbehave on purpose
-(pattern byte i is (i * 7 + 3) & 0xff): /_/status/CODE (an HTML error page),
-/_/bytes/N (N pattern bytes), /_/bytes/N/M (announce N, send M, close),
-/_/stream/N (N pattern bytes without a Content-Length) and /_/redirect/PATH.
-FILE.unreachable beside a served FILE redirects its requests to a port where
-nothing listens; FILE.slow makes the server send FILE a few bytes at a time.
-
-Each request is appended to STATE/requests.log as "AGENT PATH" before the reply
-starts. STATE/port holds the port and a port that refuses connections.
+It serves the files under DIR, and paths that misbehave on purpose (pattern byte
+i is (i * 7 + 3) & 0xff): /_/status/CODE (an HTML error page), /_/bytes/N (N pattern
+bytes), /_/bytes/N/M (announce N, send M, close), /_/stream/N (no Content-Length)
+and /_/redirect/PATH. FILE.unreachable beside FILE redirects it to a port where nothing
+listens; FILE.slow sends FILE a few bytes at a time. Each request is appended to
+STATE/requests.log as "AGENT PATH"; STATE/port holds the port and a refusing port.
 """
 import argparse
 import http.server
