@@ -42,8 +42,9 @@ protected:
     }
 
     void publish(uint32_t version, uint32_t crcFlip = 0) {
-        const auto d = encodeUpdateDescriptor(UpdateDescriptor{version, crc32(newProgram) ^ crcFlip});
-        served.put("intern/Runwarden/x64/UpdateData.dat", std::span<const uint8_t>(d));
+        const uint32_t crc = crc32(newProgram) ^ crcFlip;  // the descriptor: version and CRC-32, little-endian
+        served.put("intern/Runwarden/x64/UpdateData.dat",
+                   Bytes{uint8_t(version), 0, 0, 0, uint8_t(crc), uint8_t(crc >> 8), uint8_t(crc >> 16), uint8_t(crc >> 24)});
         served.put("intern/Runwarden/x64/Runwarden.exe", newProgram);
     }
     // The pass on a fresh result and database; each repaint as "code text".
@@ -138,6 +139,25 @@ TEST_F(SelfUpdate, AfterAnUpdateTheChangeLogIsShownAndTheVersionCheckedAgain) {
     EXPECT_TRUE(requested("RWUpdate /intern/Runwarden/x64/UpdateData.dat"));
     EXPECT_EQ(text(), "Updated file: \"" + (dir / "RecData.dat").string() + "\" (57)");
     EXPECT_EQ(repaints, (Strings{"102 Updated Successfully", "-1 " + text()}));
+}
+
+// The first argument starting with the switch counts, and only when it fits its
+// 260-character buffer.
+TEST_F(SelfUpdate, TheDeleteSwitchFitsItsBuffer) {
+    const std::wstring prefix = L"-delete " + dir.path().wstring() + L"/";
+    const std::wstring fits = prefix + std::wstring(259 - prefix.size(), L'f');
+    const std::wstring tooLong = prefix + std::wstring(260 - prefix.size(), L'g');
+    test::writeFile(fits.substr(8), {});
+    test::writeFile(tooLong.substr(8), {});
+    publish(15);
+    host.args = {L"x", tooLong, fits};
+    run();
+    EXPECT_EQ(text(), "");
+    EXPECT_TRUE(fs::exists(fits.substr(8)) && fs::exists(tooLong.substr(8)));
+    host.args = {L"x", fits};
+    run();
+    EXPECT_EQ(text(), "Updated Successfully");
+    EXPECT_FALSE(fs::exists(fits.substr(8)));
 }
 
 }  // namespace
