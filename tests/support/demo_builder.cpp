@@ -91,6 +91,18 @@ DemoBuilder& DemoBuilder::rawBytes(std::span<const uint8_t> bytes) {
     return *this;
 }
 
+RecordedCheck::RecordedCheck() {
+    result.repaint = {[](void* self) {
+                          auto* c = static_cast<RecordedCheck*>(self);
+                          c->statuses.push_back(c->result.status());
+                      },
+                      this};
+}
+
+bool RecordedCheck::onlyProgressBeforeTheEnd() const {
+    return !statuses.empty() && std::all_of(statuses.begin(), statuses.end() - 1, [](int32_t s) { return s >= 1 && s <= 99; });
+}
+
 namespace msg {
 
 Bytes text(std::string_view s) { return Bytes(s.begin(), s.end()); }

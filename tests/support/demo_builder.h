@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/check_result.h"
+
 namespace rw::test {
 
 using Bytes = std::vector<uint8_t>;
@@ -50,6 +52,16 @@ private:
     // Appends a frame of the given whole size, its head written and the rest filled.
     DemoBuilder& frame(uint8_t type, float time, size_t size, uint8_t fill = 0);
     Bytes bytes_;
+};
+
+// A check's result with every status it published through its repaint.
+struct RecordedCheck {
+    CheckResult result;
+    std::vector<int32_t> statuses;
+    RecordedCheck();
+    RecordedCheck(const RecordedCheck&) = delete;
+    // Every status before the last one was progress, within 1 to 99.
+    bool onlyProgressBeforeTheEnd() const;
 };
 
 // Message blocks and pieces of them.
