@@ -214,65 +214,58 @@ TEST(DemoWalk, Verdicts) {
     const struct {
         const char* what;
         Bytes demo;
+        size_t line = 8;  // the one settings line that is not empty, if any
+        const wchar_t* text = L"";
         const wchar_t* runTime = L"--:--.--";
         const RecordsDatabase* db = nullptr;
         const wchar_t* average = nullptr;
-        size_t line = 8;  // the one settings line that is not empty, if any
-        const wchar_t* text = L"";
     } rows[] = {
-        {"9 and 10 ms", frames({at(0, 9), at(0, 10)}), none, nullptr, L"105.50", 0, L"highest fps is 111"},
-        {"10 ms", frames({at(0, 10)}), none, nullptr, L"100.00"},
-        {"6 and 30 ms", frames({at(0, 6), at(0, 30)}), none, nullptr, L"99.50", 0, L"highest fps is 166"},
-        {"0 and 10 ms", frames({at(0, 0), at(0, 10)}), none, nullptr, L"100.00"},
-        {"0 ms", frames({at(0, 0)}), none, nullptr, L"0.00"},
-        {"wrong frames before the marker",
-         DemoBuilder().networkFrame(at(0, 1, [](ClientState& s) { s.footsteps = 0; })).startMarker().networkFrame(at(1))
-             .startMarker().bytes(), none, nullptr, L"100.00"},
-        {"gravity", frames({at(0), at(0, 10, [](ClientState& s) { s.gravity = 800.5f; })}), none, nullptr, nullptr, 1,
-         L"sv_gravity is not correct"},
-        {"air acceleration", frames({at(0, 10, [](ClientState& s) { s.airAcceleration = 100; }), at(0)}), none, nullptr,
-         nullptr, 2, L"sv_airacceleration is not correct"},
-        {"max speed", frames({at(0, 10, [](ClientState& s) { s.maxSpeed = 250; })}), none, nullptr, nullptr, 3,
-         L"sv_maxspeed is not correct"},
-        {"step size", frames({at(0, 10, [](ClientState& s) { s.stepSize = 18.0001f; })}), none, nullptr, nullptr, 4,
-         L"sv_stepsize is not correct"},
-        {"max velocity", frames({at(0, 10, [](ClientState& s) { s.maxVelocity = std::nanf(""); })}), none, nullptr,
-         nullptr, 5, L"sv_maxvelocity is not correct"},
-        {"edge friction", frames({at(0, 10, [](ClientState& s) { s.edgeFriction = 1; })}), none, nullptr, nullptr, 6,
-         L"edgefriction is not correct"},
-        {"footsteps", frames({at(0, 10, [](ClientState& s) { s.footsteps = 0; })}), none, nullptr, nullptr, 7,
-         L"mp_footsteps is not correct"},
+        {"9 and 10 ms", frames({at(0, 9), at(0, 10)}), 0, L"highest fps is 111", none, nullptr, L"105.50"},
+        {"6 and 30 ms", frames({at(0, 6), at(0, 30)}), 0, L"highest fps is 166", none, nullptr, L"99.50"},
+        {"0 and 10 ms", frames({at(0, 0), at(0, 10)}), 8, L"", none, nullptr, L"100.00"},
+        {"0 ms", frames({at(0, 0)}), 8, L"", none, nullptr, L"0.00"},
+        {"wrong frames before the marker", DemoBuilder().networkFrame(at(0, 1, [](ClientState& s) { s.footsteps = 0; }))
+             .startMarker().networkFrame(at(1)).startMarker().bytes(), 8, L"", none, nullptr, L"100.00"},
+        {"gravity", frames({at(0), at(0, 10, [](ClientState& s) { s.gravity = 800.5f; })}), 1, L"sv_gravity is not correct"},
+        {"air acceleration", frames({at(0, 10, [](ClientState& s) { s.airAcceleration = 100; }), at(0)}), 2,
+         L"sv_airacceleration is not correct"},
+        {"max speed", frames({at(0, 10, [](ClientState& s) { s.maxSpeed = 250; })}), 3, L"sv_maxspeed is not correct"},
+        {"step size", frames({at(0, 10, [](ClientState& s) { s.stepSize = 18.0001f; })}), 4, L"sv_stepsize is not correct"},
+        {"max velocity", frames({at(0, 10, [](ClientState& s) { s.maxVelocity = std::nanf(""); })}), 5,
+         L"sv_maxvelocity is not correct"},
+        {"edge friction", frames({at(0, 10, [](ClientState& s) { s.edgeFriction = 1; })}), 6, L"edgefriction is not correct"},
+        {"footsteps", frames({at(0, 10, [](ClientState& s) { s.footsteps = 0; })}), 7, L"mp_footsteps is not correct"},
         // The start frame is not counted, the 5 ms frame before it neither; the walk ends at the stop press.
         {"mode 0",
          DemoBuilder("kz_test").startMarker().networkFrame(at(5.0f, 5)).networkFrame(at(10.0f), press(kStart))
              .networkFrame(at(20.0f)).networkFrame(at(93.456f), press(kStop)).rawBytes(Bytes{0xFF}).bytes(),
-         L"01:23.45", &db0, L"100.00"},
+         8, L"", L"01:23.45", &db0, L"100.00"},
         {"cup storage, capital map name",
          DemoBuilder("KZ_CUP_Storage").startMarker().networkFrame(at(2.0f), press(kStart))
-             .networkFrame(at(74.5f), press(kStop)).bytes(), L"01:07.50", &cup},
-        {"timed", timed("kz_test", kStart), L"00:01.00", &db0},
-        {"a stop entry does not start", timed("kz_test", kStop), none, &db0},
-        {"unknown map", timed("kz_other", kStart), none, &db0},
-        {"database not loaded", timed("kz_test", kStart), none, &notLoaded},
-        {"wrong before the start is forgiven", wrongOn(0), L"00:01.00", &db0},
-        {"wrong on the start frame is forgiven", wrongOn(1), L"00:01.00", &db0},
-        {"wrong inside the run", wrongOn(2), L"00:01.00", &db0, nullptr, 1, L"sv_gravity is not correct"},
-        {"wrong on the stop frame", wrongOn(3), L"00:01.00", &db0, nullptr, 1, L"sv_gravity is not correct"},
-        {"presses across the reader's window edges", edges.bytes(), L"00:06.50", &db0},
-        {"mode 1 without +use", used(1, "", "", false), none, &db1},
-        {"mode 1 with +use", used(1, "+use", "+use", false), L"00:02.50", &db1},
-        {"mode 2 with +use", used(2, "+use", "+use", false), L"00:02.50", &db2},
-        {"mode 2, attempt spent on a frame", used(2, "+use", "+use", true), none, &db2},
-        {"mode 2, +usex", used(2, "+usex", "+use", false), none, &db2},
-        {"mode 2, no second +use", used(2, "+use", "", false), none, &db2},
+             .networkFrame(at(74.5f), press(kStop)).bytes(), 8, L"", L"01:07.50", &cup},
+        {"timed", timed("kz_test", kStart), 8, L"", L"00:01.00", &db0},
+        {"a stop entry does not start", timed("kz_test", kStop), 8, L"", none, &db0},
+        {"unknown map", timed("kz_other", kStart), 8, L"", none, &db0},
+        {"database not loaded", timed("kz_test", kStart), 8, L"", none, &notLoaded},
+        {"wrong before the start is forgiven", wrongOn(0), 8, L"", L"00:01.00", &db0},
+        {"wrong on the start frame is forgiven", wrongOn(1), 8, L"", L"00:01.00", &db0},
+        {"wrong inside the run", wrongOn(2), 1, L"sv_gravity is not correct", L"00:01.00", &db0},
+        {"wrong on the stop frame", wrongOn(3), 1, L"sv_gravity is not correct", L"00:01.00", &db0},
+        {"presses across the reader's window edges", edges.bytes(), 8, L"", L"00:06.50", &db0},
+        {"mode 1 without +use", used(1, "", "", false), 8, L"", none, &db1},
+        {"mode 1 with +use", used(1, "+use", "+use", false), 8, L"", L"00:02.50", &db1},
+        {"mode 2 with +use", used(2, "+use", "+use", false), 8, L"", L"00:02.50", &db2},
+        {"mode 2, attempt spent on a frame", used(2, "+use", "+use", true), 8, L"", none, &db2},
+        {"mode 2, +usex", used(2, "+usex", "+use", false), 8, L"", none, &db2},
+        {"mode 2, no second +use", used(2, "+use", "", false), 8, L"", none, &db2},
         {"mode 3 positions",
          DemoBuilder("kz_test").startupFrame(msg::soundResources(412)).startMarker().consoleCommand("+use")
              .networkFrame(nearStart, heard(413)).consoleCommand("+use").networkFrame(nearStart, heard(412))
              .networkFrame(nearStop, heard(412)).consoleCommand("+use").networkFrame(nearStop, heard(412)).bytes(),
-         L"01:06.25", &positions},
+         8, L"", L"01:06.25", &positions},
         {"mode 3 origin only after +use",
          DemoBuilder("kz_test").startMarker().consoleCommand("+use").networkFrame(far).networkFrame(at(2.0f))
-             .consoleCommand("+use").networkFrame(far, heard(0)).startMarker().bytes(), none, &originAfterUse},
+             .consoleCommand("+use").networkFrame(far, heard(0)).startMarker().bytes(), 8, L"", none, &originAfterUse},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
