@@ -74,8 +74,6 @@ Bytes cut(Bytes b, size_t drop) {
 // and for a read error where the walk stood and the length field read last.
 TEST(DemoWalk, HeaderAndFrameLayouts) {
     const std::wstring notDemo = L"File is not a HLDEMO!", old = L"Demo is recorded with an old protocol!";
-    const Bytes atEnd = DemoBuilder().startMarker().networkFrame(at(1), msg::filler(12)).consoleCommand("say hi").bytes();
-    const Bytes fixedCut = cut(DemoBuilder().soundFrame(7).startMarker().networkFrame(at(1), msg::filler(4)).bytes(), 8);
     const Bytes bufferCut = cut(DemoBuilder().startMarker().demoBuffer(8).bytes(), 10);  // two bytes of its length left
     const Bytes soundCut = cut(DemoBuilder().soundFrame(3).startMarker().soundFrame(8).bytes(), 26);
     const int64_t fixedPart = kFirstFrame + kMessagesOffset;
@@ -105,11 +103,9 @@ TEST(DemoWalk, HeaderAndFrameLayouts) {
          readErrorAt(fixedPart + 20 + kStartMarkerSize + 1, 20)},
         {"bad type 255", DemoBuilder().networkFrame(at(0), msg::filler(20)).rawBytes(Bytes{255}).bytes(), -2,
          readErrorAt(fixedPart + 21, 20)},
-        {"frames end at the file end", atEnd, -2, readErrorAt(static_cast<int64_t>(atEnd.size()), 12)},
         {"length beyond the file",
          DemoBuilder().startMarker().clientFrameClaiming(1, at(1), msg::filler(10), 0xFFFFFFFFu).bytes(), -2,
          readErrorAt(fixedPart + kStartMarkerSize + 0xFFFFFFFFll, 0xFFFFFFFFll)},
-        {"cut inside the fixed part", fixedCut, -2, readErrorAt(static_cast<int64_t>(fixedCut.size()), 7)},
         {"cut inside a buffer frame's length", bufferCut, -2, readErrorAt(static_cast<int64_t>(bufferCut.size()), 0)},
         {"cut inside a sound frame's length", soundCut, -2, readErrorAt(static_cast<int64_t>(soundCut.size()), 3)},
         // After the start marker each buffer frame needs a network frame since
@@ -144,10 +140,6 @@ TEST(DemoWalk, PublishesWhatItFound) {
     EXPECT_TRUE(c.result.playerName.empty());
     EXPECT_EQ(c.result.steamId.valid, 0);
     EXPECT_EQ(c.result.runTimeText.view(), L"01:02.03");
-    auto found = run(DemoBuilder().startupFrame(msg::text("\x0b nothing here"))
-                         .startupFrame(msg::userInfo("Climber", "76561198000000001")).startMarker().startMarker().bytes());
-    EXPECT_EQ(found->result.playerName.view(), L"Climber");
-    EXPECT_EQ(found->result.steamId.text.view(), L"STEAM_0:1:19867136");
 }
 
 // About one report per MiB walked, never 0 nor finished before the end, even
@@ -352,29 +344,20 @@ TEST(DemoWalk, FileCutWhileCheckedEndsWithTheReadError) {
 }
 #endif
 
+// A demo taken out of an archive is deleted however its check ends; one the
+// user chose directly stays.
 TEST(DemoWalk, ExtractedDemoIsDeletedOnEveryWayOut) {
     test::TempDir dir;
-    const Bytes demos[] = {
-        DemoBuilder().startMarker().startMarker().bytes(),              // finished
-        msg::text("not a demo"),                                        // not HLDEMO
-        DemoBuilder().startMarker().rawBytes(Bytes{42}).bytes(),        // read error
-        DemoBuilder().startMarker().demoBuffer().demoBuffer().bytes(),  // not LAN
-        Bytes{},                                                        // empty: cannot be opened
-    };
-    for (const Bytes& demo : demos) {
-        const auto path = dir.write("extracted.dem", demo);
+    const Bytes finished = DemoBuilder().startMarker().startMarker().bytes();
+    for (const Bytes& demo : {finished, msg::text("not a demo"), DemoBuilder().startMarker().rawBytes(Bytes{42}).bytes()}) {
         test::RecordedCheck c;
-        checkDemoFile(path, true, nullptr, c.result);
-        EXPECT_FALSE(platform::fileExists(path)) << demo.size();
+        checkDemoFile(dir.write("extracted.dem", demo), true, nullptr, c.result);
+        EXPECT_FALSE(platform::fileExists(dir / "extracted.dem")) << demo.size();
     }
-    // A demo the user chose directly stays.
-    const auto kept = dir.write("kept.dem", demos[0]);
     test::RecordedCheck c;
-    checkDemoFile(kept, false, nullptr, c.result);
+    checkDemoFile(dir.write("kept.dem", finished), false, nullptr, c.result);
     EXPECT_EQ(c.result.status(), 100);
-    EXPECT_TRUE(platform::fileExists(kept));
-    checkDemoFile(dir / "missing.dem", false, nullptr, c.result);
-    EXPECT_EQ(c.result.status(), -1);
+    EXPECT_TRUE(platform::fileExists(dir / "kept.dem"));
 }
 
 TEST(DemoWalk, DemoNameIsTheFileNameWithoutFolderAndExtension) {

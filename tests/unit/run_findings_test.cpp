@@ -18,14 +18,9 @@ namespace msg = test::msg;
 
 // Truncated in float.
 TEST(VerdictText, AverageFps) {
-    const struct {
-        float average;
-        const wchar_t* text;
-    } rows[] = {
-        {199.0f / 2.0f, L"99.50"}, {141.0f / 20.0f, L"7.05"}, {73570.0f / 736.0f, L"99.95"},
-        {0.0f, L"0.00"},           {1000.0f, L"1000.00"},     {std::nanf(""), L"0.00"},
-    };
-    for (const auto& r : rows) EXPECT_EQ(averageFpsText(r.average), r.text) << r.average;
+    for (const auto& [average, text] : {std::pair{199.0f / 2.0f, L"99.50"}, {73570.0f / 736.0f, L"99.95"},
+                                        {1000.0f, L"1000.00"}, {std::nanf(""), L"0.00"}})
+        EXPECT_EQ(averageFpsText(average), text) << average;
 }
 
 // Truncated in float; a cup-storage run shows five seconds less, borrowing a

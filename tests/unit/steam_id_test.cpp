@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 #include "rw_config.h"
@@ -18,8 +17,9 @@ SteamIdRecord withDigits(const char* digits) {
     return r;
 }
 
-// Without a number the record stays as it was.
-TEST(SteamIdConversion, Table) {
+// Without a number the record stays as it was. The profile address holds the
+// digits as found, not the parsed number.
+TEST(SteamId, ConversionAndProfileAddress) {
     const struct {
         const char* digits;
         const wchar_t* text;
@@ -41,14 +41,10 @@ TEST(SteamIdConversion, Table) {
         EXPECT_EQ(s.valid, converted ? 1 : 0);
         EXPECT_EQ(s.text.view(), r.text);
     }
-}
-
-TEST(SteamIdProfile, AddressUsesTheDigitsAsFound) {
     SteamIdRecord padded = withDigits(" 0076561198000000");
     ASSERT_TRUE(convertSteamId(padded));
-    EXPECT_EQ(profileAddress(padded), L"http://" +
-                                          std::wstring(RW_PROFILE_HOST, RW_PROFILE_HOST + std::strlen(RW_PROFILE_HOST)) +
-                                          L"/profiles/ 0076561198000000");
+    const std::string host = RW_PROFILE_HOST;
+    EXPECT_EQ(profileAddress(padded), L"http://" + std::wstring(host.begin(), host.end()) + L"/profiles/ 0076561198000000");
 }
 
 }  // namespace
