@@ -100,7 +100,8 @@ RecordedCheck::RecordedCheck() {
 }
 
 bool RecordedCheck::onlyProgressBeforeTheEnd() const {
-    return !statuses.empty() && std::all_of(statuses.begin(), statuses.end() - 1, [](int32_t s) { return s >= 1 && s <= 99; });
+    const auto progress = [](int32_t s) { return s >= 1 && s <= 99; };
+    return !statuses.empty() && std::all_of(statuses.begin(), statuses.end() - 1, progress);
 }
 
 namespace msg {

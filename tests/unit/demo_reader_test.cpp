@@ -80,7 +80,8 @@ TEST_P(DemoReaderTest, ReadsAcrossWindowsAndAtTheEnd) {
     std::fill(std::begin(buf), std::end(buf), 0xEE);
     EXPECT_FALSE(r.read(pos, buf, 4));
     EXPECT_EQ(pos, MiB + 1);
-    EXPECT_EQ(std::vector<uint8_t>(buf, buf + 4), (std::vector<uint8_t>{patternAt(MiB - 2), patternAt(MiB - 1), patternAt(MiB), 0xEE}));
+    const std::vector<uint8_t> copied{patternAt(MiB - 2), patternAt(MiB - 1), patternAt(MiB), 0xEE};
+    EXPECT_EQ(std::vector<uint8_t>(buf, buf + 4), copied);
     // Straddling two windows, beyond both read-ahead windows, to the end, and back.
     openWith(5 * MiB + 123);
     expectRead(MiB - 4, 8);

@@ -47,27 +47,24 @@ TEST(StartupBlockScan, IdentityAndSoundIndices) {
     const struct {
         const char* what;
         std::vector<Bytes> blocks;
-        std::string name;
-        const wchar_t* steamId;
-        int select, deny;
+        std::string name = "";
+        const wchar_t* steamId = L"";
+        int select = kNoSoundIndex, deny = kNoSoundIndex;
     } rows[] = {
         {"user info, then another", {msg::userInfo("Player", "76561198000000001"), msg::userInfo("Other", "76561198000000000")},
-         "Player", L"STEAM_0:1:19867136", kNoSoundIndex, kNoSoundIndex},
-        {"eight bytes", {msg::text("\\name\\ab")}, "", L"", kNoSoundIndex, kNoSoundIndex},
-        {"nine bytes", {msg::text("\\name\\abc")}, "abc", L"", kNoSoundIndex, kNoSoundIndex},
-        {"name ends at zero", {msg::text(std::string_view("\\name\\ab c\0rest", 15))}, "ab c", L"", kNoSoundIndex, kNoSoundIndex},
-        {"long name", {msg::concat({msg::text("\\name\\"), Bytes(400, 'n')})}, std::string(259, 'n'), L"", kNoSoundIndex,
-         kNoSoundIndex},
-        {"digits cut by the block end", {msg::text("....\\*sid\\7656119800")}, "", L"STEAM_0:0:1680576252", kNoSoundIndex,
-         kNoSoundIndex},
+         "Player", L"STEAM_0:1:19867136"},
+        {"eight bytes", {msg::text("\\name\\ab")}},
+        {"nine bytes", {msg::text("\\name\\abc")}, "abc"},
+        {"name ends at zero", {msg::text(std::string_view("\\name\\ab c\0rest", 15))}, "ab c"},
+        {"long name", {msg::concat({msg::text("\\name\\"), Bytes(400, 'n')})}, std::string(259, 'n')},
+        {"digits cut by the block end", {msg::text("....\\*sid\\7656119800")}, "", L"STEAM_0:0:1680576252"},
         {"unreadable id tried again", {msg::text("\\*sid\\none....................\\*sid\\76561197960265729..")}, "",
-         L"STEAM_0:1:0", kNoSoundIndex, kNoSoundIndex},
+         L"STEAM_0:1:0"},
         {"both sounds", {msg::soundResources(412, 0x2FF)}, "", L"", 412, 0x2FF},
         {"resource list holds no identity", {msg::concat({msg::soundResources(5), msg::userInfo("P", "76561198000000001")})},
-         "", L"", 5, kNoSoundIndex},
-        {"sound name needs 28 bytes after it", {msg::concat({soundHead, msg::filler(4, 0)})}, "", L"", kNoSoundIndex,
-         kNoSoundIndex},
-        {"28 bytes after it", {msg::concat({soundHead, msg::filler(5, 0)})}, "", L"", 7, kNoSoundIndex},
+         "", L"", 5},
+        {"sound name needs 28 bytes after it", {msg::concat({soundHead, msg::filler(4, 0)})}},
+        {"28 bytes after it", {msg::concat({soundHead, msg::filler(5, 0)})}, "", L"", 7},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
