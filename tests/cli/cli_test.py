@@ -55,7 +55,7 @@ CASES = [
      "", {}),
     ("check.text_reports", "check", {"text.dem": b"not a demo at all"},
      ["{demos}/cstrike_crossfire_weapon.dem", "text.dem"], 1,
-     r"  SteamID:       STEAM_0:0:118747259  http.*  Settings:      all settings correct\n\n"
+     r"^\S.*  SteamID:       STEAM_0:0:118747259  http.*  Settings:      all settings correct\n\n"
      r"text.dem\n  Rejected:      File is not a HLDEMO!\n$", "2 checked, 1 finished, 1 rejected", {}),
     ("check.online_demo", "check", EXAMPLE, ["--json", "{demos}/valve_stalkyard_hldm.dem"], 1,
      r'"status":-2,"message":"Demo was not recorded on lan server!","demo":"valve_stalkyard_hldm",'

@@ -1,6 +1,6 @@
 // Writes the files the GUI tests use into OUT: synthetic demos, archives in
-// the stand-in rar.exe's bundle format, and the update and records-list
-// servers' files (OUT/server is laid out like the servers).
+// the stand-in rar.exe's format, and the update and records-list servers'
+// files (OUT/server is laid out like the servers).
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -17,9 +17,6 @@ using rw::test::ClientState;
 using rw::test::DemoBuilder;
 namespace msg = rw::test::msg;
 namespace fs = std::filesystem;
-
-// Far wider than the panel's demo row.
-constexpr const char* kLongDemoName = "WWWW a demo kept under a name much wider than the panel WWWW";
 
 const Bytes kStart{0x5A, 0x01};
 const Bytes kStop{0x5A, 0x02};
@@ -61,20 +58,6 @@ Bytes slowDemo() {
     return b.bytes();
 }
 
-struct BundleEntry {
-    std::string name;  // raw 8-bit name
-    Bytes bytes;
-};
-
-Bytes bundle(const std::vector<BundleEntry>& entries) {
-    std::string out = "RWFAKEAR\n";
-    for (const BundleEntry& e : entries) {
-        out += e.name + "\n" + std::to_string(e.bytes.size()) + "\n";
-        out.append(e.bytes.begin(), e.bytes.end());
-    }
-    return Bytes(out.begin(), out.end());
-}
-
 bool write(const fs::path& path, const Bytes& bytes) {
     fs::create_directories(path.parent_path());
     if (rw::platform::writeFileSafely(path, bytes)) return true;
@@ -108,16 +91,11 @@ int main(int argc, char** argv) {
     const bool ok =
         write(out / "demos" / "good.dem", good) && write(out / "demos" / "slow.dem", slowDemo()) &&
         write(out / "demos" / "notademo.dem", notADemo) &&
-        write(out / "demos" / (std::string(kLongDemoName) + ".dem"), good) &&
         write(out / "archives" / "my 100% runs.rar",
-              bundle({{"readme.txt", rw::test::bytesOf("read me")},
-                      {"kz\\bad\"name.dem", notADemo},
-                      {"kz\\good.dem", good},
-                      {"other.dem", notADemo}})) &&
+              rw::test::bytesOf("readme.txt\r\nkz\\bad\"name.dem\r\nkz\\good.dem\r\nother.dem\r\n")) &&
+        write(out / "archives" / "my 100% runs.rar.d" / "kz" / "good.dem", good) &&
         write(out / "archives" / "hostile.rar",
-              bundle({{"%PATH%.dem", notADemo}, {"a|b.dem", notADemo}, {"..\\up.dem", notADemo},
-                      {"-opout\\run.dem", good}, {"@list.dem", good}, {"run.DEM", good},
-                      {"notes.txt", notADemo}})) &&
+              rw::test::bytesOf("%PATH%.dem\r\na|b.dem\r\n..\\up.dem\r\n-opout\\run.dem\r\n@list.dem\r\nrun.DEM\r\n")) &&
         write(out / "server" / "intern" / "Runwarden" / "RecData.dat", records.bytes()) &&
         write(out / "server" / "intern" / "Runwarden" / "x64" / "UpdateData.dat", descriptor) &&
         write(out / "server" / "demos_tcl.txt", rw::test::bytesOf(runs));

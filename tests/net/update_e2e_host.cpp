@@ -1,20 +1,12 @@
 // A stand-in for Runwarden.exe in the end-to-end self-update test: a main
 // window and an UpdateThread running the real update pass with the real
-// Windows host. Copies of this program are what the test server offers as the
-// "newer build".
-//
-// Environment:
-//   RW_E2E_UPDATE_FOLDER  update folder URL (ends with "/intern/Runwarden/")
-//   RW_E2E_RECORDS_URL    RecData.dat URL
-//   RW_E2E_LIST_URL       demos_tcl.txt URL
-//   RW_E2E_RESULT         file that each finished pass appends one line to:
-//                         "<switch given 0|1>\t<status code>\t<message text>"
-//   RW_E2E_SHOW_WINDOW    optional: show the main window, so a test can try to
-//                         close it
-//   RW_E2E_ANSWER         optional "yes" or "no": answer the prompt without a
-//                         message box (and show no change log box); "yes"
-//                         turns into no in an instance started with -delete,
-//                         so a restarted copy never updates again
+// Windows host; copies of it are the "newer build" the test server offers.
+// The environment names the servers (RW_E2E_UPDATE_FOLDER, RW_E2E_RECORDS_URL,
+// RW_E2E_LIST_URL) and RW_E2E_RESULT, a file each finished pass appends
+// "<-delete given 0|1>\t<status code>\t<message text>" to. RW_E2E_SHOW_WINDOW
+// shows the window, so a test can try to close it; RW_E2E_ANSWER "yes" or "no"
+// answers the prompt without message boxes ("yes" turns into no in an
+// instance started with -delete, so a restarted copy never updates again).
 #include <windows.h>
 
 #include <cstdio>
@@ -48,21 +40,8 @@ rw::CheckResult g_result;
 rw::ResultBoard g_board;  // what the window sees, as in the program
 rw::RecordsDatabase* g_database = nullptr;
 
-void appendResult(bool switchGiven) {
-    const std::wstring path = env(L"RW_E2E_RESULT");
-    if (path.empty()) return;
-    FILE* f = _wfopen(path.c_str(), L"ab");
-    if (!f) return;
-    const std::string text = rw::platform::wideToUtf8(g_result.messageText.view());
-    std::fprintf(f, "%d\t%d\t%s\n", switchGiven ? 1 : 0, static_cast<int>(g_result.status()), text.c_str());
-    std::fclose(f);
-}
-
-bool switchGiven() {
-    return std::wstring(GetCommandLineW()).find(L"-delete ") != std::wstring::npos;
-}
-
 void updateThread(HWND window) {
+    const bool switchGiven = std::wstring(GetCommandLineW()).find(L"-delete ") != std::wstring::npos;
     g_result.board = &g_board;
     rw::UpdateSettings settings;
     settings.updateFolderUrl = rw::platform::wideToUtf8(env(L"RW_E2E_UPDATE_FOLDER"));
@@ -72,12 +51,15 @@ void updateThread(HWND window) {
     settings.records.releaseKey.assign(std::begin(kReleaseKey), std::end(kReleaseKey));
     const std::wstring answer = env(L"RW_E2E_ANSWER");
     rw::app::Win32UpdateHost real(window);
-    ScriptedHost scripted(window, answer == L"yes" && !switchGiven());
+    ScriptedHost scripted(window, answer == L"yes" && !switchGiven);
     rw::UpdateHost& host = answer.empty() ? static_cast<rw::UpdateHost&>(real) : scripted;
-    if (rw::runUpdatePass(g_result, *g_database, host, settings) == rw::UpdatePassEnd::Finished) {
-        appendResult(switchGiven());
-        PostMessageW(window, WM_CLOSE, 0, 0);
+    if (rw::runUpdatePass(g_result, *g_database, host, settings) != rw::UpdatePassEnd::Finished) return;
+    if (FILE* f = _wfopen(env(L"RW_E2E_RESULT").c_str(), L"ab")) {
+        const std::string text = rw::platform::wideToUtf8(g_result.messageText.view());
+        std::fprintf(f, "%d\t%d\t%s\n", switchGiven ? 1 : 0, static_cast<int>(g_result.status()), text.c_str());
+        std::fclose(f);
     }
+    PostMessageW(window, WM_CLOSE, 0, 0);
 }
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {

@@ -18,12 +18,11 @@ TEST(CommandRule, StartsACheck) {
         int32_t status;
         bool ownCheck, starts;
     } rows[] = {
-        {1, 0, false, true},      {1, -3, false, true},   {1, 100, false, true},
-        {1, 100, true, false},    {1, 1, false, false},   {1, 99, false, false},
-        {1, 101, false, false},   {1, 102, false, false}, {0, 0, false, false},
+        {1, 0, false, true},   {1, -3, false, true},  {1, 100, false, true},  {1, 100, true, false},
+        {1, 1, false, false},  {1, 99, false, false}, {1, 101, false, false}, {0, 0, false, false},
         {(1u << 16) | 1u, 0, false, false},  // id 1 with a notification code
         {uint64_t{1} << 32 | 1, 0, false, false},
-        {ctrlO, 0, false, true},  {ctrlO, 101, false, false}, {ctrlO, 0, true, false},
+        {ctrlO, 0, false, true}, {ctrlO, 101, false, false},
         {kOpenShortcutId, 0, false, false},  // not from the keyboard
     };
     for (const auto& r : rows) EXPECT_EQ(commandStartsCheck(r.command, r.status, r.ownCheck), r.starts) << r.command;
@@ -36,7 +35,6 @@ TEST(FileToCheck, TheFirstDemoOrArchiveOfADrop) {
         std::vector<DroppedItem> items;
         std::optional<std::wstring> chosen;
     } cases[] = {
-        {{{L"C:\\a\\run.dem"}}, L"C:\\a\\run.dem"},
         {{{L"notes.txt"}, {L"B.RAR"}, {L"run.dem"}}, L"B.RAR"},
         {{{L"kz.dem", true}, {L"x.Dem"}}, L"x.Dem"},  // a folder named like a demo
         {{{L"notes.txt"}, {L"dem"}, {L".demo"}, {L"folder", true}}, std::nullopt},
@@ -51,7 +49,6 @@ TEST(FileToCheck, TheFirstArgumentThatIsNotTheDeleteSwitch) {
         Args args;
         std::optional<std::wstring> file;
     } cases[] = {
-        {{L"Runwarden.exe"}, std::nullopt},
         {{L"Runwarden.exe", L"-delete Updating.tmp"}, std::nullopt},
         {{L"Runwarden.exe", L"C:\\runs\\a b.dem"}, L"C:\\runs\\a b.dem"},
         {{L"Runwarden.exe", L"-delete Updating.tmp", L"", L"x.rar", L"y.dem"}, L"x.rar"},

@@ -17,107 +17,71 @@ protected:
         link_.height = 19;
         setLinkAddress(link_, L"http://example.test/profiles/76561198000000000");
     }
-    LinkMouseEffects send(uint32_t message, uint64_t lParam, bool* claimed = nullptr) {
-        bool notClaimed = true;
-        LinkMouseEffects e = handleLinkMouse(link_, message, lParam, notClaimed);
-        if (claimed) *claimed = !notClaimed;
-        return e;
-    }
     ProfileLinkState link_;
 };
 
 TEST_F(ProfileLinkTest, AreaIsHalfOpen) {
-    EXPECT_TRUE(linkContains(link_, 97, 184));
-    EXPECT_TRUE(linkContains(link_, 216, 202));
-    EXPECT_FALSE(linkContains(link_, 217, 190));
-    EXPECT_FALSE(linkContains(link_, 100, 203));
-    EXPECT_FALSE(linkContains(link_, 96, 190));
-    EXPECT_FALSE(linkContains(link_, 100, 183));
+    const struct {
+        int64_t x, y;
+        bool inside;
+    } rows[] = {{97, 184, true},   {216, 202, true}, {217, 190, false},
+                {100, 203, false}, {96, 190, false}, {100, 183, false}};
+    for (const auto& r : rows) EXPECT_EQ(linkContains(link_, r.x, r.y), r.inside) << r.x << "," << r.y;
 }
 
-TEST_F(ProfileLinkTest, EmptyTextHasNoArea) {
-    setLinkPlace(link_, 0, 0);
-    EXPECT_TRUE(setLinkText(link_, L""));
-    EXPECT_FALSE(linkContains(link_, 0, 0));
-    bool claimed = true;
-    EXPECT_FALSE(send(mouse_message::move, at(0, 0), &claimed).showHand);
-    EXPECT_FALSE(claimed);
-    // Only a changed text needs a new measure.
-    EXPECT_FALSE(setLinkText(link_, L""));
-    EXPECT_TRUE(setLinkText(link_, L"STEAM_0:1:19867136"));
+// One pointer history: each step's effects and the state it leaves.
+TEST_F(ProfileLinkTest, HoverPressAndRelease) {
+    using namespace mouse_message;
+    const struct {
+        const char* what;
+        uint32_t message;
+        uint64_t lParam;
+        bool claimed, hand, repaint, open, hovered, pressed;
+    } steps[] = {
+        {"enter: the hand once", move, at(100, 190), true, true, true, false, true, false},
+        {"move on the link", move, at(110, 190), true, false, false, false, true, false},
+        {"leave repaints", move, at(10, 10), false, false, true, false, false, false},
+        {"move outside", move, at(10, 11), false, false, false, false, false, false},
+        {"enter again", move, at(100, 190), true, true, true, false, true, false},
+        // The window turns WM_MOUSELEAVE into a move with lParam all ones.
+        {"leave notice", move, 0xFFFFFFFFu, false, false, true, false, false, false},
+        {"enter", move, at(100, 190), true, true, true, false, true, false},
+        {"press", leftDown, at(100, 190), true, false, false, false, true, true},
+        {"release opens, the underline goes", leftUp, at(101, 191), true, false, true, true, false, true},
+        {"double-click: press", leftDown, at(100, 190), true, false, false, false, false, true},
+        {"double-click: opens again", leftUp, at(100, 190), true, false, false, true, false, true},
+        {"press on the link", leftDown, at(100, 190), true, false, false, false, false, true},
+        {"release elsewhere", leftUp, at(5, 5), false, false, false, false, false, true},
+        {"press elsewhere", leftDown, at(5, 5), false, false, false, false, false, false},
+        {"release on the link", leftUp, at(100, 190), true, false, false, false, false, false},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.what);
+        bool notClaimed = true;
+        const LinkMouseEffects e = handleLinkMouse(link_, s.message, s.lParam, notClaimed);
+        EXPECT_EQ(!notClaimed, s.claimed);
+        EXPECT_EQ((std::vector{e.showHand, e.repaint, e.openAddress, link_.hovered, link_.pressed}),
+                  (std::vector{s.hand, s.repaint, s.open, s.hovered, s.pressed}));
+    }
 }
 
-TEST_F(ProfileLinkTest, HoverShowsTheHandOnceAndLeavingRepaints) {
-    bool claimed = false;
-    LinkMouseEffects e = send(mouse_message::move, at(100, 190), &claimed);
-    EXPECT_TRUE(claimed);
-    EXPECT_TRUE(e.showHand);
-    EXPECT_TRUE(e.repaint);
-    EXPECT_TRUE(link_.hovered);
-
-    e = send(mouse_message::move, at(110, 190), &claimed);
-    EXPECT_TRUE(claimed);
-    EXPECT_FALSE(e.showHand);
-    EXPECT_FALSE(e.repaint);
-
-    e = send(mouse_message::move, at(10, 10), &claimed);
-    EXPECT_FALSE(claimed);
-    EXPECT_TRUE(e.repaint);
-    EXPECT_FALSE(link_.hovered);
-    EXPECT_FALSE(send(mouse_message::move, at(10, 11)).repaint);
-}
-
-TEST_F(ProfileLinkTest, LeaveNoticeLandsOutsideEverything) {
-    send(mouse_message::move, at(100, 190));
-    // The window turns WM_MOUSELEAVE into a move with lParam all ones.
-    const LinkMouseEffects e = send(mouse_message::move, 0xFFFFFFFFu);
-    EXPECT_TRUE(e.repaint);
-    EXPECT_FALSE(link_.hovered);
-}
-
-TEST_F(ProfileLinkTest, PressAndReleaseOnTheLinkOpensTheAddress) {
-    send(mouse_message::move, at(100, 190));
-    EXPECT_FALSE(send(mouse_message::leftDown, at(100, 190)).openAddress);
-    EXPECT_TRUE(link_.pressed);
-    const LinkMouseEffects e = send(mouse_message::leftUp, at(101, 191));
-    EXPECT_TRUE(e.openAddress);
-    EXPECT_TRUE(e.repaint);  // the underline goes at once
-    EXPECT_FALSE(link_.hovered);
-    EXPECT_TRUE(link_.pressed);  // the release does not clear it
-    // A double-click is two press-and-release pairs: the address opens twice.
-    send(mouse_message::leftDown, at(100, 190));
-    EXPECT_TRUE(send(mouse_message::leftUp, at(100, 190)).openAddress);
-}
-
-TEST_F(ProfileLinkTest, PressAndReleaseMustBothFallOnTheLink) {
-    send(mouse_message::leftDown, at(100, 190));
-    EXPECT_FALSE(send(mouse_message::leftUp, at(5, 5)).openAddress);
-    send(mouse_message::leftDown, at(5, 5));
-    EXPECT_FALSE(link_.pressed);
-    EXPECT_FALSE(send(mouse_message::leftUp, at(100, 190)).openAddress);
-}
-
-TEST_F(ProfileLinkTest, IgnoresClaimedMessagesAndEverythingUntilInitialised) {
+TEST_F(ProfileLinkTest, IgnoresClaimedMessagesEmptyTextAndEverythingUntilInitialised) {
     bool notClaimed = false;
     EXPECT_FALSE(handleLinkMouse(link_, mouse_message::move, at(100, 190), notClaimed).showHand);
-    EXPECT_FALSE(link_.hovered);
     ProfileLinkState fresh;
-    fresh.width = 500;
-    fresh.height = 500;
+    fresh.width = fresh.height = 500;
     notClaimed = true;
     EXPECT_FALSE(handleLinkMouse(fresh, mouse_message::move, at(1, 1), notClaimed).showHand);
     EXPECT_TRUE(notClaimed);
-    EXPECT_FALSE(fresh.hovered);
-}
 
-TEST_F(ProfileLinkTest, InitResetsEverything) {
-    send(mouse_message::move, at(100, 190));
+    setLinkPlace(link_, 0, 0);
+    EXPECT_TRUE(setLinkText(link_, L""));
+    EXPECT_FALSE(linkContains(link_, 0, 0));
+    EXPECT_FALSE(setLinkText(link_, L""));  // only a changed text needs a new measure
+    EXPECT_TRUE(setLinkText(link_, L"STEAM_0:1:19867136"));
     initLink(link_);
-    EXPECT_FALSE(link_.hovered);
     EXPECT_TRUE(link_.text.empty());
     EXPECT_TRUE(link_.address.empty());
-    EXPECT_EQ(link_.colour, (Rgb{34, 0, 204}));
-    EXPECT_EQ(link_.x, 0);
 }
 
 }  // namespace

@@ -21,8 +21,8 @@ TEST(WindowPlacement, TruncationAndSaturation) {
         EXPECT_EQ(p.x, r.x);
         EXPECT_EQ(p.y, r.y);
     }
-    const WindowPlacement p =
-        placeWindow(IntRect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, IntRect{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN});
+    const WindowPlacement p = placeWindow(IntRect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX},
+                                          IntRect{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN});
     EXPECT_EQ(p.width, INT32_MAX);
     EXPECT_EQ(p.height, INT32_MAX);
 }

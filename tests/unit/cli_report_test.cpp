@@ -7,7 +7,7 @@ namespace {
 
 TEST(JsonString, EscapesControlsQuotesAndBrokenUtf8) {
     EXPECT_EQ(jsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");
-    EXPECT_EQ(jsonString("x\ny\x01"), "\"x\\ny\\u0001\"");
+    EXPECT_EQ(jsonString("x\ny\x1f"), "\"x\\ny\\u001f\"");
     EXPECT_EQ(jsonString("caf\xc3\xa9"), "\"caf\xc3\xa9\"");
     EXPECT_EQ(jsonString("bad\xc3"), "\"bad\\ufffd\"");
     EXPECT_EQ(jsonString("\xff\xfe"), "\"\\ufffd\\ufffd\"");
