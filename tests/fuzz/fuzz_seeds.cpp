@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "demo_builder.h"
-#include "recdata_builder.h"
+#include "recdata.h"
 
 namespace {
 
@@ -52,12 +52,11 @@ std::vector<Bytes> demoSeeds() {
 }
 
 std::vector<Bytes> recordsSeeds() {
-    rw::test::RecDataBuilder b;
-    b.map("kz_b", 0).start({1, 2, 3}).stop({4});
-    b.map("KZ_A\0\0", 2).start({9}).stop({8, 7});
-    b.map("kz_cave", 3).startAt(100, 200, -50).start({1, 2, 3}).stopAt(1, 2, 3, 5);
-    rw::test::RecDataBuilder empty;
-    return {b.bytes(), empty.bytes(), b.body()};
+    const Bytes b = rw::test::recData(
+        "map kz_b\nmode 0\nstart pattern 010203\nstop pattern 04\nmap \"KZ_A\\x00\\x00\"\nmode 2\nstart pattern 09\n"
+        "stop pattern 0807\nmap kz_cave\nmode 3\nstart position 100 200 -50\nstart pattern 010203\n"
+        "stop position 1 2 3 kind 5\n");
+    return {b, rw::test::recData(""), Bytes(b.begin() + 12, b.end())};
 }
 
 Bytes b(std::string_view s) { return Bytes(s.begin(), s.end()); }

@@ -8,7 +8,7 @@
 
 #include "demo_builder.h"
 #include "platform/file_system.h"
-#include "recdata_builder.h"
+#include "recdata.h"
 
 namespace {
 
@@ -75,10 +75,9 @@ int main(int argc, char** argv) {
     const fs::path out = argv[1];
     const Bytes good = goodDemo();
 
-    rw::test::RecDataBuilder records;
-    records.revision(7);
-    records.map("kz_gui", 0).start(kStart).stop(kStop);
-    records.map("kz_solo", 0).start(kStart).stop(kStop);
+    // Both maps start at kStart and stop at kStop.
+    const Bytes records = rw::test::recData("revision 7\nmap kz_gui\nmode 0\nstart pattern 5a01\nstop pattern 5a02\n"
+                                            "map kz_solo\nmode 0\nstart pattern 5a01\nstop pattern 5a02\n");
     const std::string runs =
         "maps and their world records\r\n"
         "kz_gui 01:02.34 Alpha\r\n"
@@ -96,7 +95,7 @@ int main(int argc, char** argv) {
         write(out / "archives" / "my 100% runs.rar.d" / "kz" / "good.dem", good) &&
         write(out / "archives" / "hostile.rar",
               rw::test::bytesOf("%PATH%.dem\r\na|b.dem\r\n..\\up.dem\r\n-opout\\run.dem\r\n@list.dem\r\nrun.DEM\r\n")) &&
-        write(out / "server" / "intern" / "Runwarden" / "RecData.dat", records.bytes()) &&
+        write(out / "server" / "intern" / "Runwarden" / "RecData.dat", records) &&
         write(out / "server" / "intern" / "Runwarden" / "x64" / "UpdateData.dat", descriptor) &&
         write(out / "server" / "demos_tcl.txt", rw::test::bytesOf(runs));
     return ok ? 0 : 1;

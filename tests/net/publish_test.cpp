@@ -1,11 +1,10 @@
-// What runwarden-publish lays out is what the program accepts: folders it
-// writes are served by the test server and consumed by the real records
-// refresh and update pass; inputs the program would refuse are refused here.
+// What runwarden-publish lays out is what the program accepts: a signed release
+// and records file, served by the test server, are taken by the real update
+// pass and records refresh only with their own signatures.
 #include <gtest/gtest.h>
 
-#include "recdata_builder.h"
+#include "recdata.h"
 #include "recording_host.h"
-#include "records/crc32.h"
 #include "records/records_file.h"
 #include "records/self_update.h"
 #include "release_signing.h"
@@ -17,150 +16,13 @@ namespace rw::publish {
 namespace {
 
 using test::Bytes;
-using test::RecDataBuilder;
-using test::ServedFolder;
 using test::TempDir;
 
-RecDataBuilder sampleRecords(uint32_t revision) {
-    RecDataBuilder b;
-    b.revision(revision);
-    b.map("kz_cave").start(test::bytesOf("go")).stop(test::bytesOf("stop"));
-    b.map("kz_bhop", 3).startAt(10, -20, 30).stop(test::bytesOf("end"));
-    return b;
+Bytes sampleRecords(uint32_t revision) {
+    return test::recData("revision " + std::to_string(revision) +
+                         "\nmap kz_cave\nmode 0\nstart pattern 01\nmap kz_bhop\nmode 3\nstart position 10 -20 30\n");
 }
 
-std::vector<std::string> filesUnder(const std::filesystem::path& root) {
-    std::vector<std::string> files;
-    for (const auto& e : std::filesystem::recursive_directory_iterator(root)) {
-        if (e.is_regular_file()) files.push_back(std::filesystem::relative(e.path(), root).generic_string());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-TEST(Publish, ReleaseIsOfferedVerifiedAndInstalled) {
-    ServedFolder served;
-    TempDir in;
-    const Bytes program = test::bytesOf("MZ published program, version 16");
-    ReleaseInput release;
-    release.program = in.write("Runwarden.exe", program);
-    release.version = 16;
-    release.changeLog = in.write("notes.txt", std::string("Runwarden 16\r\n- faster checks"));
-    release.out = served.dir();
-    ReleaseSummary summary;
-    PublishError error;
-    ASSERT_TRUE(publishRelease(release, summary, error)) << error.where << ": " << error.message;
-    EXPECT_EQ(summary.programCrc, crc32(program));
-    EXPECT_TRUE(summary.warnings.empty());
-    EXPECT_EQ(filesUnder(served.dir()),
-              (std::vector<std::string>{"intern/Runwarden/changelog.txt", "intern/Runwarden/x64/Runwarden.exe",
-                                        "intern/Runwarden/x64/UpdateData.dat"}));
-
-    TempDir work;
-    test::RecordingHost host;
-    host.answerYes = true;
-    host.ownPath = work.write("Runwarden.exe", std::string("MZ old"));
-    UpdateSettings settings;
-    settings.updateFolderUrl = served.url("intern/Runwarden/");
-    CheckResult result;
-    RecordsDatabase db(work / "RecData.dat");
-    EXPECT_EQ(runUpdatePass(result, db, host, settings), UpdatePassEnd::Restarted);
-    EXPECT_EQ(test::readAll(work / "Runwarden.exe"), program);
-
-    // The new instance shows the published change log and, being version 16
-    // now, is not offered the same release again.
-    host.args = {L"Runwarden.exe", L"-delete " + (work / "Updating.tmp").wstring()};
-    host.events.clear();
-    settings.programVersion = 16;
-    settings.records.recordsUrl = test::TestServer::instance().deadUrl("/RecData.dat");
-    CheckResult second;
-    RecordsDatabase db2(work / "RecData.dat");
-    EXPECT_EQ(runUpdatePass(second, db2, host, settings), UpdatePassEnd::Finished);
-    EXPECT_EQ(host.changeLogs, (std::vector<std::string>{"Runwarden 16\r\n- faster checks"}));
-    EXPECT_EQ(host.events, (std::vector<std::string>{"change log"}));
-    EXPECT_FALSE(std::filesystem::exists(work / "Updating.tmp"));
-}
-
-TEST(Publish, RecordsAndListAreRestoredAndMerged) {
-    ServedFolder updateServer;
-    TempDir in;
-    RecordsInput records;
-    records.recData = sampleRecords(57).writeTo(in / "RecData.dat");
-    records.runsList = in.write("demos_tcl.txt", std::string("list v1\nkz_cave 01:00.00 someone\n"
-                                                             "KZ_CAVE[route2] 02:00.00 other\nkz_gone 03:00 x\n"));
-    records.out = updateServer.dir();
-    records.listOut = updateServer.dir() / "list";
-    RecordsSummary summary;
-    PublishError error;
-    ASSERT_TRUE(publishRecords(records, summary, error)) << error.where << ": " << error.message;
-    EXPECT_EQ(summary.revision, 57u);
-    EXPECT_EQ(summary.maps, 2u);
-    EXPECT_EQ(summary.runLines, 3u);
-    EXPECT_EQ(summary.unknownMapLines, 1u);
-    EXPECT_EQ(filesUnder(updateServer.dir()),
-              (std::vector<std::string>{"intern/Runwarden/RecData.dat", "list/demos_tcl.txt"}));
-
-    TempDir work;
-    RecordsDatabase db(work / "RecData.dat");
-    RecordsSources sources{updateServer.url("intern/Runwarden/RecData.dat"), updateServer.url("list/demos_tcl.txt")};
-    EXPECT_EQ(refreshRecords(db, sources), restoredFileText(db));
-    EXPECT_EQ(db.revision, 57u);
-    EXPECT_EQ(db.runCount("kz_cave"), 2u);
-    EXPECT_EQ(db.runAt("kz_cave", 1), "[route2] 02:00.00 other");
-}
-
-TEST(Publish, RecordsFilesTheProgramWouldRefuseAreRefused) {
-    RecDataBuilder wrong = sampleRecords(3);
-    wrong.wrongCrc();
-
-    // Nothing is written when the input is refused.
-    TempDir in, out;
-    RecordsInput records;
-    records.recData = wrong.writeTo(in / "RecData.dat");
-    records.runsList = in.write("demos_tcl.txt", std::string("list\nkz_cave 1\n"));
-    records.out = out.path();
-    records.listOut = out.path();
-    RecordsSummary summary;
-    PublishError error;
-    EXPECT_FALSE(publishRecords(records, summary, error));
-    EXPECT_EQ(error.where, (in / "RecData.dat").string());
-    EXPECT_EQ(error.message.rfind("checksum mismatch", 0), 0u);
-    EXPECT_TRUE(filesUnder(out.path()).empty());
-}
-
-TEST(Publish, ListAndChangeLogProblemsAreReported) {
-    TempDir in, out;
-    RecordsInput records;
-    records.runsList = in.write("demos_tcl.txt", "list\nkz_a 1\nnorun\n\n" + std::string(300, 'k') + " x\n");
-    records.listOut = out.path();
-    RecordsSummary summary;
-    PublishError error;
-    ASSERT_TRUE(publishRecords(records, summary, error));
-    EXPECT_EQ(summary.runLines, 1u);
-    ASSERT_EQ(summary.warnings.size(), 2u);
-    EXPECT_NE(summary.warnings[0].find("line 3 holds no map name"), std::string::npos);
-    EXPECT_NE(summary.warnings[1].find("line 5 is longer than 259"), std::string::npos);
-
-    ReleaseInput release;
-    release.program = in.write("p.exe", std::string("MZ"));
-    release.changeLog = in.write("notes.txt", std::string("before\0after", 12));
-    release.out = out.path();
-    ReleaseSummary rs;
-    ASSERT_TRUE(publishRelease(release, rs, error));
-    ASSERT_EQ(rs.warnings.size(), 1u);
-    EXPECT_NE(rs.warnings[0].find("zero byte at offset 6"), std::string::npos);
-
-    release.program = in.write("empty.exe", std::string());
-    EXPECT_FALSE(publishRelease(release, rs, error));
-    EXPECT_EQ(error.message, "the program file is empty");
-    release.program = in / "p.exe";
-    release.changeLog = in / "missing.txt";
-    EXPECT_FALSE(publishRelease(release, rs, error));
-    EXPECT_EQ(error.message, "cannot read the change log");
-}
-
-// keygen, then release and records signed with the key; a client holding the
-// public half installs and loads only what that key signed.
 TEST(Publish, SignedReleaseAndRecordsAreTakenOnlyWithTheirOwnSignatures) {
     TempDir keys;
     ASSERT_TRUE(generateKeyPair(keys.path()));
@@ -171,19 +33,16 @@ TEST(Publish, SignedReleaseAndRecordsAreTakenOnlyWithTheirOwnSignatures) {
     Result<SigningKeyPtr> key = loadSigningKey(keys / kPrivateKeyFile);
     Result<SigningKeyPtr> otherKey = loadSigningKey(keys / "other" / kPrivateKeyFile);
     ASSERT_TRUE(key && otherKey);
-    const std::vector<uint8_t> publicKey = publicKeyDer(**key);
 
     const Bytes program = test::bytesOf("MZ signed program, version 16");
-    const Bytes otherFile = test::bytesOf("MZ another program");
-    enum class Tamper { none, missing, wrongLength, otherKeys, otherFiles };
-    for (const Tamper tamper : {Tamper::none, Tamper::missing, Tamper::wrongLength, Tamper::otherKeys,
-                                Tamper::otherFiles}) {
-        SCOPED_TRACE(static_cast<int>(tamper));
-        ServedFolder served;
-        TempDir in;
+    enum Tamper { none, missing, wrongLength, otherKeys, otherFiles };
+    for (const Tamper tamper : {none, missing, wrongLength, otherKeys, otherFiles}) {
+        SCOPED_TRACE(tamper);
+        test::ServedFolder served;
+        TempDir in, work;
         ReleaseInput release{in.write("Runwarden.exe", program), 16, in.write("notes.txt", std::string("16")),
                              served.dir(), keys / kPrivateKeyFile};
-        RecordsInput records{sampleRecords(60).writeTo(in / "RecData.dat"), std::nullopt, served.dir(), served.dir(),
+        RecordsInput records{in.write("RecData.dat", sampleRecords(60)), std::nullopt, served.dir(), served.dir(),
                              keys / kPrivateKeyFile};
         ReleaseSummary rs;
         RecordsSummary recs;
@@ -191,44 +50,31 @@ TEST(Publish, SignedReleaseAndRecordsAreTakenOnlyWithTheirOwnSignatures) {
         ASSERT_TRUE(publishRelease(release, rs, error) && publishRecords(records, recs, error)) << error.message;
         for (const char* file : {kProgramPath, kRecordsPath}) {
             const std::string sig = std::string(file) + ".sig";
-            const Bytes signedBytes = test::readAll(served.dir() / file);
-            switch (tamper) {
-                case Tamper::none: break;
-                case Tamper::missing: served.remove(sig); break;
-                case Tamper::wrongLength: served.put(sig, Bytes(63, 1)); break;
-                case Tamper::otherKeys: served.put(sig, *signFile(**otherKey, signedBytes)); break;
-                case Tamper::otherFiles: served.put(sig, *signFile(**key, otherFile)); break;
-            }
+            if (tamper == missing) std::filesystem::remove(served.dir() / sig);
+            if (tamper == wrongLength) served.put(sig, Bytes(63, 1));
+            if (tamper == otherKeys) served.put(sig, *signFile(**otherKey, test::readAll(served.dir() / file)));
+            if (tamper == otherFiles) served.put(sig, *signFile(**key, test::bytesOf("MZ another program")));
         }
-        const bool taken = tamper == Tamper::none;
 
-        TempDir work;
-        const Bytes oldProgram = test::bytesOf("MZ old");
-        const Bytes oldRecords = sampleRecords(59).bytes();
         test::RecordingHost host;
         host.answerYes = true;
-        host.ownPath = work.write("Runwarden.exe", oldProgram);
-        work.write("RecData.dat", oldRecords);
-        UpdateSettings settings;
-        settings.updateFolderUrl = served.url("intern/Runwarden/");
-        settings.records = {served.url(kRecordsPath), test::TestServer::instance().deadUrl("/list"), publicKey};
+        host.ownPath = work.write("Runwarden.exe", std::string("MZ old"));
+        work.write("RecData.dat", sampleRecords(59));
+        UpdateSettings settings{served.url("intern/Runwarden/"),
+                                {served.url(kRecordsPath), test::deadUrl("/list"), publicKeyDer(**key)}};
         CheckResult result;
         RecordsDatabase db(work / "RecData.dat");
-        EXPECT_EQ(runUpdatePass(result, db, host, settings), taken ? UpdatePassEnd::Restarted : UpdatePassEnd::Finished);
-        EXPECT_EQ(test::readAll(work / "Runwarden.exe"), taken ? program : oldProgram);
-        if (taken) {
-            EXPECT_TRUE(std::filesystem::exists(work / "Updating.tmp"));  // the old program, until the restart
-            continue;
-        }
-        EXPECT_EQ(filesUnder(work.path()), (std::vector<std::string>{"RecData.dat", "Runwarden.exe"}));
-        EXPECT_EQ(std::wstring(result.messageText.view()), signatureErrorText(db.fileName)) << "records message last";
-
-        // The records refresh on its own: the forged copy never replaces the local file.
+        const UpdatePassEnd end = runUpdatePass(result, db, host, settings);
+        EXPECT_EQ(test::readAll(work / "Runwarden.exe"), tamper == none ? program : test::bytesOf("MZ old"));
+        EXPECT_EQ(end, tamper == none ? UpdatePassEnd::Restarted : UpdatePassEnd::Finished);
+        EXPECT_EQ(std::wstring(result.messageText.view()),
+                  tamper == none ? L"Updating Software ..." : signatureErrorText(db.fileName));  // records message last
+        // The records refresh on its own: a forged copy never replaces the local file.
         RecordsDatabase again(work / "RecData.dat");
-        EXPECT_EQ(refreshRecords(again, settings.records), signatureErrorText(again.fileName));
-        EXPECT_EQ(test::readAll(work / "RecData.dat"), oldRecords);
-        EXPECT_EQ(again.state, 1);
-        EXPECT_EQ(again.revision, 59u);
+        EXPECT_EQ(refreshRecords(again, settings.records),
+                  tamper == none ? updatedFileText(again, 60) : signatureErrorText(again.fileName));
+        EXPECT_EQ(test::readAll(work / "RecData.dat"), sampleRecords(tamper == none ? 60 : 59));
+        EXPECT_EQ(again.revision, tamper == none ? 60u : 59u);
     }
 }
 

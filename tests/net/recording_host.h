@@ -2,11 +2,9 @@
 // An UpdateHost for tests: file operations are real (in the test's folder);
 // the prompts, the program start, the close and the clock are recorded or
 // scripted.
-#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "platform/text.h"
@@ -14,22 +12,17 @@
 
 namespace rw::test {
 
-class RecordingHost : public UpdateHost {
-public:
+struct RecordingHost : UpdateHost {
     using Path = std::filesystem::path;
-
     std::vector<std::wstring> args{L"C:\\Games\\Runwarden.exe"};
     bool answerYes = false;
     bool startSucceeds = true;
     std::optional<Path> ownPath;
-    // Deleting this file fails while lockedTries is above 0 (or always, when negative).
-    Path locked;
+    Path locked;  // deleting it fails while lockedTries is above 0, or always when negative
     int lockedTries = 0;
-
     std::vector<std::string> events;
     std::vector<std::string> changeLogs;
     uint64_t clockMs = 0;
-    uint64_t sleeps = 0;
 
     std::vector<std::wstring> commandLineArguments() override { return args; }
     bool deleteFile(const Path& file) override {
@@ -41,10 +34,7 @@ public:
         return std::filesystem::remove(file, ec);  // like DeleteFileW: false for a missing file
     }
     bool fileExists(const Path& file) override { return std::filesystem::exists(file); }
-    void sleepMilliseconds(uint32_t ms) override {
-        clockMs += ms;
-        ++sleeps;
-    }
+    void sleepMilliseconds(uint32_t ms) override { clockMs += ms; }
     uint64_t steadyMilliseconds() override { return clockMs; }
     std::optional<Path> modulePath() override {
         events.push_back("module path");
@@ -52,10 +42,9 @@ public:
     }
     bool moveFile(const Path& from, const Path& to) override {
         events.push_back("move " + from.filename().string() + " > " + to.filename().string());
-        if (std::filesystem::exists(to)) return false;  // MoveFileW does not replace
         std::error_code ec;
-        std::filesystem::rename(from, to, ec);
-        return !ec;
+        if (!std::filesystem::exists(to)) std::filesystem::rename(from, to, ec);  // MoveFileW does not replace
+        return !ec && !std::filesystem::exists(from);
     }
     bool startProgram(const Path& file, std::wstring_view parameters) override {
         events.push_back("start " + file.filename().string() + " " + platform::wideToUtf8(parameters));

@@ -3,10 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "recdata_builder.h"
+#include "recdata.h"
 #include "records/records_file.h"
 #include "records/records_refresh.h"
 #include "temp_dir.h"
@@ -16,285 +17,125 @@ namespace rw {
 namespace {
 
 using test::Bytes;
-using test::RecDataBuilder;
-using test::ServedFolder;
-using test::TempDir;
-using test::TestServer;
+using Maybe = std::optional<Bytes>;  // none: no file
 
 constexpr const char* kServerFile = "intern/Runwarden/RecData.dat";
+const std::string kList = "records list\nkz_a 01:02.33 player\nkz_c[pro] 00:59.00 x\n";
 
-RecDataBuilder twoMaps(uint32_t revision) {
-    RecDataBuilder b;
-    b.revision(revision);
-    b.map("kz_b").start(test::bytesOf("go")).stop(test::bytesOf("end"));
-    b.map("KZ_A").start(test::bytesOf("s")).stop(test::bytesOf("t"));
-    return b;
+Bytes twoMaps(uint32_t revision, const char* more = "") {
+    return test::recData("revision " + std::to_string(revision) +
+                         "\nmap kz_b\nmode 0\nstart pattern 01\nmap KZ_A\nmode 0\nstop pattern 02\n" + more);
 }
-
-RecDataBuilder threeMaps(uint32_t revision) {
-    RecDataBuilder b = twoMaps(revision);
-    b.map("kz_c").start(test::bytesOf("c1")).stop(test::bytesOf("c2"));
-    return b;
-}
-
+Bytes threeMaps(uint32_t revision) { return twoMaps(revision, "map kz_c\nmode 0\n"); }
 // The body changed after the checksum was stored: a file that fails its check.
-Bytes damaged(const RecDataBuilder& b) {
-    Bytes bytes = b.bytes();
-    bytes.back() ^= 0x5A;
-    return bytes;
+Bytes damaged(Bytes b) {
+    b.back() ^= 0x5A;
+    return b;
+}
+std::string deadUrl() { return test::deadUrl("/RecData.dat"); }
+Bytes cutShort(Bytes b) {  // a name running past the end, under a right checksum
+    b.insert(b.end(), {5, 'k', 'z'});
+    return test::resealed(b);
+}
+Bytes withFormat3(Bytes b) {
+    b[4] = 3;
+    return b;
+}
+Bytes oversized(Bytes b) {  // past 1 MiB, never loaded; the header is kept
+    b.resize(kRecordsMaxFileSize + 1);
+    return b;
 }
 
-class RecordsRefresh : public ::testing::Test {
-protected:
-    RecordsRefresh() : db(dir / "RecData.dat") {
-        sources.recordsUrl = served.url(kServerFile);
-        sources.runsListUrl = served.url("demos_tcl.txt");
-        served.put("demos_tcl.txt", std::string_view("records list\nkz_a 01:02.33 player\nkz_c[pro] 00:59.00 x\n"));
-    }
-
-    void serve(const Bytes& bytes) { served.put(kServerFile, bytes); }
-    void writeLocal(const Bytes& bytes) { dir.write("RecData.dat", bytes); }
-    Bytes local() const { return test::readAll(dir / "RecData.dat"); }
-    bool localExists() const { return std::filesystem::exists(dir / "RecData.dat"); }
-
-    // The refresh's message, "(none)" when it leaves none.
-    std::wstring refresh(RecordsDatabase& d, std::optional<std::vector<uint8_t>>* list = nullptr) const {
-        return refreshRecords(d, sources, list).value_or(L"(none)");
-    }
-    std::wstring quoted() const { return quotedFileName(db.fileName); }
-
-    std::vector<std::string> names() const {
-        std::vector<std::string> n;
-        for (const MapRecord& r : db.records) n.push_back(r.name);
-        return n;
-    }
-    bool listFetched() const {
+TEST(RecordsRefresh, WhichFileWinsAndWhatIsSaid) {
+    test::ServedFolder served;
+    test::TempDir dir;
+    const struct {
+        const char* what;
+        Maybe server, local;
+        std::wstring message;  // % stands for the quoted file name; empty: none
+        Maybe after;           // the local file afterwards
+        int32_t state;
+        size_t maps;
+        int downloads;  // of the records file: its header, then the copy
+        std::string url = "";  // instead of the served file
+    } rows[] = {
+        {"equal headers", twoMaps(7), twoMaps(7), L"", twoMaps(7), 1, 2, 1},
+        {"same revision, other checksum", threeMaps(57), twoMaps(57), L"Updated file: % (57)", threeMaps(57), 1, 3, 2},
+        {"other revision", twoMaps(58), twoMaps(57), L"Updated file: % (58)", twoMaps(58), 1, 2, 2},
+        {"newer server format", withFormat3(threeMaps(90)), twoMaps(5), L"", twoMaps(5), 1, 2, 1},
+        {"not restored from a newer format", withFormat3(threeMaps(90)), damaged(twoMaps(5)), L"CRC32 error in file: %",
+         damaged(twoMaps(5)), -1, 0, 1},
+        {"missing", twoMaps(9), {}, L"Restored file: %", twoMaps(9), 1, 2, 2},
+        {"damaged, same header", twoMaps(9), damaged(twoMaps(9)), L"Restored file: %", twoMaps(9), 1, 2, 2},
+        {"too short for a header", twoMaps(9), Bytes{1, 2, 3}, L"Restored file: %", twoMaps(9), 1, 2, 2},
+        {"oversized", twoMaps(3), oversized(twoMaps(3)), L"Restored file: %", twoMaps(3), 1, 2, 2},
+        {"header only, checksum 0", test::recData(""), test::recData(""), L"", test::recData(""), 1, 0, 1},
+        {"unreachable", {}, twoMaps(2), L"Unable to connect to update server!", twoMaps(2), 1, 2, 0, deadUrl()},
+        {"unreachable, damaged", {}, damaged(twoMaps(2)), L"CRC32 error in file: %", damaged(twoMaps(2)), -1, 0, 0,
+         deadUrl()},
+        {"unreachable, missing", {}, {}, L"Unable to connect to update server!", {}, 1, 0, 0, deadUrl()},
+        // A damaged server copy never replaces the local file; restoring from
+        // one ends in the checksum error, and the records list is not fetched.
+        {"newer copy, wrong checksum", damaged(threeMaps(8)), twoMaps(7), L"Unable to connect to update server!",
+         twoMaps(7), 1, 2, 2},
+        {"newer copy, cut short", cutShort(twoMaps(8)), twoMaps(7), L"Unable to connect to update server!", twoMaps(7),
+         1, 2, 2},
+        {"restore, wrong checksum", damaged(twoMaps(6)), damaged(twoMaps(6)), L"CRC32 error in file: %",
+         damaged(twoMaps(6)), -1, 0, 2},
+        {"restore, cut short", cutShort(twoMaps(6)), {}, L"CRC32 error in file: %", {}, -1, 0, 2},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        std::filesystem::remove(dir / "RecData.dat");
+        std::filesystem::remove(served.dir() / kServerFile);
+        if (r.local) dir.write("RecData.dat", *r.local);
+        if (r.server) served.put(kServerFile, *r.server);
+        served.put("demos_tcl.txt", kList);
+        const size_t before = served.requests().size();
+        RecordsDatabase db(dir / "RecData.dat");
+        std::wstring message = r.message;
+        if (const size_t at = message.find(L'%'); at != std::wstring::npos)
+            message.replace(at, 1, quotedFileName(db.fileName));
+        EXPECT_EQ(refreshRecords(db, {r.url.empty() ? served.url(kServerFile) : r.url, served.url("demos_tcl.txt")})
+                      .value_or(L""),
+                  message);
+        EXPECT_EQ(std::filesystem::exists(dir / "RecData.dat") ? Maybe(test::readAll(dir / "RecData.dat")) : Maybe(),
+                  r.after);
+        EXPECT_FALSE(std::filesystem::exists(dir / "RecData.dat.part"));
+        EXPECT_EQ(db.state, r.state);
+        EXPECT_EQ(db.records.size(), r.maps);
         const auto log = served.requests();
-        return std::find(log.begin(), log.end(), "RWUpdate /demos_tcl.txt") != log.end();
-    }
-    size_t recordsDownloads() const {
-        const auto log = served.requests();
-        return static_cast<size_t>(std::count(log.begin(), log.end(), "VoZedida /intern/Runwarden/RecData.dat"));
-    }
-    bool partFileLeft() const { return std::filesystem::exists(dir / "RecData.dat.part"); }
-
-    ServedFolder served;
-    TempDir dir;
-    RecordsDatabase db;
-    RecordsSources sources;
-};
-
-TEST(RecordsRefreshMessages, NameTheFileAsTheProgramDoes) {
-    const RecordsDatabase db;  // "RecData.dat" in the current folder
-    EXPECT_EQ(updatedFileText(db, 57), L"Updated file: \"RecData.dat\" (57)");
-    EXPECT_EQ(restoredFileText(db), L"Restored file: \"RecData.dat\"");
-    EXPECT_EQ(crcErrorText(db.fileName), L"CRC32 error in file: \"RecData.dat\"");
-    EXPECT_EQ(kConnectionMessage, L"Unable to connect to update server!");
-}
-
-TEST_F(RecordsRefresh, EqualHeadersNeedNoDownloadAndNoMessage) {
-    serve(twoMaps(7).bytes());
-    writeLocal(twoMaps(7).bytes());
-    std::optional<std::vector<uint8_t>> list;
-    EXPECT_EQ(refresh(db, &list), L"(none)");
-    EXPECT_EQ(db.state, 1);
-    EXPECT_EQ(db.revision, 7u);
-    EXPECT_EQ(names(), (std::vector<std::string>{"kz_a", "kz_b"}));
-    EXPECT_EQ(recordsDownloads(), 1u);  // the header only
-    ASSERT_TRUE(list.has_value());
-    EXPECT_EQ(std::string(list->begin(), list->end()), "records list\nkz_a 01:02.33 player\nkz_c[pro] 00:59.00 x\n");
-    EXPECT_EQ(db.runCount("kz_a"), 1u);
-    EXPECT_EQ(db.runAt("kz_a", 0), "01:02.33 player");
-}
-
-TEST_F(RecordsRefresh, DifferentRevisionOrChecksumDownloadsTheServerFile) {
-    // Same revision, different body: the checksum alone tells them apart.
-    serve(threeMaps(57).bytes());
-    writeLocal(twoMaps(57).bytes());
-    EXPECT_EQ(refresh(db), L"Updated file: " + quoted() + L" (57)");
-    EXPECT_EQ(local(), threeMaps(57).bytes());
-    EXPECT_EQ(names(), (std::vector<std::string>{"kz_a", "kz_b", "kz_c"}));
-    EXPECT_EQ(db.runAt("kz_c", 0), "[pro] 00:59.00 x");
-    EXPECT_FALSE(partFileLeft());
-
-    RecordsDatabase again(dir / "RecData.dat");
-    serve(twoMaps(58).bytes());
-    EXPECT_EQ(refresh(again), L"Updated file: " + quoted() + L" (58)");
-    EXPECT_EQ(local(), twoMaps(58).bytes());
-}
-
-TEST_F(RecordsRefresh, NewerServerFormatIsNeverDownloaded) {
-    RecDataBuilder future = threeMaps(90);
-    future.formatVersion(3);
-    serve(future.bytes());
-
-    writeLocal(twoMaps(5).bytes());
-    EXPECT_EQ(refresh(db), L"(none)");
-    EXPECT_EQ(local(), twoMaps(5).bytes());
-    EXPECT_EQ(db.state, 1);
-
-    // Nor is a damaged local file restored from it.
-    RecordsDatabase second(dir / "RecData.dat");
-    writeLocal(damaged(twoMaps(5)));
-    EXPECT_EQ(refresh(second), L"CRC32 error in file: " + quoted());
-    EXPECT_EQ(second.state, -1);
-    EXPECT_TRUE(second.records.empty());
-    EXPECT_EQ(local(), damaged(twoMaps(5)));
-}
-
-TEST_F(RecordsRefresh, MissingOrDamagedLocalFileIsRestored) {
-    serve(twoMaps(9).bytes());
-    EXPECT_EQ(refresh(db), L"Restored file: " + quoted());
-    EXPECT_EQ(local(), twoMaps(9).bytes());
-    EXPECT_EQ(names(), (std::vector<std::string>{"kz_a", "kz_b"}));
-    EXPECT_TRUE(listFetched());
-
-    // Same header as the server's, damaged body: no update, but a restore.
-    RecordsDatabase second(dir / "RecData.dat");
-    writeLocal(damaged(twoMaps(9)));
-    EXPECT_EQ(refresh(second), L"Restored file: " + quoted());
-    EXPECT_EQ(local(), twoMaps(9).bytes());
-    EXPECT_EQ(second.state, 1);
-
-    // A local file too short for a header counts as missing.
-    RecordsDatabase third(dir / "RecData.dat");
-    writeLocal(Bytes{1, 2, 3});
-    EXPECT_EQ(refresh(third), L"Restored file: " + quoted());
-    EXPECT_EQ(local(), twoMaps(9).bytes());
-}
-
-TEST_F(RecordsRefresh, OversizedLocalFileFailsItsCheckAndIsRestored) {
-    serve(twoMaps(3).bytes());
-    // Past 1 MiB, so never loaded, with the server's header so no update is due.
-    RecDataBuilder big = twoMaps(3);
-    big.raw(Bytes(kRecordsMaxFileSize, 0));
-    big.storedCrc(parseRecordsHeader(twoMaps(3).bytes())->bodyCrc);
-    writeLocal(big.bytes());
-    EXPECT_EQ(refresh(db), L"Restored file: " + quoted());
-    EXPECT_EQ(local(), twoMaps(3).bytes());
-    EXPECT_EQ(db.state, 1);
-}
-
-TEST_F(RecordsRefresh, HeaderOnlyFileWithChecksumZeroVerifies) {
-    RecDataBuilder empty;
-    empty.revision(4);
-    ASSERT_EQ(empty.bytes().size(), 12u);
-    serve(empty.bytes());
-    writeLocal(empty.bytes());
-    EXPECT_EQ(refresh(db), L"(none)");
-    EXPECT_EQ(db.state, 1);
-    EXPECT_TRUE(db.records.empty());
-    EXPECT_TRUE(listFetched());
-}
-
-TEST_F(RecordsRefresh, UnreachableServer) {
-    sources.recordsUrl = TestServer::instance().deadUrl("/intern/Runwarden/RecData.dat");
-
-    writeLocal(twoMaps(2).bytes());
-    EXPECT_EQ(refresh(db), kConnectionMessage);
-    EXPECT_EQ(names(), (std::vector<std::string>{"kz_a", "kz_b"}));
-    EXPECT_EQ(db.runCount("kz_a"), 1u);  // the list server is still asked
-
-    RecordsDatabase damagedDb(dir / "RecData.dat");
-    writeLocal(damaged(twoMaps(2)));
-    EXPECT_EQ(refresh(damagedDb), L"CRC32 error in file: " + quoted());
-    EXPECT_EQ(damagedDb.state, -1);
-
-    RecordsDatabase noFile(dir / "RecData.dat");
-    std::filesystem::remove(dir / "RecData.dat");
-    EXPECT_EQ(refresh(noFile), kConnectionMessage);
-    EXPECT_EQ(noFile.state, 1);
-    EXPECT_TRUE(noFile.records.empty());
-    EXPECT_FALSE(std::filesystem::exists(dir / "RecData.dat"));
-}
-
-TEST_F(RecordsRefresh, CutShortDownloadKeepsTheGoodLocalFile) {
-    const Bytes newer = threeMaps(8).bytes();
-    serve(newer);
-    sources.recordsUrl =
-        TestServer::instance().url("/_/cut/" + std::to_string(newer.size() - 3) + served.path(kServerFile));
-    writeLocal(twoMaps(7).bytes());
-    EXPECT_EQ(refresh(db), kConnectionMessage);
-    EXPECT_EQ(local(), twoMaps(7).bytes());
-    EXPECT_EQ(names(), (std::vector<std::string>{"kz_a", "kz_b"}));
-    EXPECT_EQ(db.state, 1);
-    EXPECT_FALSE(partFileLeft());
-    EXPECT_TRUE(listFetched());
-}
-
-TEST_F(RecordsRefresh, DamagedServerCopyNeverReplacesTheLocalFile) {
-    // A newer file whose checksum is wrong, and one that does not decode.
-    RecDataBuilder wrong = threeMaps(8);
-    wrong.wrongCrc();
-    RecDataBuilder truncated = twoMaps(8);
-    truncated.raw(Bytes{5, 'k', 'z'});  // a name running past the end
-    for (const Bytes& bad : {wrong.bytes(), truncated.bytes()}) {
-        RecordsDatabase fresh(dir / "RecData.dat");
-        serve(bad);
-        writeLocal(twoMaps(7).bytes());
-        EXPECT_EQ(refresh(fresh), kConnectionMessage);
-        EXPECT_EQ(local(), twoMaps(7).bytes());
-        EXPECT_EQ(fresh.state, 1);
-        EXPECT_EQ(fresh.records.size(), 2u);
-        EXPECT_FALSE(partFileLeft());
+        const std::vector<std::string> made(log.begin() + static_cast<std::ptrdiff_t>(before), log.end());
+        EXPECT_EQ(std::count(made.begin(), made.end(), "VoZedida /" + std::string(kServerFile)), r.downloads);
+        // The list is fetched and merged unless the file failed its check.
+        const bool listed = std::count(made.begin(), made.end(), "RWUpdate /demos_tcl.txt") == 1;
+        EXPECT_EQ(listed, r.state == 1);
+        EXPECT_EQ(db.runAt("kz_a", 0), r.maps > 0 ? "01:02.33 player" : "");
+        EXPECT_EQ(db.runAt("kz_c", 0), r.maps == 3 ? "[pro] 00:59.00 x" : "");
     }
 }
 
-TEST_F(RecordsRefresh, ServerCopyFailingItsCheckEndsARestoreInTheChecksumError) {
-    // The server answered, so the copy's own check is what went wrong.
-    RecDataBuilder wrong = twoMaps(6);
-    wrong.wrongCrc();
-    RecDataBuilder truncated = twoMaps(6);
-    truncated.raw(Bytes{5, 'k', 'z'});
-    const std::optional<Bytes> damagedLocal = damaged(twoMaps(6));
-    for (const Bytes& bad : {wrong.bytes(), truncated.bytes()}) {
-        for (const std::optional<Bytes>& before : {damagedLocal, std::optional<Bytes>()}) {
-            RecordsDatabase fresh(dir / "RecData.dat");
-            serve(bad);
-            std::filesystem::remove(dir / "RecData.dat");
-            if (before) writeLocal(*before);
-            const size_t fetchesBefore = recordsDownloads();
-            EXPECT_EQ(refresh(fresh), L"CRC32 error in file: " + quoted()) << before.has_value();
-            EXPECT_EQ(recordsDownloads(), fetchesBefore + 2);  // the header and the copy
-            EXPECT_EQ(fresh.state, -1);
-            EXPECT_EQ(localExists() ? local() : Bytes{}, before.value_or(Bytes{}));
-            EXPECT_FALSE(partFileLeft());
-            // After a checksum error the records list is not fetched.
-            EXPECT_FALSE(listFetched());
-            EXPECT_EQ(fresh.runCount("kz_a"), 0u);
-        }
-    }
-}
-
-TEST_F(RecordsRefresh, OversizedRecordsListIsMergedUpToItsLastWholeLine) {
-    serve(twoMaps(1).bytes());
-    writeLocal(twoMaps(1).bytes());
+TEST(RecordsRefresh, ListsOverEightMebibytesAreMergedUpToTheirLastWholeLine) {
+    test::ServedFolder served;
+    test::TempDir dir;
+    served.put(kServerFile, twoMaps(1));
+    dir.write("RecData.dat", twoMaps(1));
+    const size_t limit = 8u << 20;
     std::string list = "records list\nkz_a early\n";
-    const std::string filler = "zz_unknown " + std::string(200, 'f') + "\n";
-    while (list.size() + filler.size() < kRunsListLimit - 6) list += filler;
-    list += std::string(kRunsListLimit - 7 - list.size(), 'z') + "\n";  // ends 6 bytes before the cap
-    list += "kz_b cut-by-the-limit\n";  // "kz_b c" is all that fits: a line, were it not dropped
-    list += "kz_a late\n";
-    ASSERT_GT(list.size(), kRunsListLimit);
+    list += std::string(limit - 7 - list.size(), 'z') + "\n";  // an overlong line, ending 6 bytes before the cap
+    list += "kz_b cut-by-the-limit\nkz_a late\n";  // "kz_b c" is all that fits: a line, were it not dropped
     served.put("demos_tcl.txt", list);
-    std::optional<std::vector<uint8_t>> got;
-    EXPECT_EQ(refresh(db, &got), L"(none)");
-    EXPECT_EQ(db.runCount("kz_a"), 1u);
-    EXPECT_EQ(db.runAt("kz_a", 0), "early");
-    EXPECT_EQ(db.runCount("kz_b"), 0u);
-    ASSERT_TRUE(got.has_value());
-    EXPECT_EQ(got->size(), kRunsListLimit - 6);
-}
-
-TEST_F(RecordsRefresh, UnreachableListMergesNothingAndSaysNothing) {
-    serve(twoMaps(1).bytes());
-    writeLocal(twoMaps(1).bytes());
-    sources.runsListUrl = TestServer::instance().deadUrl("/demos_tcl.txt");
-    std::optional<std::vector<uint8_t>> got;
-    EXPECT_EQ(refresh(db, &got), L"(none)");
-    EXPECT_FALSE(got.has_value());
-    EXPECT_EQ(db.state, 1);
-    EXPECT_EQ(db.runCount("kz_a"), 0u);
+    for (const bool reachable : {true, false}) {
+        RecordsDatabase db(dir / "RecData.dat");
+        std::optional<std::vector<uint8_t>> got;
+        const RecordsSources sources{served.url(kServerFile), reachable ? served.url("demos_tcl.txt") : deadUrl()};
+        EXPECT_EQ(refreshRecords(db, sources, &got), std::nullopt);  // an unreachable list says nothing
+        EXPECT_EQ(db.state, 1);
+        EXPECT_EQ(db.runCount("kz_a"), reachable ? 1u : 0u);
+        EXPECT_EQ(db.runAt("kz_a", 0), reachable ? "early" : "");
+        EXPECT_EQ(db.runCount("kz_b"), 0u);
+        EXPECT_EQ(got ? got->size() : 0, reachable ? limit - 6 : 0);
+    }
 }
 
 }  // namespace

@@ -6,13 +6,12 @@
 #include <algorithm>
 #include <fstream>
 #include <map>
-#include <set>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "base/byte_cursor.h"
 #include "platform/text.h"
-#include "recdata_builder.h"
+#include "recdata.h"
 #include "recording_host.h"
 #include "records/crc32.h"
 #include "records/self_update.h"
@@ -23,337 +22,202 @@ namespace rw {
 namespace {
 
 using test::Bytes;
-using test::RecordingHost;
-using test::ServedFolder;
-using test::TempDir;
-using test::TestServer;
+using Strings = std::vector<std::string>;
 namespace fs = std::filesystem;
-
-Bytes descriptor(uint32_t version, uint32_t crc) {
-    const auto d = encodeUpdateDescriptor(UpdateDescriptor{version, crc});
-    return Bytes(d.begin(), d.end());
-}
 
 // Every file of a folder with its bytes.
 std::map<std::string, Bytes> snapshot(const fs::path& dir) {
     std::map<std::string, Bytes> files;
-    for (const auto& e : fs::directory_iterator(dir)) {
+    for (const auto& e : fs::directory_iterator(dir))
         files[e.path().filename().string()] = e.is_directory() ? Bytes{'/'} : test::readAll(e.path());
-    }
     return files;
 }
 
 class SelfUpdate : public ::testing::Test {
 protected:
-    SelfUpdate() : db(dir / "RecData.dat") {
+    SelfUpdate() {
         settings.updateFolderUrl = served.url("intern/Runwarden/");
-        settings.records.recordsUrl = served.url("intern/Runwarden/RecData.dat");
-        settings.records.runsListUrl = served.url("demos_tcl.txt");
+        settings.records = {served.url("intern/Runwarden/RecData.dat"), served.url("demos_tcl.txt")};
         settings.programVersion = 15;
         // Records equal on both sides: the refresh leaves no message of its own.
-        test::RecDataBuilder records;
-        records.map("kz_a").start(test::bytesOf("s")).stop(test::bytesOf("t"));
-        served.put("intern/Runwarden/RecData.dat", records.bytes());
-        dir.write("RecData.dat", records.bytes());
-        served.put("demos_tcl.txt", std::string_view("list\nkz_a 00:10.00 someone\n"));
-        served.put("intern/Runwarden/changelog.txt", std::string_view("Version 16:\r\n- faster"));
+        served.put("intern/Runwarden/RecData.dat", test::recData("map kz_a\nmode 0\n"));
+        dir.write("RecData.dat", test::recData("map kz_a\nmode 0\n"));
+        served.put("demos_tcl.txt", "list\nkz_a 00:10.00 someone\n");
+        served.put("intern/Runwarden/changelog.txt", "Version 16:\r\n- faster");
         host.ownPath = dir.write("Runwarden.exe", oldProgram);
-        result.repaint = {&SelfUpdate::onRepaint, this};
+        host.answerYes = true;
     }
 
-    void publish(uint32_t version, const Bytes& program) { publish(version, program, crc32(program)); }
-    void publish(uint32_t version, const Bytes& program, uint32_t crc) {
-        served.put("intern/Runwarden/x64/UpdateData.dat", descriptor(version, crc));
-        served.put("intern/Runwarden/x64/Runwarden.exe", program);
+    void publish(uint32_t version, uint32_t crcFlip = 0) {
+        const auto d = encodeUpdateDescriptor(UpdateDescriptor{version, crc32(newProgram) ^ crcFlip});
+        served.put("intern/Runwarden/x64/UpdateData.dat", std::span<const uint8_t>(d));
+        served.put("intern/Runwarden/x64/Runwarden.exe", newProgram);
     }
-
-    UpdatePassEnd run() { return runUpdatePass(result, db, host, settings); }
-
+    void renameOwnProgram() {
+        fs::remove(dir / "Runwarden.exe");
+        host.ownPath = dir.write("rw-old.exe", oldProgram);
+    }
+    // The pass on a fresh result and database; each repaint as "code text".
+    UpdatePassEnd run() {
+        result.emplace();
+        repaints.clear();
+        result->repaint = {[](void* self) {
+                               auto* t = static_cast<SelfUpdate*>(self);
+                               t->repaints.push_back(std::to_string(t->result->status()) + " " + t->text());
+                           }, this};
+        RecordsDatabase db(dir / "RecData.dat");
+        return runUpdatePass(*result, db, host, settings);
+    }
+    std::string text() const { return platform::wideToUtf8(result->messageText.view()); }
     bool requested(std::string_view path) const {
         const auto log = served.requests();
-        return std::any_of(log.begin(), log.end(), [&](const std::string& line) {
-            return line.size() >= path.size() && line.compare(line.size() - path.size(), path.size(), path) == 0;
-        });
-    }
-    std::wstring text() const { return std::wstring(result.messageText.view()); }
-
-    // Each repaint as "code text", to check what the window could have shown.
-    static void onRepaint(void* self) {
-        auto* t = static_cast<SelfUpdate*>(self);
-        t->repaints.push_back(std::to_string(t->result.status()) + " " + platform::wideToUtf8(t->result.messageText.view()));
+        return std::any_of(log.begin(), log.end(), [&](const std::string& line) { return line.ends_with(path); });
     }
 
     const Bytes oldProgram = test::bytesOf("MZ old program, version 15");
     const Bytes newProgram = test::bytesOf("MZ new program, version 16, somewhat longer");
-    ServedFolder served;
-    TempDir dir;
-    RecordsDatabase db;
-    RecordingHost host;
-    CheckResult result;
+    test::ServedFolder served;
+    test::TempDir dir;
+    test::RecordingHost host;
+    std::optional<CheckResult> result;  // atomics: made afresh for each pass
     UpdateSettings settings;
-    std::vector<std::string> repaints;
+    Strings repaints;
 };
 
-TEST_F(SelfUpdate, UnreachableServerSkipsThePromptButRefreshesRecords) {
-    settings.updateFolderUrl = TestServer::instance().deadUrl("/intern/Runwarden/");
+TEST_F(SelfUpdate, UnreachableServerOrShortDescriptorSkipsThePromptButRefreshesRecords) {
+    settings.updateFolderUrl = test::deadUrl("/intern/Runwarden/");
     EXPECT_EQ(run(), UpdatePassEnd::Finished);
-    EXPECT_EQ(text(), L"Unable to connect to update server!");
-    EXPECT_EQ(result.status(), -1);
-    EXPECT_TRUE(host.events.empty());
-    EXPECT_EQ(repaints, (std::vector<std::string>{"-1 Unable to connect to update server!"}));
+    EXPECT_EQ(repaints, Strings{"-1 Unable to connect to update server!"});
     EXPECT_TRUE(requested("/demos_tcl.txt"));
-    EXPECT_EQ(db.state, 1);
-
-    // A descriptor shorter than 8 bytes is as good as none.
-    CheckResult second;
-    served.put("intern/Runwarden/x64/UpdateData.dat", Bytes{16, 0, 0, 0, 1, 2, 3});
     settings.updateFolderUrl = served.url("intern/Runwarden/");
-    RecordsDatabase db2(dir / "RecData.dat");
-    runUpdatePass(second, db2, host, settings);
-    EXPECT_EQ(std::wstring(second.messageText.view()), L"Unable to connect to update server!");
-    EXPECT_EQ(second.status(), -1);
-}
-
-TEST_F(SelfUpdate, SameVersionAsksNothing) {
-    publish(15, newProgram);
-    EXPECT_EQ(run(), UpdatePassEnd::Finished);
+    served.put("intern/Runwarden/x64/UpdateData.dat", Bytes{16, 0, 0, 0, 1, 2, 3});  // 7 of the 8 bytes
+    run();
+    EXPECT_EQ(text(), "Unable to connect to update server!");
+    EXPECT_EQ(result->status(), -1);
     EXPECT_TRUE(host.events.empty());
-    EXPECT_EQ(result.status(), 0);
-    EXPECT_TRUE(result.messageText.empty());
-    EXPECT_FALSE(requested("/x64/Runwarden.exe"));
-    EXPECT_FALSE(requested("/changelog.txt"));
-    EXPECT_TRUE(requested("RWUpdate /intern/Runwarden/x64/UpdateData.dat"));
-}
-
-TEST_F(SelfUpdate, NewerOrOlderVersionIsOfferedAndMayBeDeclined) {
-    for (uint32_t version : {16u, 14u}) {
-        host.events.clear();
-        CheckResult fresh;
-        RecordsDatabase freshDb(dir / "RecData.dat");
-        publish(version, newProgram);
-        EXPECT_EQ(runUpdatePass(fresh, freshDb, host, settings), UpdatePassEnd::Finished);
-        EXPECT_EQ(host.events, (std::vector<std::string>{"prompt"})) << version;
-        EXPECT_EQ(fresh.status(), 0);
-        EXPECT_TRUE(fresh.messageText.empty());
-    }
-    EXPECT_FALSE(requested("/x64/Runwarden.exe"));
-    EXPECT_EQ(snapshot(dir.path()).at("Runwarden.exe"), oldProgram);
 }
 
 TEST_F(SelfUpdate, AcceptedUpdateReplacesTheProgramAndRestarts) {
-    publish(16, newProgram);
-    host.answerYes = true;
+    publish(16);
     EXPECT_EQ(run(), UpdatePassEnd::Restarted);
-    EXPECT_EQ(host.events, (std::vector<std::string>{"prompt", "module path", "move Runwarden.exe > Updating.tmp",
-                                                     "move Runwarden.new > Runwarden.exe",
-                                                     "start Runwarden.exe \"-delete Updating.tmp\"", "close"}));
-    EXPECT_EQ(test::readAll(dir / "Runwarden.exe"), newProgram);
-    EXPECT_EQ(test::readAll(dir / "Updating.tmp"), oldProgram);
-    EXPECT_EQ(text(), L"Updating Software ...");
-    EXPECT_EQ(result.status(), 102);
-    EXPECT_EQ(repaints, (std::vector<std::string>{"102 Updating Software ..."}));
+    EXPECT_EQ(host.events, (Strings{"prompt", "module path", "move Runwarden.exe > Updating.tmp",
+                                    "move Runwarden.new > Runwarden.exe", "start Runwarden.exe \"-delete Updating.tmp\"",
+                                    "close"}));
+    EXPECT_EQ(repaints, Strings{"102 Updating Software ..."});
     // The records refresh does not run when the new program was started.
     EXPECT_FALSE(requested("/intern/Runwarden/RecData.dat"));
     EXPECT_FALSE(requested("/demos_tcl.txt"));
-}
-
-TEST_F(SelfUpdate, ProgramUnderAnotherNameIsMovedAsideToo) {
-    fs::remove(dir / "Runwarden.exe");
-    host.ownPath = dir.write("rw-old.exe", oldProgram);
-    publish(16, newProgram);
-    host.answerYes = true;
-    EXPECT_EQ(run(), UpdatePassEnd::Restarted);
-    EXPECT_EQ(snapshot(dir.path()), (std::map<std::string, Bytes>{{"RecData.dat", test::readAll(dir / "RecData.dat")},
-                                                                  {"Runwarden.exe", newProgram},
-                                                                  {"Updating.tmp", oldProgram}}));
-}
-
-TEST_F(SelfUpdate, ChecksumMismatchRestoresTheFolderExactly) {
-    for (bool ownIsRunwarden : {true, false}) {
-        if (!ownIsRunwarden) {
-            fs::remove(dir / "Runwarden.exe");
-            host.ownPath = dir.write("rw-old.exe", oldProgram);
-        }
-        const auto before = snapshot(dir.path());
-        CheckResult fresh;
-        RecordsDatabase freshDb(dir / "RecData.dat");
-        publish(16, newProgram, crc32(newProgram) ^ 1);
-        host.answerYes = true;
-        EXPECT_EQ(runUpdatePass(fresh, freshDb, host, settings), UpdatePassEnd::Finished);
-        EXPECT_EQ(snapshot(dir.path()), before);
-        EXPECT_EQ(std::wstring(fresh.messageText.view()), L"Update Failed!");
-        EXPECT_EQ(fresh.status(), -1);
-    }
-}
-
-TEST_F(SelfUpdate, ProgramThatDoesNotStartIsRolledBack) {
-    const auto before = snapshot(dir.path());
-    publish(16, newProgram);
-    host.answerYes = true;
-    host.startSucceeds = false;
-    EXPECT_EQ(run(), UpdatePassEnd::Finished);
-    EXPECT_EQ(snapshot(dir.path()), before);
-    EXPECT_EQ(text(), L"Update Failed!");
-    EXPECT_EQ(result.status(), -1);
-    EXPECT_EQ(repaints,
-              (std::vector<std::string>{"102 Updating Software ...", "102 Update Failed!", "-1 Update Failed!"}));
-    EXPECT_TRUE(requested("/demos_tcl.txt"));
-}
-
-TEST_F(SelfUpdate, UnopenedProgramUrlTouchesNoFile) {
-    const auto before = snapshot(dir.path());
-    publish(16, newProgram);
-    served.put("intern/Runwarden/x64/Runwarden.exe.unreachable", std::string_view());
-    host.answerYes = true;
-    EXPECT_EQ(run(), UpdatePassEnd::Finished);
-    EXPECT_EQ(host.events, (std::vector<std::string>{"prompt", "module path"}));
-    EXPECT_EQ(snapshot(dir.path()), before);
-    EXPECT_EQ(text(), L"Update Failed!");
-    EXPECT_EQ(result.status(), -1);
-}
-
-TEST_F(SelfUpdate, LeftoverUpdatingFileThatCannotBeDeletedIsMovedAside) {
+    // Also a program under another name is moved aside, and a leftover
+    // Updating.tmp that cannot be deleted is moved out of the way.
+    renameOwnProgram();
     dir.write("Updating.tmp", Bytes{'x'});
     host.locked = dir / "Updating.tmp";
     host.lockedTries = -1;
-    publish(16, newProgram);
-    host.answerYes = true;
     EXPECT_EQ(run(), UpdatePassEnd::Restarted);
-    EXPECT_EQ(test::readAll(dir / "Runwarden.exe"), newProgram);
-    EXPECT_EQ(test::readAll(dir / "Updating.tmp"), oldProgram);
-    EXPECT_EQ(test::readAll(dir / "Updating-1.tmp"), Bytes{'x'});
+    EXPECT_EQ(snapshot(dir.path()), (std::map<std::string, Bytes>{{"RecData.dat", test::readAll(dir / "RecData.dat")},
+                                                                  {"Runwarden.exe", newProgram},
+                                                                  {"Updating.tmp", oldProgram},
+                                                                  {"Updating-1.tmp", Bytes{'x'}}}));
 }
 
-TEST_F(SelfUpdate, UncreatableProgramFilePutsTheOldProgramBack) {
-    fs::remove(dir / "Runwarden.exe");
-    host.ownPath = dir.write("rw-old.exe", oldProgram);
-    fs::create_directory(dir / "Runwarden.exe");  // in the way of the new program
-    const auto before = snapshot(dir.path());
-    publish(16, newProgram);
-    host.answerYes = true;
-    EXPECT_EQ(run(), UpdatePassEnd::Finished);
-    EXPECT_EQ(snapshot(dir.path()), before);
-    EXPECT_EQ(text(), L"Update Failed!");
+TEST_F(SelfUpdate, FailedUpdateRestoresTheFolderExactly) {
+    enum Fault { badChecksum, badChecksumOtherName, doesNotStart, unopenedUrl, uncreatableFile };
+    for (Fault fault : {badChecksum, badChecksumOtherName, doesNotStart, unopenedUrl, uncreatableFile}) {
+        SCOPED_TRACE(fault);
+        publish(16, fault <= badChecksumOtherName ? 1 : 0);
+        if (fault == badChecksumOtherName) renameOwnProgram();
+        host.startSucceeds = fault != doesNotStart;
+        if (fault == unopenedUrl) served.put("intern/Runwarden/x64/Runwarden.exe.unreachable", "");
+        if (fault == uncreatableFile) fs::create_directory(dir / "Runwarden.exe");  // in the way of the new program
+        const auto before = snapshot(dir.path());
+        host.events.clear();
+        EXPECT_EQ(run(), UpdatePassEnd::Finished);
+        EXPECT_EQ(snapshot(dir.path()), before);
+        EXPECT_EQ(text(), "Update Failed!");
+        EXPECT_EQ(result->status(), -1);
+        if (fault == unopenedUrl) {
+            EXPECT_EQ(host.events, (Strings{"prompt", "module path"}));  // no file touched
+        }
+        if (fault == doesNotStart) {
+            EXPECT_EQ(repaints, (Strings{"102 Updating Software ...", "102 Update Failed!", "-1 Update Failed!"}));
+        }
+    }
 }
 
 TEST_F(SelfUpdate, AfterAnUpdateTheChangeLogIsShownAndTheVersionCheckedAgain) {
+    host.answerYes = false;
     dir.write("Updating.tmp", oldProgram);
     host.args = {L"C:\\Games\\Runwarden.exe", std::wstring(kDeleteSwitch) + (dir / "Updating.tmp").wstring()};
-    publish(15, newProgram);
+    publish(15);
     EXPECT_EQ(run(), UpdatePassEnd::Finished);
     EXPECT_FALSE(fs::exists(dir / "Updating.tmp"));
-    EXPECT_EQ(host.events, (std::vector<std::string>{"change log"}));  // version 15: no second prompt
-    EXPECT_EQ(host.changeLogs, (std::vector<std::string>{"Version 16:\r\n- faster"}));
-    EXPECT_EQ(text(), L"Updated Successfully");
-    EXPECT_EQ(result.status(), -1);
-    EXPECT_EQ(repaints, (std::vector<std::string>{"102 Updated Successfully", "-1 Updated Successfully"}));
+    EXPECT_EQ(host.events, Strings{"change log"});  // version 15: no second prompt
+    EXPECT_EQ(host.changeLogs, Strings{"Version 16:\r\n- faster"});
+    EXPECT_EQ(repaints, (Strings{"102 Updated Successfully", "-1 Updated Successfully"}));
+    publish(14);  // an older version is offered too; declining it leaves the same text
+    host.events.clear();
+    run();
+    EXPECT_EQ(host.events, (Strings{"change log", "prompt"}));
+    EXPECT_EQ(text(), "Updated Successfully");
+    EXPECT_EQ(result->status(), -1);
+    EXPECT_TRUE(requested("RWUpdate /intern/Runwarden/x64/UpdateData.dat"));
+    EXPECT_FALSE(requested("/x64/Runwarden.exe"));
 
-    // Declining a further version leaves the same text.
-    CheckResult second;
-    RecordsDatabase db2(dir / "RecData.dat");
-    publish(17, newProgram);
-    runUpdatePass(second, db2, host, settings);
-    EXPECT_EQ(std::wstring(second.messageText.view()), L"Updated Successfully");
-    EXPECT_EQ(second.status(), -1);
+    // A newer records file: its message replaces the update's, with the final code.
+    served.put("intern/Runwarden/RecData.dat", test::recData("revision 57\nmap kz_b\nmode 0\n"));
+    run();
+    EXPECT_EQ(text(), "Updated file: \"" + (dir / "RecData.dat").string() + "\" (57)");
+    EXPECT_EQ(repaints, (Strings{"102 Updated Successfully", "-1 " + text()}));
 }
 
 TEST_F(SelfUpdate, UnreachableChangeLogShowsAnEmptyBoxAndSkipsTheDescriptor) {
     host.args = {L"-delete " + (dir / "Updating.tmp").wstring()};  // argument 0 counts too
-    publish(16, newProgram);
-    served.put("intern/Runwarden/changelog.txt.unreachable", std::string_view());
+    publish(16);
+    served.put("intern/Runwarden/changelog.txt.unreachable", "");
     EXPECT_EQ(run(), UpdatePassEnd::Finished);
-    EXPECT_EQ(host.events, (std::vector<std::string>{"change log"}));
-    EXPECT_EQ(host.changeLogs, (std::vector<std::string>{""}));
+    EXPECT_EQ(host.changeLogs, Strings{""});
     EXPECT_FALSE(requested("/x64/UpdateData.dat"));
-    EXPECT_EQ(text(), L"Unable to connect to update server!");
-    EXPECT_EQ(result.status(), -1);
+    EXPECT_EQ(text(), "Unable to connect to update server!");
 }
 
-TEST_F(SelfUpdate, RecordsMessageReplacesTheUpdateMessages) {
-    test::RecDataBuilder newer;
-    newer.revision(57);
-    newer.map("kz_b").start(test::bytesOf("s")).stop(test::bytesOf("t"));
-    served.put("intern/Runwarden/RecData.dat", newer.bytes());
-    host.args = {L"x", L"-delete " + (dir / "Updating.tmp").wstring()};
-    publish(15, newProgram);
-    EXPECT_EQ(run(), UpdatePassEnd::Finished);
-    EXPECT_EQ(text(), L"Updated file: \"" + (dir / "RecData.dat").wstring() + L"\" (57)");
-    EXPECT_EQ(result.status(), -1);
-    EXPECT_EQ(repaints.front(), "102 Updated Successfully");
-    EXPECT_EQ(repaints.size(), 2u);  // the final code was set with the records message
-}
-
-TEST_F(SelfUpdate, OnlyTheFirstExactDeleteSwitchCounts) {
-    dir.write("a.tmp", Bytes{1});
-    dir.write("b.tmp", Bytes{2});
-    host.args = {L"Runwarden.exe", L"-delete", L"-DELETE " + (dir / "a.tmp").wstring(),
-                 L"x-delete " + (dir / "a.tmp").wstring(), L"-delete " + (dir / "b.tmp").wstring(),
-                 L"-delete " + (dir / "a.tmp").wstring()};
-    publish(15, newProgram);
-    run();
-    EXPECT_TRUE(fs::exists(dir / "a.tmp"));
-    EXPECT_FALSE(fs::exists(dir / "b.tmp"));
-    EXPECT_EQ(text(), L"Updated Successfully");
-}
-
-TEST_F(SelfUpdate, OverlongSwitchIsRefused) {
+// Only the first argument starting with the exact switch counts, and only when
+// it fits its 260-character buffer; a held file is retried for ten seconds.
+TEST_F(SelfUpdate, TheDeleteSwitch) {
     const std::wstring prefix = L"-delete " + dir.path().wstring() + L"/";
-    const std::wstring fits = prefix + std::wstring(kSwitchArgumentMax - prefix.size(), L'f');
-    const std::wstring tooLong = prefix + std::wstring(kSwitchArgumentMax + 1 - prefix.size(), L'g');
-    ASSERT_EQ(fits.size(), 259u);
-    ASSERT_EQ(tooLong.size(), 260u);
-    const fs::path fitsFile = fits.substr(kDeleteSwitch.size());
-    const fs::path longFile = tooLong.substr(kDeleteSwitch.size());
-    std::ofstream(fitsFile) << "x";
-    std::ofstream(longFile) << "x";
-    publish(15, newProgram);
-
-    host.args = {L"Runwarden.exe", tooLong, fits};
-    run();
-    EXPECT_TRUE(fs::exists(longFile));
-    EXPECT_TRUE(fs::exists(fitsFile));  // only the first switch is ever looked at
-    EXPECT_TRUE(host.changeLogs.empty());
-    EXPECT_EQ(result.status(), 0);
-
-    CheckResult second;
-    RecordsDatabase db2(dir / "RecData.dat");
-    host.args = {L"Runwarden.exe", fits};
-    runUpdatePass(second, db2, host, settings);
-    EXPECT_FALSE(fs::exists(fitsFile));
-    EXPECT_EQ(std::wstring(second.messageText.view()), L"Updated Successfully");
-}
-
-TEST_F(SelfUpdate, DeletionIsRetriedWhileThePreviousProgramHoldsItsFile) {
-    dir.write("Updating.tmp", oldProgram);
-    host.args = {L"Runwarden.exe", L"-delete Updating.tmp"};  // in the program's folder, as the restart passes it
-    host.locked = dir / "Updating.tmp";
-    host.lockedTries = 3;
-    publish(15, newProgram);
-    run();
-    EXPECT_FALSE(fs::exists(dir / "Updating.tmp"));
-    EXPECT_EQ(host.sleeps, 3u);
-    EXPECT_EQ(text(), L"Updated Successfully");
-}
-
-TEST_F(SelfUpdate, DeletionGivesUpAfterTenSeconds) {
-    dir.write("Updating.tmp", oldProgram);
-    host.args = {L"Runwarden.exe", L"-delete " + (dir / "Updating.tmp").wstring()};
-    host.locked = dir / "Updating.tmp";
-    host.lockedTries = -1;  // never deletable
-    publish(15, newProgram);
-    EXPECT_EQ(run(), UpdatePassEnd::Finished);
-    EXPECT_TRUE(fs::exists(dir / "Updating.tmp"));
-    EXPECT_EQ(host.clockMs, kDeleteRetryLimitMs);
-    EXPECT_EQ(text(), L"Updated Successfully");
-    EXPECT_EQ(host.changeLogs.size(), 1u);
+    const std::wstring fits = prefix + std::wstring(259 - prefix.size(), L'f');
+    const std::wstring tooLong = prefix + std::wstring(260 - prefix.size(), L'g');
+    const std::wstring a = L"-delete " + (dir / "a.tmp").wstring(), b = L"-delete " + (dir / "b.tmp").wstring();
+    const std::vector<fs::path> files = {dir / "a.tmp", dir / "b.tmp", fits.substr(8), tooLong.substr(8)};
+    const struct {
+        std::vector<std::wstring> args;
+        int lockedTries;  // of b.tmp
+        fs::path deleted;
+        uint64_t clockMs;
+    } rows[] = {
+        {{L"x", L"-delete", L"-DELETE " + a.substr(8), L"x" + a, b, a}, 0, files[1], 0},
+        {{L"x", tooLong, fits}, 0, {}, 0},
+        {{L"x", fits}, 0, files[2], 0},
+        {{L"x", L"-delete b.tmp"}, 3, files[1], 3},  // relative: in the program's folder
+        {{L"x", b}, -1, {}, 10000},
+    };
+    publish(15);
+    host.locked = files[1];
+    for (const auto& r : rows) {
+        for (const auto& file : files) std::ofstream(file) << "x";
+        host.args = r.args;
+        host.lockedTries = r.lockedTries;
+        host.clockMs = 0;
+        run();
+        for (const auto& file : files) EXPECT_EQ(fs::exists(file), file != r.deleted) << file;
+        EXPECT_EQ(host.clockMs, r.clockMs);
+        EXPECT_EQ(text(), r.deleted.empty() && r.clockMs == 0 ? "" : "Updated Successfully");
+    }
 }
 
 TEST(UpdateDescriptor, FirstEightBytesCount) {
-    EXPECT_FALSE(parseUpdateDescriptor(Bytes{1, 2, 3, 4, 5, 6, 7}).has_value());
-    const auto d = parseUpdateDescriptor(Bytes{16, 0, 0, 0, 0x78, 0x56, 0x34, 0x12, 0xFF});
-    ASSERT_TRUE(d.has_value());
-    EXPECT_EQ(d->version, 16u);
-    EXPECT_EQ(d->programCrc, 0x12345678u);
+    EXPECT_FALSE(parseUpdateDescriptor(Bytes{1, 2, 3, 4, 5, 6, 7}));
+    const auto d = parseUpdateDescriptor(Bytes{16, 0, 0, 0, 0x78, 0x56, 0x34, 0x12});
+    EXPECT_EQ(d ? std::pair(d->version, d->programCrc) : std::pair(0u, 0u), std::pair(16u, 0x12345678u));
 }
 
 }  // namespace

@@ -1,70 +1,84 @@
 #pragma once
-// The HTTP test server started by the CTest fixture (http_test_server.py):
-// where it listens, the folder it serves, and the log of requests it saw.
+// The HTTP test server that the CTest fixture starts (http_test_server.py).
 // Each test serves its files below a folder of its own, so tests running in
 // parallel never see each other's files or requests.
-#include <cstdint>
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "temp_dir.h"
+
 namespace rw::test {
 
-class TestServer {
-public:
-    // Reads the port file; fails the current test when the server is not there.
-    static const TestServer& instance();
+inline const std::filesystem::path kServerState = RW_TEST_HTTP_STATE;
 
-    // "http://127.0.0.1:PORT" followed by the path.
-    std::string url(std::string_view path) const;
-    // A URL on a port where nothing listens: the connection is refused.
-    std::string deadUrl(std::string_view path) const;
-    uint16_t port() const { return port_; }
-    // The same server over HTTPS, its certificate from an authority no system
-    // trusts: tlsAuthority() is that authority's certificate (PEM).
-    std::string tlsUrl(std::string_view path) const;
-    std::filesystem::path tlsAuthority() const { return state_ / "tls" / "ca.pem"; }
+// "http://127.0.0.1:PORT" followed by the path; which = 1: a port where nothing
+// listens, so the connection is refused; which = 2: the same server over HTTPS,
+// its certificate from an authority no system trusts (tlsAuthority(), PEM).
+inline std::string serverUrl(std::string_view path, int which = 0) {
+    static const std::vector<unsigned> ports = [] {
+        std::vector<unsigned> p(3, 0);
+        std::ifstream(kServerState / "port") >> p[0] >> p[1] >> p[2];
+        return p;
+    }();
+    EXPECT_NE(ports[0], 0u) << "HTTP test server not running (state folder " << kServerState.string() << ")";
+    return (which == 2 ? "https" : "http") + std::string("://127.0.0.1:") + std::to_string(ports[which]) +
+           std::string(path);
+}
+inline std::string deadUrl(std::string_view path) { return serverUrl(path, 1); }
+inline std::string tlsUrl(std::string_view path) { return serverUrl(path, 2); }
+inline std::filesystem::path tlsAuthority() { return kServerState / "tls" / "ca.pem"; }
 
-    const std::filesystem::path& root() const { return root_; }
-    // Every request so far, as "AGENT PATH" lines, in arrival order.
-    std::vector<std::string> requestLog() const;
-
-private:
-    TestServer() = default;
-    std::filesystem::path root_;
-    std::filesystem::path state_;
-    uint16_t port_ = 0;
-    uint16_t deadPort_ = 0;
-    uint16_t tlsPort_ = 0;
-};
-
-// A folder of the served tree that belongs to the running test: "/t/Suite.Name".
+// The folder "/t/Suite.Name" of the served tree, emptied for the running test.
 class ServedFolder {
 public:
-    ServedFolder();
-    // The URL path of a file in this folder, e.g. "/t/Suite.Name/a.dat".
-    std::string path(std::string_view relative = "") const;
-    std::string url(std::string_view relative = "") const;
-    // Writes (or replaces) a served file; folders are created as needed.
-    void put(std::string_view relative, std::span<const uint8_t> bytes) const;
-    void put(std::string_view relative, std::string_view text) const;
-    void remove(std::string_view relative) const;
-    // The folder on disk.
+    ServedFolder() {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string(info->test_suite_name()) + "." + info->name();
+        std::replace(name.begin(), name.end(), '/', '_');
+        urlPath_ = "/t/" + name;
+        dir_ = std::filesystem::path(RW_TEST_HTTP_ROOT) / "t" / name;
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+        logStart_ = requestLog().size();
+    }
+    std::string path(std::string_view relative) const { return urlPath_ + "/" + std::string(relative); }
+    std::string url(std::string_view relative) const { return serverUrl(path(relative)); }
+    void put(std::string_view relative, std::span<const uint8_t> bytes) const {
+        writeFile(dir_ / std::string(relative), bytes);
+    }
+    void put(std::string_view relative, std::string_view text) const {
+        put(relative, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    }
     const std::filesystem::path& dir() const { return dir_; }
-    // Requests for this folder's files since it was made, with the folder
-    // part dropped: "AGENT /relative".
-    std::vector<std::string> requests() const;
+    // Requests for this folder's files since it was made, with the folder part
+    // dropped: "AGENT /relative", or "AGENT /_/redirect/relative" for a special path.
+    std::vector<std::string> requests() const {
+        std::vector<std::string> mine;
+        const std::vector<std::string> log = requestLog();
+        for (size_t i = logStart_; i < log.size(); ++i) {
+            const size_t at = log[i].find(urlPath_ + "/");
+            if (at != std::string::npos) mine.push_back(log[i].substr(0, at) + log[i].substr(at + urlPath_.size()));
+        }
+        return mine;
+    }
 
 private:
+    static std::vector<std::string> requestLog() {
+        std::vector<std::string> lines;
+        std::ifstream in(kServerState / "requests.log");
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
     std::string urlPath_;
     std::filesystem::path dir_;
     size_t logStart_ = 0;  // requests of earlier runs are not this folder's
 };
-
-// Pattern byte i of the server's generated replies.
-inline uint8_t serverPattern(size_t i) { return static_cast<uint8_t>((i * 7 + 3) & 0xFF); }
-std::vector<uint8_t> serverPatternBytes(size_t n);
 
 }  // namespace rw::test

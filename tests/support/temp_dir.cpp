@@ -4,7 +4,6 @@
 #include <chrono>
 #include <fstream>
 #include <iterator>
-#include <system_error>
 
 namespace rw::test {
 
@@ -21,15 +20,11 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ec);
 }
 
-std::filesystem::path TempDir::write(const std::string& name, std::span<const uint8_t> bytes) const {
-    const auto p = path_ / name;
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return p;
-}
-
-std::filesystem::path TempDir::write(const std::string& name, const std::string& text) const {
-    return write(name, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+std::filesystem::path writeFile(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+    return path;
 }
 
 std::vector<uint8_t> readAll(const std::filesystem::path& path) {

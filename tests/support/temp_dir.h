@@ -8,6 +8,9 @@
 
 namespace rw::test {
 
+// Creates or replaces the file, and any folders it needs.
+std::filesystem::path writeFile(const std::filesystem::path& path, std::span<const uint8_t> bytes);
+
 class TempDir {
 public:
     TempDir();
@@ -16,8 +19,12 @@ public:
     TempDir& operator=(const TempDir&) = delete;
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-    std::filesystem::path write(const std::string& name, std::span<const uint8_t> bytes) const;
-    std::filesystem::path write(const std::string& name, const std::string& text) const;
+    std::filesystem::path write(const std::string& name, std::span<const uint8_t> bytes) const {
+        return writeFile(path_ / name, bytes);
+    }
+    std::filesystem::path write(const std::string& name, const std::string& text) const {
+        return write(name, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    }
 
 private:
     std::filesystem::path path_;
