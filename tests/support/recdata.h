@@ -4,9 +4,6 @@
 // byte edits of its output.
 #include <cstdio>
 #include <cstdlib>
-#include <span>
-#include <string_view>
-#include <vector>
 
 #include "records/crc32.h"
 #include "records/records_text.h"

@@ -2,12 +2,10 @@
 // A fresh folder per test, removed afterwards, and whole-file reads and writes.
 #include <atomic>
 #include <chrono>
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <span>
-#include <string>
 #include <vector>
 
 namespace rw::test {
