@@ -1,7 +1,6 @@
 #pragma once
-// An UpdateHost for tests: file operations are real (in the test's folder);
-// the prompts, the program start, the close and the clock are recorded or
-// scripted.
+// An UpdateHost for tests: file operations are real; the prompts, the program
+// start, the close and the clock are recorded or scripted.
 #include <filesystem>
 
 #include "platform/text.h"

@@ -121,23 +121,10 @@ TEST_F(SelfUpdate, FailedUpdateRestoresTheFolderExactly) {
     }
 }
 
-// The change log is shown, the version checked again (15: no second prompt), and
-// a newer records file's message replaces the update's, with the final code.
-TEST_F(SelfUpdate, AfterAnUpdateTheChangeLogIsShownAndTheVersionCheckedAgain) {
-    host.args = {L"C:\\Games\\Runwarden.exe", std::wstring(kDeleteSwitch) + (dir / "Updating.tmp").wstring()};
-    publish(15);
-    served.put("intern/Runwarden/RecData.dat", test::recData("revision 57\nmap kz_b\nmode 0\n"));
-    EXPECT_EQ(run(), UpdatePassEnd::Finished);
-    EXPECT_EQ(host.events, Strings{"change log"});
-    EXPECT_EQ(host.changeLogs, Strings{"Version 16:\r\n- faster"});
-    EXPECT_TRUE(requested("RWUpdate /intern/Runwarden/x64/UpdateData.dat"));
-    EXPECT_EQ(text(), "Updated file: \"" + (dir / "RecData.dat").string() + "\" (57)");
-    EXPECT_EQ(repaints, (Strings{"102 Updated Successfully", "-1 " + text()}));
-}
-
-// The first argument starting with the switch counts, and only when it fits its
-// 260-character buffer.
-TEST_F(SelfUpdate, TheDeleteSwitchFitsItsBuffer) {
+// After an update the first argument starting with the switch names the old
+// program, and counts only when it fits its 260-character buffer; the change log
+// is shown and the version checked again.
+TEST_F(SelfUpdate, AfterAnUpdate) {
     const std::wstring prefix = L"-delete " + dir.path().wstring() + L"/";
     const std::wstring fits = prefix + std::wstring(259 - prefix.size(), L'f');
     const std::wstring tooLong = prefix + std::wstring(260 - prefix.size(), L'g');
@@ -152,6 +139,9 @@ TEST_F(SelfUpdate, TheDeleteSwitchFitsItsBuffer) {
     run();
     EXPECT_EQ(text(), "Updated Successfully");
     EXPECT_FALSE(fs::exists(fits.substr(8)));
+    EXPECT_EQ(host.events, Strings{"change log"});  // no prompt for version 15
+    EXPECT_EQ(host.changeLogs, Strings{"Version 16:\r\n- faster"});
+    EXPECT_TRUE(requested("RWUpdate /intern/Runwarden/x64/UpdateData.dat"));
 }
 
 }  // namespace

@@ -2,15 +2,10 @@
 // list merged into that, and the text form the records are written in.
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <set>
 
 #include "recdata.h"
-#include "records/crc32.h"
-#include "records/records_database.h"
 #include "records/records_file.h"
-#include "records/records_image.h"
-#include "records/records_text.h"
 #include "records/runs_list.h"
 #include "temp_dir.h"
 
