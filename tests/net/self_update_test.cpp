@@ -112,9 +112,6 @@ TEST_F(SelfUpdate, FailedUpdateRestoresTheFolderExactly) {
         EXPECT_EQ(snapshot(dir.path()), before);
         EXPECT_EQ(text(), "Update Failed!");
         EXPECT_EQ(result->status(), -1);
-        if (fault == unopenedUrl) {
-            EXPECT_EQ(host.events, (Strings{"prompt", "module path"}));  // no file touched
-        }
         if (fault == doesNotStart) {
             EXPECT_EQ(repaints, (Strings{"102 Updating Software ...", "102 Update Failed!", "-1 Update Failed!"}));
         }

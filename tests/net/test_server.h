@@ -15,11 +15,8 @@ inline const std::filesystem::path kServerState = RW_TEST_HTTP_STATE;
 // "http://127.0.0.1:PORT" followed by the path; dead: a port where nothing
 // listens, so the connection is refused.
 inline std::string serverUrl(std::string_view path, bool dead = false) {
-    static const std::vector<unsigned> ports = [] {
-        std::vector<unsigned> p(2, 0);
-        std::ifstream(kServerState / "port") >> p[0] >> p[1];
-        return p;
-    }();
+    unsigned ports[2] = {0, 0};
+    std::ifstream(kServerState / "port") >> ports[0] >> ports[1];
     EXPECT_NE(ports[0], 0u) << "HTTP test server not running (state folder " << kServerState.string() << ")";
     return "http://127.0.0.1:" + std::to_string(ports[dead]) + std::string(path);
 }

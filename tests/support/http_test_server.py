@@ -127,8 +127,8 @@ def serve(root, state, port, hold):
 
 
 def start(root, state):
-    shutil.rmtree(state, ignore_errors=True)
-    shutil.rmtree(root, ignore_errors=True)
+    for folder in (state, root):
+        shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(state)
     cmd = [sys.executable, os.path.abspath(__file__), "serve", "--root", root, "--state", state]
     with open(os.path.join(state, "server.err"), "wb") as err:
