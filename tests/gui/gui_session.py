@@ -37,32 +37,25 @@ def wait_until(what, predicate, timeout=60.0, step=0.25):
 
 
 class Panel:
-    """A screenshot (binary PPM) seen from the window's client area; places are given at 96 DPI."""
+    """A screenshot (binary PPM) seen from the window's client area."""
 
-    def __init__(self, ppm, origin, dpi):
+    def __init__(self, ppm, origin):
         magic, size, _, self.rgb = ppm.split(b"\n", 3)
         check(magic == b"P6", "unexpected screenshot format")
-        self.ppm, self.width, (self.ox, self.oy), self.dpi = ppm, int(size.split()[0]), origin, dpi
+        self.ppm, self.width, (self.ox, self.oy) = ppm, int(size.split()[0]), origin
 
-    def px(self, length):
-        return (length * self.dpi + 48) // 96
-
-    def screen_pixel(self, x, y):
-        """At the screen's resolution, from the client area's corner."""
+    def pixel(self, x, y):
         at = ((self.oy + y) * self.width + self.ox + x) * 3
         return tuple(self.rgb[at:at + 3])
 
-    def pixel(self, x, y):
-        return self.screen_pixel(self.px(x), self.px(y))
-
     def region(self, x0, y0, x1, y1):
-        """Pixels of the half-open rectangle [x0, x1) x [y0, y1), every one the screen has."""
-        return [self.screen_pixel(x, y) for y in range(self.px(y0), self.px(y1)) for x in range(self.px(x0), self.px(x1))]
+        """Pixels of the half-open rectangle [x0, x1) x [y0, y1)."""
+        return [self.pixel(x, y) for y in range(y0, y1) for x in range(x0, x1)]
 
 
 class Session:
-    def __init__(self, args, name, dpi=96):
-        self.args, self.name, self.dpi = args, name, dpi  # dpi: the prefix's LogPixels while this session runs
+    def __init__(self, args, name):
+        self.args, self.name = args, name
         self.work = os.path.join(args.work, name)
         os.makedirs(self.work, exist_ok=True)
         os.makedirs(args.screenshots, exist_ok=True)
@@ -115,31 +108,27 @@ class Session:
         if not os.path.isdir(os.path.join(self.args.prefix, "drive_c", "windows")):
             check(self.run(self.args.wine_setup, self.args.prefix, timeout=300, output=False)[0] == 0,
                   "wine-setup failed")
-        # Every session sets the DPI, so none inherits another's.
+        # The panel's places are at 96 DPI.
         check(self.wine("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d",
-                        str(self.dpi), "/f") == 0, "could not set the DPI")
+                        "96", "/f") == 0, "could not set the DPI")
         self.run("wineserver", "-k", output=False)  # start from a clean server so nothing of another display lingers
 
-    def start_server(self, root, hold=False):
-        """The HTTP test server on the port the program was built for; hold keeps requests unanswered."""
+    def start_server(self, root):
+        """The HTTP test server on the port the program was built for."""
         state = os.path.join(self.work, "server")
         port_file = os.path.join(state, "port")
         if os.path.exists(port_file):
             os.remove(port_file)
         self.server = self._start([sys.executable, self.args.server, "serve", "--root", root, "--state", state,
-                                   "--port", str(self.args.port)] + (["--hold"] if hold else []))
+                                   "--port", str(self.args.port)])
         wait_until("the local server", lambda: os.path.exists(port_file) or self.server.poll() is not None, 30)
         check(self.server.poll() is None, "the local server did not start (port %d in use?)" % self.args.port)
-
-    def stop_server(self):
-        self.server.kill()
-        self.server.wait()
 
     def find_window(self, title):
         return self.xdotool("search", "--onlyvisible", "--name", "^%s$" % title)[1].split("\n")[0]
 
-    def start_app(self, *args, exe=None, cwd=None):
-        self.app = self._start([self.args.wine, exe or self.args.exe, *args], cwd=cwd or self.work)
+    def start_app(self, exe=None, cwd=None):
+        self.app = self._start([self.args.wine, exe or self.args.exe], cwd=cwd or self.work)
         self.window = wait_until("the main window", lambda: self.find_window("Runwarden"), timeout=90)
 
     def key(self, *keys, window=None):
@@ -157,16 +146,15 @@ class Session:
             raise TestFailure("the program did not end after Alt+F4")
 
     def move_to(self, x, y):
-        """To the point (x, y) of the panel at 96 DPI."""
-        self.xdotool("mousemove", "--window", self.window, str((x * self.dpi + 48) // 96), str((y * self.dpi + 48) // 96))
+        self.xdotool("mousemove", "--window", self.window, str(x), str(y))
 
     def click(self, x, y):
         self.move_to(x, y)
         self.xdotool("click", "1")
 
-    def choose_file(self, windows_path, open_dialog=None):
-        """Clicks "Check Demo" (or does what open_dialog does) and picks a file in the open-file dialog."""
-        (open_dialog or (lambda: self.click(140, 386)))()
+    def choose_file(self, windows_path):
+        """Clicks "Check Demo" and picks a file in the open-file dialog."""
+        self.click(140, 386)
         dialog = wait_until("the open-file dialog", lambda: self.find_window("Open cstrike demo"))
         self.key("alt+n", window=dialog)
         self.xdotool("type", "--delay", "20", windows_path)
@@ -183,7 +171,7 @@ class Session:
         code, _ = self.run("import", "-window", "root", "-depth", "8", os.path.join(self.work, "screen.ppm"))
         check(code == 0, "screenshot failed")
         with open(os.path.join(self.work, "screen.ppm"), "rb") as f:
-            return Panel(f.read(), self.geometry()[:2], self.dpi)
+            return Panel(f.read(), self.geometry()[:2])
 
     def wait_panel(self, what, predicate, timeout=90):
         """Screenshots until the panel shows what predicate looks for."""

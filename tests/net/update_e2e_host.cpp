@@ -3,10 +3,7 @@
 // Windows host; copies of it are the "newer build" the test server offers.
 // The environment names the servers (RW_E2E_UPDATE_FOLDER, RW_E2E_RECORDS_URL,
 // RW_E2E_LIST_URL) and RW_E2E_RESULT, a file each finished pass appends
-// "<-delete given 0|1>\t<status code>\t<message text>" to. RW_E2E_SHOW_WINDOW
-// shows the window, so a test can try to close it; RW_E2E_ANSWER "yes" or "no"
-// answers the prompt without message boxes ("yes" turns into no in an
-// instance started with -delete, so a restarted copy never updates again).
+// "<-delete given 0|1>\t<status code>\t<message text>" to.
 #include <windows.h>
 
 #include <cstdio>
@@ -25,17 +22,6 @@ std::wstring env(const wchar_t* name) {
     return n > 0 && n < std::size(buf) ? std::wstring(buf, n) : std::wstring();
 }
 
-// Answers the prompt from the environment when a test cannot press keys.
-class ScriptedHost : public rw::app::Win32UpdateHost {
-public:
-    ScriptedHost(HWND window, bool yes) : Win32UpdateHost(window), yes_(yes) {}
-    bool confirmUpdate() override { return yes_; }
-    void showChangeLog(const std::string&) override {}
-
-private:
-    bool yes_;
-};
-
 rw::CheckResult g_result;
 rw::ResultBoard g_board;  // what the window sees, as in the program
 rw::RecordsDatabase* g_database = nullptr;
@@ -49,10 +35,7 @@ void updateThread(HWND window) {
     settings.records.runsListUrl = rw::platform::wideToUtf8(env(L"RW_E2E_LIST_URL"));
     static constexpr uint8_t kReleaseKey[] = {RW_E2E_RELEASE_KEY};
     settings.records.releaseKey.assign(std::begin(kReleaseKey), std::end(kReleaseKey));
-    const std::wstring answer = env(L"RW_E2E_ANSWER");
-    rw::app::Win32UpdateHost real(window);
-    ScriptedHost scripted(window, answer == L"yes" && !switchGiven);
-    rw::UpdateHost& host = answer.empty() ? static_cast<rw::UpdateHost&>(real) : scripted;
+    rw::app::Win32UpdateHost host(window);
     if (rw::runUpdatePass(g_result, *g_database, host, settings) != rw::UpdatePassEnd::Finished) return;
     if (FILE* f = _wfopen(env(L"RW_E2E_RESULT").c_str(), L"ab")) {
         const std::string text = rw::platform::wideToUtf8(g_result.messageText.view());
@@ -89,7 +72,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     HWND window = CreateWindowExW(0, wc.lpszClassName, L"Runwarden update test", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                   CW_USEDEFAULT, 280, 410, nullptr, nullptr, instance, nullptr);
     if (!window) return 1;
-    if (!env(L"RW_E2E_SHOW_WINDOW").empty()) ShowWindow(window, SW_SHOWNORMAL);
+    ShowWindow(window, SW_SHOWNORMAL);  // so a test can try to close it
     static rw::RecordsDatabase database(L"RecData.dat");
     g_database = &database;
     std::thread worker(updateThread, window);
