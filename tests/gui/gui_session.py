@@ -86,16 +86,14 @@ class Session:
         return self.run(self.args.wine, *args, output=False)[0]
 
     def start_display(self):
-        for n in range(70 + os.getpid() % 50, 400):
-            if os.path.exists("/tmp/.X11-unix/X%d" % n) or os.path.exists("/tmp/.X%d-lock" % n):
-                continue
-            xvfb = self._start(["Xvfb", ":%d" % n, "-screen", "0", "1024x768x24", "-nolisten", "tcp"])
-            self.env["DISPLAY"] = self.display = ":%d" % n
-            wait_until("the X server", lambda: xvfb.poll() is not None or self.run("xprop", "-root")[0] == 0, 30)
-            if xvfb.poll() is None:
-                break
-        else:
-            raise TestFailure("no free X display")
+        read, write = os.pipe()  # Xvfb picks a free display and writes its number once it is ready
+        self._start(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                    pass_fds=[write])
+        os.close(write)
+        with os.fdopen(read) as f:
+            self.display = ":" + f.readline().strip()
+        check(self.display != ":", "Xvfb did not start")
+        self.env["DISPLAY"] = self.display
         for _ in range(3):
             wm = self._start(["openbox"])
             wait_until("the window manager", lambda: wm.poll() is not None or "window id" in self.run(
@@ -108,9 +106,6 @@ class Session:
         if not os.path.isdir(os.path.join(self.args.prefix, "drive_c", "windows")):
             check(self.run(self.args.wine_setup, self.args.prefix, timeout=300, output=False)[0] == 0,
                   "wine-setup failed")
-        # The panel's places are at 96 DPI.
-        check(self.wine("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d",
-                        "96", "/f") == 0, "could not set the DPI")
         self.run("wineserver", "-k", output=False)  # start from a clean server so nothing of another display lingers
 
     def start_server(self, root):
@@ -131,11 +126,10 @@ class Session:
         self.app = self._start([self.args.wine, exe or self.args.exe], cwd=cwd or self.work)
         self.window = wait_until("the main window", lambda: self.find_window("Runwarden"), timeout=90)
 
-    def key(self, *keys, window=None):
-        """Keys pressed with the main window (or another) focused."""
+    def key(self, key, window=None):
+        """A key pressed with the main window (or another) focused."""
         self.xdotool("windowfocus", "--sync", window or self.window)
-        for k in keys:
-            self.xdotool("key", k)
+        self.xdotool("key", key)
 
     def close_app(self):
         """Closes the window as a user would (Alt+F4) and returns the exit code."""
@@ -191,6 +185,26 @@ class Session:
                 proc.wait()
         self.run("wineserver", "-k", output=False)
         self.log.close()
+
+
+def run_test(args, name, body):
+    """Runs body(session) on a fresh display; a failed check ends it with a screenshot and exit code 1."""
+    s = Session(args, name)
+    try:
+        s.prepare_prefix()
+        s.start_display()
+        body(s)
+    except TestFailure as failure:
+        try:
+            s.keep(s.grab(), "failure")
+        except Exception:  # the failure itself matters more
+            pass
+        print("FAILED: %s" % failure)
+        return 1
+    finally:  # anything else propagates with its traceback, after this
+        s.shutdown()
+    print("passed")
+    return 0
 
 
 def main():

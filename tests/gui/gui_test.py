@@ -8,13 +8,13 @@ there is text, the colours of marks, text and link, the button.
 import argparse
 import glob
 import os
-import shutil
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from gui_session import Session, TestFailure, check, wait_until  # noqa: E402
+from gui_session import check, run_test, wait_until  # noqa: E402
 
 DIALOG = "Open cstrike demo"
+EXAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples")
 
 
 def windows_path(*parts):
@@ -30,8 +30,6 @@ dark, red, green, blue = (lambda p: sum(p) < 200,
                           lambda p: p[1] > 50 and p[1] > p[0] + 30 and p[1] > p[2] + 30,
                           lambda p: p[2] > 120 and p[2] > p[0] + 60 and p[2] > p[1] + 80)  # the link's blue
 
-
-# --- states of the panel ------------------------------------------------------
 
 def text(p, x0, y0, x1, y1):
     return count(p.region(x0, y0, x1, y1), dark) >= 10
@@ -65,10 +63,10 @@ def records_list(p):
 
 
 def good(p):
-    """A finished check of good.dem: the green mark, no settings lines, a green fps, the link and the list."""
+    """A finished check of the bundled sample: the list, the link, a green fps, one red settings line."""
     fps = p.region(97, 166, 170, 184)
-    return (result(p) and button_enabled(p) and records_list(p) and count(p.region(97, 202, 125, 224), green) >= 10
-            and not count(p.region(97, 202, 270, 226), red) and count(fps, green) >= 10 and not count(fps, red)
+    return (result(p) and button_enabled(p) and records_list(p) and count(p.region(97, 202, 270, 220), red) >= 10
+            and not count(p.region(97, 220, 270, 238), red) and count(fps, green) >= 10 and not count(fps, red)
             and count(p.region(97, 184, 270, 202), blue) >= 10)
 
 
@@ -83,9 +81,26 @@ def underlined(p):
     return False
 
 
-def check_file(s, name, state, *folders):
-    s.choose_file(windows_path(s.args.fixtures, *(folders or ["demos"]), name))
-    return s.wait_panel(name, state)
+def check_file(s, path, state):
+    s.choose_file(windows_path(path))
+    return s.wait_panel(os.path.basename(path), state)
+
+
+def write_files(s):
+    """The records beside the program and on the server (no download, no message), the server's other files, and
+    archives in the stand-in rar.exe's format (the names, and ARCHIVE.d with the entries)."""
+    records, runs, sample = (open(os.path.join(EXAMPLES, n), "rb").read()
+                             for n in ("RecData.dat", "demos_tcl.txt", "sample.dem"))
+    files = {"RecData.dat": records, "server/intern/Runwarden/RecData.dat": records,
+             "server/intern/Runwarden/x64/UpdateData.dat": bytes([15, 0, 0, 0, 0, 0, 0, 0]),  # its own version
+             "server/demos_tcl.txt": runs, "my 100% runs.rar.d/kz/good.dem": sample,
+             "my 100% runs.rar": b'readme.txt\r\nkz\\bad"name.dem\r\nkz\\good.dem\r\nother.dem\r\n',
+             "hostile.rar": b"%PATH%.dem\r\na|b.dem\r\n..\\up.dem\r\n-opout\\run.dem\r\n@list.dem\r\nrun.DEM\r\n"}
+    for name, data in files.items():
+        path = os.path.join(s.work, name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(data)
 
 
 def rar_calls(s):
@@ -102,13 +117,12 @@ def scenario(s):
           "could not register the browser")
     check(s.wine("reg", "add", r"HKCU\Software\WinRAR SFX", "/v", "C%%Program Files%WinRAR", "/t", "REG_SZ", "/d",
                  windows_path(s.args.fake_rar_dir), "/f") == 0, "could not register the archiver")
-    # Beside the server's records file: no download, no message.
-    shutil.copyfile(os.path.join(s.args.fixtures, "server", "intern", "Runwarden", "RecData.dat"),
-                    os.path.join(s.work, "RecData.dat"))
-    s.start_server(os.path.join(s.args.fixtures, "server"))
+    write_files(s)
+    s.start_server(os.path.join(s.work, "server"))
     s.start_app()
     s.keep(s.wait_panel("the idle panel", idle), "idle")
-    check(not underlined(s.keep(check_file(s, "good.dem", good), "good_result")), "no underline before hovering")
+    check(not underlined(s.keep(check_file(s, os.path.join(EXAMPLES, "sample.dem"), good), "good_result")),
+          "no underline before hovering")
 
     # Hovering the SteamID underlines it; the press and release open the profile
     # and drop the underline at once, the pointer still on the link.
@@ -116,7 +130,7 @@ def scenario(s):
     s.keep(s.wait_panel("the hovered link", underlined), "link_hover")
     s.click(105, 192)
     opened = wait_until("the browser", lambda: os.path.exists(browser_log) and open(browser_log).read().strip())
-    check(opened.endswith("/profiles/76561198000000000") and opened.startswith("http://" + s.args.profile_host),
+    check(opened.endswith("/profiles/76561198000000001") and opened.startswith("http://" + s.args.profile_host),
           "the profile address was opened: %r" % opened)
     s.wait_panel("the link at rest after opening", lambda p: result(p) and not underlined(p))
     # Leaving the window straight from the link drops the underline. (Wine
@@ -126,17 +140,18 @@ def scenario(s):
     s.xdotool("mousemove", "1010", "760")
     s.wait_panel("the link at rest", lambda p: result(p) and not underlined(p))
 
-    s.keep(check_file(s, "notademo.dem", lambda p: message(p) and not records_list(p)), "rejected")
+    s.keep(check_file(s, os.path.join(EXAMPLES, "demos_tcl.txt"), lambda p: message(p) and not records_list(p)),
+           "rejected")
 
     def leftovers():
         return {os.path.join(t, n) for t in glob.glob(os.path.join(s.args.prefix, "drive_c", "users", "*", "Temp"))
                 for n in os.listdir(t) if n == "good.dem" or (n.startswith("RW") and n.endswith(".tmp"))}
     before = leftovers()
-    s.keep(check_file(s, "my 100% runs.rar", good, "archives"), "archive_result")
-    rar, archive = windows_path(s.args.fake_rar_dir, "rar.exe"), windows_path(s.args.fixtures, "archives",
-                                                                             "my 100% runs.rar")
+    s.keep(check_file(s, os.path.join(s.work, "my 100% runs.rar"), good), "archive_result")
+    rar, archive = windows_path(s.args.fake_rar_dir, "rar.exe"), windows_path(s.work, "my 100% runs.rar")
     calls = rar_calls(s)
-    check(calls[0::2] == ['"%s" vb -- "%s"' % (rar, archive), '"%s" x -av- -ep -- "%s" "kz\\good.dem"' % (rar, archive)],
+    check(calls[0::2] == ['"%s" vb -- "%s"' % (rar, archive),
+                          '"%s" x -av- -ep -- "%s" "kz\\good.dem"' % (rar, archive)],
           "rar.exe ran directly with the quoted archive path, the hostile entry skipped: %r" % calls)
     drive, rest = calls[1][:2], calls[1][2:].strip("\\").split("\\")
     check(drive.upper() == "C:" and os.path.isdir(os.path.join(s.args.prefix, "drive_c", *rest)),
@@ -164,7 +179,7 @@ def scenario(s):
     check(not s.find_window(DIALOG), "no second file dialog")
 
     # An archive whose names are all refused holds no demo: only the listing runs.
-    s.keep(check_file(s, "hostile.rar", message, "archives"), "archive_without_demo")
+    s.keep(check_file(s, os.path.join(s.work, "hostile.rar"), message), "archive_without_demo")
     calls = rar_calls(s)[0::2]
     check(len(calls) == 5 and " vb " in calls[4], "only the listing ran for it: %r" % calls)
     check(s.close_app() == 0, "exit code after closing is 0")
@@ -172,30 +187,15 @@ def scenario(s):
 
 def main():
     parser = argparse.ArgumentParser()
-    for name in ("exe", "wine", "wine_setup", "prefix", "server", "fixtures", "fake_rar_dir", "work",
+    for name in ("exe", "wine", "wine_setup", "prefix", "server", "fake_rar_dir", "work",
                  "screenshots", "profile_host"):
         parser.add_argument("--" + name.replace("_", "-"), dest=name, required=True)
     parser.add_argument("--port", type=int, required=True)
     args = parser.parse_args()
-    s = Session(args, "gui")
     log = os.path.join(args.fake_rar_dir, "rar_calls.log")
     if os.path.exists(log):
         os.remove(log)
-    try:
-        s.prepare_prefix()
-        s.start_display()
-        scenario(s)
-    except TestFailure as failure:
-        try:
-            s.keep(s.grab(), "failure")
-        except Exception:  # the failure itself matters more
-            pass
-        print("FAILED: %s" % failure)
-        return 1
-    finally:  # anything else propagates with its traceback, after this
-        s.shutdown()
-    print("passed")
-    return 0
+    return run_test(args, "gui", scenario)
 
 
 if __name__ == "__main__":

@@ -7,8 +7,9 @@ program with a marker appended) laid out by runwarden-publish release --key.
 
   update:  started from another folder (a shortcut's "Start in") beside a
            read-only Updating.tmp; the prompt is answered in the real message
-           box, as in every run. The program must be replaced in its own folder, restart with
-           "-delete Updating.tmp" and end with "Updated Successfully".
+           box, as in every run. The program must be replaced in its own
+           folder, restart with "-delete Updating.tmp" and end with "Updated
+           Successfully".
   killed:  the new program arrives slowly; while it downloads the window
            refuses to close (Alt+F4), and a kill leaves the old program in place.
   forged:  the signature was made for another file; the folder must stay
@@ -21,11 +22,10 @@ import struct
 import subprocess
 import sys
 import time
-import types
 import zlib
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "gui"))
-from gui_session import Session, TestFailure, check, wait_until  # noqa: E402
+from gui_session import TestFailure, check, run_test, wait_until  # noqa: E402
 
 
 LEFTOVER = b"an old program that could not be deleted"
@@ -42,13 +42,9 @@ def write(path, data):
 
 
 class E2E:
-    def __init__(self, args):
-        self.args, self.work = args, os.path.abspath(args.work)
+    def __init__(self, args, session):
+        self.args, self.work, self.session = args, args.work, session
         self.port = int(open(os.path.join(args.state, "port")).read().split()[0])
-        shutil.rmtree(self.work, ignore_errors=True)
-        self.session = Session(types.SimpleNamespace(
-            work=self.work, screenshots=self.work, wine="wine", wine_setup=args.wine_setup,
-            prefix=os.path.join(self.work, "wineprefix")), "session")
         self.exe = open(args.exe, "rb").read()
         self.newer = self.exe + b"\0E2E-NEWER-BUILD\0"
 
@@ -77,9 +73,9 @@ class E2E:
         served = os.path.join(self.args.root, "e2e", name)
         update = os.path.join(served, "intern", "Runwarden")
         shutil.rmtree(served, ignore_errors=True)
-        self.publish(served + "-old", self.exe)
         self.publish(served, self.newer)
         if name == "forged":
+            self.publish(served + "-old", self.exe)
             shutil.copyfile(os.path.join(served + "-old", "intern/Runwarden/x64/Runwarden.exe.sig"),
                             os.path.join(update, "x64", "Runwarden.exe.sig"))
         descriptor = os.path.join(update, "x64", "UpdateData.dat")
@@ -97,8 +93,7 @@ class E2E:
             os.chmod(os.path.join(app, "Updating.tmp"), 0o444)
         result = os.path.join(self.work, name + "-result.txt")
         base = "http://127.0.0.1:%d/e2e/%s" % (self.port, name)
-        env = dict(self.session.env, RW_E2E_UPDATE_FOLDER=base + "/intern/Runwarden/", RW_E2E_RESULT="Z:" + result,
-                   RW_E2E_RECORDS_URL=base + "/intern/Runwarden/RecData.dat", RW_E2E_LIST_URL=base + "/demos_tcl.txt")
+        env = dict(self.session.env, RW_E2E_SERVER=base, RW_E2E_RESULT="Z:" + result)
         before = snapshot(app)
         first = subprocess.Popen(["wine", "Z:" + os.path.join(app, "Runwarden.exe").replace("/", "\\")],
                                  cwd=start_in, env=env, stdin=subprocess.DEVNULL,
@@ -130,8 +125,6 @@ class E2E:
         return before, snapshot(app), lines
 
     def run(self):
-        self.session.prepare_prefix()
-        self.session.start_display()
         _, after, lines = self.scenario("update")
         check(lines == ["1\t-1\tUpdated Successfully"], "update: expected one restarted instance ending in "
               "'Updated Successfully', got %s" % lines)
@@ -145,25 +138,18 @@ class E2E:
         before, after, lines = self.scenario("forged")
         check(lines == ["0\t-1\tUpdate Failed!"], "forged: expected 'Update Failed!', got %s" % lines)
         check(after == before, "forged: folder changed to %s" % sorted(after))
-        print("3 passed, 0 failed")
-        return 0
 
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    for name, what in (("exe", "update_e2e_host.exe"), ("key", "private half of the host's release key"),
-                       ("publish", "runwarden-publish"), ("root", "folder the HTTP test server serves"),
-                       ("state", "state folder of the HTTP test server"), ("work", "scratch folder (emptied)"),
-                       ("wine-setup", "tools/wine-setup.sh")):
-        ap.add_argument("--" + name, required=True, help=what)
-    e2e = E2E(ap.parse_args())
-    try:
-        return e2e.run()
-    except TestFailure as e:
-        print("FAILED: %s" % e, file=sys.stderr)
-        return 1
-    finally:
-        e2e.session.shutdown()
+    # --key: the private half of the host's release key; --root, --state: the HTTP test server's folders
+    for name in ("exe", "key", "publish", "root", "state", "work", "wine-setup"):
+        ap.add_argument("--" + name, required=True)
+    args = ap.parse_args()
+    args.work = os.path.abspath(args.work)
+    shutil.rmtree(args.work, ignore_errors=True)
+    args.prefix, args.screenshots, args.wine = os.path.join(args.work, "wineprefix"), args.work, "wine"
+    return run_test(args, "session", lambda session: E2E(args, session).run())
 
 
 if __name__ == "__main__":

@@ -1,8 +1,8 @@
 // A stand-in for Runwarden.exe in the end-to-end self-update test: a main
 // window and an UpdateThread running the real update pass with the real
 // Windows host; copies of it are the "newer build" the test server offers.
-// The environment names the servers (RW_E2E_UPDATE_FOLDER, RW_E2E_RECORDS_URL,
-// RW_E2E_LIST_URL) and RW_E2E_RESULT, a file each finished pass appends
+// The environment names the server laid out as the real ones (RW_E2E_SERVER)
+// and RW_E2E_RESULT, a file each finished pass appends
 // "<-delete given 0|1>\t<status code>\t<message text>" to.
 #include <windows.h>
 
@@ -30,9 +30,9 @@ void updateThread(HWND window) {
     const bool switchGiven = std::wstring(GetCommandLineW()).find(L"-delete ") != std::wstring::npos;
     g_result.board = &g_board;
     rw::UpdateSettings settings;
-    settings.updateFolderUrl = rw::platform::wideToUtf8(env(L"RW_E2E_UPDATE_FOLDER"));
-    settings.records.recordsUrl = rw::platform::wideToUtf8(env(L"RW_E2E_RECORDS_URL"));
-    settings.records.runsListUrl = rw::platform::wideToUtf8(env(L"RW_E2E_LIST_URL"));
+    const std::string server = rw::platform::wideToUtf8(env(L"RW_E2E_SERVER"));
+    settings.updateFolderUrl = server + "/intern/Runwarden/";
+    settings.records = {server + "/intern/Runwarden/RecData.dat", server + "/demos_tcl.txt"};
     static constexpr uint8_t kReleaseKey[] = {RW_E2E_RELEASE_KEY};
     settings.records.releaseKey.assign(std::begin(kReleaseKey), std::end(kReleaseKey));
     rw::app::Win32UpdateHost host(window);
@@ -46,19 +46,9 @@ void updateThread(HWND window) {
 }
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-        case WM_CLOSE:
-            if (!rw::app::refusesClose(g_board.snapshot(), msg, wp)) DestroyWindow(hwnd);
-            return 0;
-        case WM_SYSCOMMAND:
-            if (rw::app::refusesClose(g_board.snapshot(), msg, wp)) return 0;
-            return DefWindowProcW(hwnd, msg, wp, lp);
-        case WM_DESTROY:
-            PostQuitMessage(0);
-            return 0;
-        default:
-            return DefWindowProcW(hwnd, msg, wp, lp);
-    }
+    if ((msg == WM_CLOSE || msg == WM_SYSCOMMAND) && rw::app::refusesClose(g_board.snapshot(), msg, wp)) return 0;
+    if (msg == WM_DESTROY) PostQuitMessage(0);
+    return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
 }  // namespace

@@ -30,19 +30,6 @@ TEST(CommandRule, StartsACheck) {
     EXPECT_FALSE(commandCopiesResult(kCopyShortcutId));
 }
 
-TEST(FileToCheck, TheFirstDemoOrArchiveOfADrop) {
-    const struct {
-        std::vector<DroppedItem> items;
-        std::optional<std::wstring> chosen;
-    } cases[] = {
-        {{{L"notes.txt"}, {L"B.RAR"}, {L"run.dem"}}, L"B.RAR"},
-        {{{L"kz.dem", true}, {L"x.Dem"}}, L"x.Dem"},  // a folder named like a demo
-        {{{L"notes.txt"}, {L"dem"}, {L".demo"}, {L"folder", true}}, std::nullopt},
-        {{}, std::nullopt},
-    };
-    for (const auto& c : cases) EXPECT_EQ(droppedFileToCheck(c.items), c.chosen);
-}
-
 TEST(FileToCheck, TheFirstArgumentThatIsNotTheDeleteSwitch) {
     using Args = std::vector<std::wstring>;
     const struct {

@@ -40,16 +40,11 @@ TEST_F(ProfileLinkTest, HoverPressAndRelease) {
     } steps[] = {
         {"enter: the hand once", move, at(100, 190), true, true, true, false, true, false},
         {"move on the link", move, at(110, 190), true, false, false, false, true, false},
-        {"leave repaints", move, at(10, 10), false, false, true, false, false, false},
-        {"move outside", move, at(10, 11), false, false, false, false, false, false},
-        {"enter again", move, at(100, 190), true, true, true, false, true, false},
         // The window turns WM_MOUSELEAVE into a move with lParam all ones.
         {"leave notice", move, 0xFFFFFFFFu, false, false, true, false, false, false},
-        {"enter", move, at(100, 190), true, true, true, false, true, false},
+        {"enter again", move, at(100, 190), true, true, true, false, true, false},
         {"press", leftDown, at(100, 190), true, false, false, false, true, true},
         {"release opens, the underline goes", leftUp, at(101, 191), true, false, true, true, false, true},
-        {"double-click: press", leftDown, at(100, 190), true, false, false, false, false, true},
-        {"double-click: opens again", leftUp, at(100, 190), true, false, false, true, false, true},
         {"press on the link", leftDown, at(100, 190), true, false, false, false, false, true},
         {"release elsewhere", leftUp, at(5, 5), false, false, false, false, false, true},
         {"press elsewhere", leftDown, at(5, 5), false, false, false, false, false, false},
@@ -79,9 +74,6 @@ TEST_F(ProfileLinkTest, IgnoresClaimedMessagesEmptyTextAndEverythingUntilInitial
     EXPECT_FALSE(linkContains(link_, 0, 0));
     EXPECT_FALSE(setLinkText(link_, L""));  // only a changed text needs a new measure
     EXPECT_TRUE(setLinkText(link_, L"STEAM_0:1:19867136"));
-    initLink(link_);
-    EXPECT_TRUE(link_.text.empty());
-    EXPECT_TRUE(link_.address.empty());
 }
 
 }  // namespace
