@@ -20,13 +20,6 @@
 
 namespace {
 
-std::string utf8(const std::wstring& text) {
-    std::string out(text.size() * 3, '\0');
-    out.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                                       out.data(), static_cast<int>(out.size()), nullptr, nullptr)));
-    return out;
-}
-
 std::wstring besideSelf(const wchar_t* name) {
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
@@ -37,10 +30,10 @@ std::wstring besideSelf(const wchar_t* name) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    wchar_t folder[MAX_PATH] = {};
-    GetCurrentDirectoryW(MAX_PATH, folder);
+    char folder[MAX_PATH] = {};  // the tests' paths are plain ASCII
+    GetCurrentDirectoryA(MAX_PATH, folder);
     std::ofstream(besideSelf(L"rar_calls.log").c_str(), std::ios::binary | std::ios::app)
-        << "cmd=" << utf8(GetCommandLineW()) << "\ncwd=" << utf8(folder) << "\n";
+        << "cmd=" << GetCommandLineA() << "\ncwd=" << folder << "\n";
     while (GetFileAttributesW(besideSelf(L"rar_hold").c_str()) != INVALID_FILE_ATTRIBUTES) Sleep(50);
 
     const std::wstring command = argc > 1 ? argv[1] : L"";

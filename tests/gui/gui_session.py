@@ -36,16 +36,22 @@ def wait_until(what, predicate, timeout=60.0, step=0.25):
         time.sleep(step)
 
 
-class Panel:
-    """A screenshot (binary PPM) seen from the window's client area."""
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
 
-    def __init__(self, ppm, origin):
+
+class Panel:
+    """A screenshot (binary PPM) of the window's client area, which is the window's X window."""
+
+    def __init__(self, ppm):
         magic, size, _, self.rgb = ppm.split(b"\n", 3)
         check(magic == b"P6", "unexpected screenshot format")
-        self.ppm, self.width, (self.ox, self.oy) = ppm, int(size.split()[0]), origin
+        self.ppm, self.width = ppm, int(size.split()[0])
 
     def pixel(self, x, y):
-        at = ((self.oy + y) * self.width + self.ox + x) * 3
+        at = (y * self.width + x) * 3
         return tuple(self.rgb[at:at + 3])
 
     def region(self, x0, y0, x1, y1):
@@ -155,17 +161,11 @@ class Session:
         self.xdotool("key", "Return")
         wait_until("the dialog to close", lambda: not self.find_window("Open cstrike demo"))
 
-    def geometry(self):
-        """The client area, which is the window's X window: x, y, width, height on the screen."""
-        values = dict(line.strip().split(": ", 1) for line in self.run("xwininfo", "-id", self.window)[1].split("\n")
-                      if ": " in line)
-        return tuple(int(values[k]) for k in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
-
     def grab(self):
-        code, _ = self.run("import", "-window", "root", "-depth", "8", os.path.join(self.work, "screen.ppm"))
+        code, _ = self.run("import", "-window", self.window, "-depth", "8", os.path.join(self.work, "screen.ppm"))
         check(code == 0, "screenshot failed")
         with open(os.path.join(self.work, "screen.ppm"), "rb") as f:
-            return Panel(f.read(), self.geometry()[:2])
+            return Panel(f.read())
 
     def wait_panel(self, what, predicate, timeout=90):
         """Screenshots until the panel shows what predicate looks for."""
@@ -185,6 +185,14 @@ class Session:
                 proc.wait()
         self.run("wineserver", "-k", output=False)
         self.log.close()
+
+
+def options(doc, *names):
+    """The command line: every option is required, --port is a number."""
+    ap = argparse.ArgumentParser(description=doc, formatter_class=argparse.RawDescriptionHelpFormatter)
+    for name in names:
+        ap.add_argument("--" + name.replace("_", "-"), dest=name, required=True, type=int if name == "port" else str)
+    return ap.parse_args()
 
 
 def run_test(args, name, body):
@@ -210,11 +218,7 @@ def run_test(args, name, body):
 def main():
     """Serves --site on --port and opens --exe from --run on the display in DISPLAY, or on a
     virtual one whose screenshot is kept in --work; ends when the program does."""
-    ap = argparse.ArgumentParser(description=main.__doc__)
-    for name in ("exe", "site", "run", "work", "prefix", "wine_setup", "server"):
-        ap.add_argument("--" + name.replace("_", "-"), dest=name, required=True)
-    ap.add_argument("--port", type=int, required=True)
-    args = ap.parse_args()
+    args = options(main.__doc__, "exe", "site", "run", "work", "prefix", "wine_setup", "server", "port")
     args.wine, args.screenshots = "wine", args.work
     s = Session(args, "session")
     try:

@@ -15,7 +15,6 @@ program with a marker appended) laid out by runwarden-publish release --key.
   forged:  the signature was made for another file; the folder must stay
            exactly as it was and the pass end with "Update Failed!".
 """
-import argparse
 import os
 import shutil
 import struct
@@ -25,7 +24,7 @@ import time
 import zlib
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "gui"))
-from gui_session import TestFailure, check, run_test, wait_until  # noqa: E402
+from gui_session import TestFailure, check, options, run_test, wait_until, write  # noqa: E402
 
 
 LEFTOVER = b"an old program that could not be deleted"
@@ -33,12 +32,6 @@ LEFTOVER = b"an old program that could not be deleted"
 
 def snapshot(folder):
     return {name: open(os.path.join(folder, name), "rb").read() for name in sorted(os.listdir(folder))}
-
-
-def write(path, data):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "wb") as f:
-        f.write(data)
 
 
 class E2E:
@@ -141,11 +134,8 @@ class E2E:
 
 
 def main():
-    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     # --key: the private half of the host's release key; --root, --state: the HTTP test server's folders
-    for name in ("exe", "key", "publish", "root", "state", "work", "wine-setup"):
-        ap.add_argument("--" + name, required=True)
-    args = ap.parse_args()
+    args = options(__doc__, "exe", "key", "publish", "root", "state", "work", "wine_setup")
     args.work = os.path.abspath(args.work)
     shutil.rmtree(args.work, ignore_errors=True)
     args.prefix, args.screenshots, args.wine = os.path.join(args.work, "wineprefix"), args.work, "wine"

@@ -1,11 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <optional>
-#include <string>
-#include <vector>
-
 #include "app/command_rule.h"
-#include "app/file_to_check.h"
 
 namespace rw::app {
 namespace {
@@ -28,21 +23,6 @@ TEST(CommandRule, StartsACheck) {
     for (const auto& r : rows) EXPECT_EQ(commandStartsCheck(r.command, r.status, r.ownCheck), r.starts) << r.command;
     EXPECT_TRUE(commandCopiesResult(1u << 16 | kCopyShortcutId));
     EXPECT_FALSE(commandCopiesResult(kCopyShortcutId));
-}
-
-TEST(FileToCheck, TheFirstArgumentThatIsNotTheDeleteSwitch) {
-    using Args = std::vector<std::wstring>;
-    const struct {
-        Args args;
-        std::optional<std::wstring> file;
-    } cases[] = {
-        {{L"Runwarden.exe", L"-delete Updating.tmp"}, std::nullopt},
-        {{L"Runwarden.exe", L"C:\\runs\\a b.dem"}, L"C:\\runs\\a b.dem"},
-        {{L"Runwarden.exe", L"-delete Updating.tmp", L"", L"x.rar", L"y.dem"}, L"x.rar"},
-        {{L"Runwarden.exe", L"-deleted.dem"}, L"-deleted.dem"},
-        {{}, std::nullopt},
-    };
-    for (const auto& c : cases) EXPECT_EQ(commandLineFile(c.args), c.file);
 }
 
 }  // namespace
