@@ -1,13 +1,9 @@
-// A stand-in for WinRAR's rar.exe in the GUI tests. An "archive" is a text
-// file of entry names, one per line in raw 8-bit bytes, and beside it a
-// folder ARCHIVE.d that holds the entries' contents under their names.
+// A stand-in for WinRAR's rar.exe in the GUI test. An "archive" is a text file
+// of entry names (raw 8-bit, one a line) beside a folder ARCHIVE.d holding them.
 //   rar vb -- ARCHIVE               prints the names
-//   rar x -av- -ep -- ARCHIVE ENTRY copies the entry into the current folder,
-//                                   under its name without folders
-// Every call appends its raw command line and current folder to
-// rar_calls.log beside this program, so tests can see exactly what ran, and
-// then waits while a file rar_hold stands beside this program, so tests can
-// look at the window while an archive is being taken apart.
+//   rar x -av- -ep -- ARCHIVE ENTRY copies the entry here, without its folders
+// Every call appends its command line and current folder to rar_calls.log
+// beside this program, then waits while a file rar_hold stands there.
 #include <windows.h>
 
 #include <fcntl.h>

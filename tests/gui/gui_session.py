@@ -1,12 +1,8 @@
 """Drives Runwarden.exe under Wine on a private virtual X server.
 
-A Session starts Xvfb with openbox as window manager, runs Wine in a prefix of
-its own, serves the update and records-list files from the HTTP test server and
-reads the window's pixels from screenshots. The GUI tests, the end-to-end
-update test and tools/run-gui.sh all run Wine through it. Run as a program, it
-opens the program for a person to use (run-gui.sh):
-
-    gui_session.py --exe EXE --site DIR --port N --run DIR --work DIR ...
+A Session starts Xvfb with openbox, runs Wine in a prefix of its own, serves the servers' files from the HTTP
+test server and reads the window's pixels from screenshots. The GUI test, the end-to-end update test and
+tools/run-gui.sh (the main program here) all run Wine through it.
 """
 import argparse
 import os
@@ -78,8 +74,7 @@ class Session:
         return proc
 
     def run(self, *argv, timeout=120, output=True):
-        """Runs a program to its end: its exit code and standard output. Without output its
-        output goes to the log, for programs that leave a daemon holding the pipe (Wine)."""
+        """Exit code and standard output; output=False logs it (Wine leaves a daemon holding the pipe)."""
         out = subprocess.PIPE if output else self.log
         done = subprocess.run(argv, stdin=subprocess.DEVNULL, stdout=out, stderr=self.log, env=self.env,
                               timeout=timeout, cwd=self.work)
@@ -133,17 +128,14 @@ class Session:
         self.window = wait_until("the main window", lambda: self.find_window("Runwarden"), timeout=90)
 
     def key(self, key, window=None):
-        """A key pressed with the main window (or another) focused."""
         self.xdotool("windowfocus", "--sync", window or self.window)
         self.xdotool("key", key)
 
     def close_app(self):
         """Closes the window as a user would (Alt+F4) and returns the exit code."""
         self.key("alt+F4")
-        try:
-            return self.app.wait(timeout=60)
-        except subprocess.TimeoutExpired:
-            raise TestFailure("the program did not end after Alt+F4")
+        wait_until("the program to end after Alt+F4", lambda: self.app.poll() is not None)
+        return self.app.returncode
 
     def move_to(self, x, y):
         self.xdotool("mousemove", "--window", self.window, str(x), str(y))
@@ -153,8 +145,7 @@ class Session:
         self.xdotool("click", "1")
 
     def choose_file(self, windows_path):
-        """Clicks "Check Demo" and picks a file in the open-file dialog."""
-        self.click(140, 386)
+        self.click(140, 386)  # "Check Demo"
         dialog = wait_until("the open-file dialog", lambda: self.find_window("Open cstrike demo"))
         self.key("alt+n", window=dialog)
         self.xdotool("type", "--delay", "20", windows_path)
@@ -168,13 +159,11 @@ class Session:
             return Panel(f.read())
 
     def wait_panel(self, what, predicate, timeout=90):
-        """Screenshots until the panel shows what predicate looks for."""
         return wait_until(what, lambda: (lambda p: p if predicate(p) else None)(self.grab()), timeout, step=0.5)
 
     def keep(self, panel, state):
         path = os.path.join(self.args.screenshots, "%s_%s.ppm" % (self.name, state))
-        with open(path, "wb") as f:
-            f.write(panel.ppm)
+        write(path, panel.ppm)
         print("screenshot %s: %s" % (state, path))
         return panel
 
@@ -211,7 +200,6 @@ def run_test(args, name, body):
         return 1
     finally:  # anything else propagates with its traceback, after this
         s.shutdown()
-    print("passed")
     return 0
 
 

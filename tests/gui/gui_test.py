@@ -1,9 +1,7 @@
 #!/usr/bin/env python3
 """GUI test of Runwarden.exe under Wine: a demo, its profile link and .rar files taken apart by a stand-in
-rar.exe registered as WinRAR, all through the file dialog of one running program.
-
-The layout unit test owns the panel's geometry; this looks at states: where
-there is text, the colours of marks, text and link, the button.
+rar.exe registered as WinRAR, through the file dialog of one running program. The layout unit test owns the
+panel's geometry; this looks at states: where there is text, the colours of text and link, the button.
 """
 import glob
 import os
@@ -42,15 +40,6 @@ def framed(p):
     return p.pixel(140, 40) == (0, 0, 0) and p.pixel(140, 362) == (0, 0, 0)
 
 
-def idle(p):
-    return framed(p) and button_enabled(p) and not text(p, 0, 41, 280, 320)
-
-
-def message(p):
-    """A message at the top and no results (updates, failures, rejections)."""
-    return framed(p) and button_enabled(p) and text(p, 0, 48, 280, 66) and not text(p, 0, 116, 90, 134)
-
-
 def result(p):
     """The labels of the time and the fps rows."""
     return framed(p) and text(p, 10, 116, 90, 134) and text(p, 10, 166, 90, 184)
@@ -71,13 +60,8 @@ def good(p):
 
 def underlined(p):
     """A row under the SteamID with a long run of the link's blue."""
-    for y in range(184, 204):
-        run = 0
-        for x in range(97, 275):
-            run = run + 1 if blue(p.pixel(x, y)) else 0
-            if run >= 60:
-                return True
-    return False
+    rows = ("".join("b" if blue(p.pixel(x, y)) else "." for x in range(97, 275)) for y in range(184, 204))
+    return any("b" * 60 in row for row in rows)
 
 
 def check_file(s, path, state):
@@ -114,7 +98,8 @@ def scenario(s):
     write_files(s)
     s.start_server(os.path.join(s.work, "server"))
     s.start_app()
-    s.keep(s.wait_panel("the idle panel", idle), "idle")
+    s.keep(s.wait_panel("the idle panel", lambda p: framed(p) and button_enabled(p) and not text(p, 0, 41, 280, 320)),
+           "idle")
     check(not underlined(s.keep(check_file(s, os.path.join(EXAMPLES, "sample.dem"), good), "good_result")),
           "no underline before hovering")
 
@@ -134,8 +119,9 @@ def scenario(s):
     s.xdotool("mousemove", "1010", "760")
     s.wait_panel("the link at rest", lambda p: result(p) and not underlined(p))
 
-    s.keep(check_file(s, os.path.join(EXAMPLES, "demos_tcl.txt"), lambda p: message(p) and not records_list(p)),
-           "rejected")
+    # A file that is no demo: a message at the top, no results.
+    s.keep(check_file(s, os.path.join(EXAMPLES, "demos_tcl.txt"), lambda p: framed(p) and button_enabled(p) and text(
+        p, 0, 48, 280, 66) and not text(p, 0, 116, 90, 134) and not records_list(p)), "rejected")
 
     def leftovers():
         return {os.path.join(t, n) for t in glob.glob(os.path.join(s.args.prefix, "drive_c", "users", "*", "Temp"))

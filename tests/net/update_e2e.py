@@ -1,19 +1,14 @@
 #!/usr/bin/env python3
 """End-to-end self-update under Wine.
 
-A copy of update_e2e_host.exe runs as Runwarden.exe from a scratch folder and
-talks to the running HTTP test server, which offers a newer build (the same
-program with a marker appended) laid out by runwarden-publish release --key.
-
-  update:  started from another folder (a shortcut's "Start in") beside a
-           read-only Updating.tmp; the prompt is answered in the real message
-           box, as in every run. The program must be replaced in its own
-           folder, restart with "-delete Updating.tmp" and end with "Updated
-           Successfully".
-  killed:  the new program arrives slowly; while it downloads the window
-           refuses to close (Alt+F4), and a kill leaves the old program in place.
-  forged:  the signature was made for another file; the folder must stay
-           exactly as it was and the pass end with "Update Failed!".
+A copy of update_e2e_host.exe runs as Runwarden.exe from a scratch folder; the
+running HTTP test server offers a newer build laid out by runwarden-publish.
+Each run answers yes in the real message box.
+  update: started in another folder beside a read-only Updating.tmp, it is
+          replaced in its own folder and restarts with "-delete Updating.tmp".
+  killed: while the new program arrives slowly the window refuses to close;
+          a kill leaves the old program in place.
+  forged: a signature made for another file leaves the folder as it was.
 """
 import os
 import shutil
@@ -86,11 +81,10 @@ class E2E:
             os.chmod(os.path.join(app, "Updating.tmp"), 0o444)
         result = os.path.join(self.work, name + "-result.txt")
         base = "http://127.0.0.1:%d/e2e/%s" % (self.port, name)
-        env = dict(self.session.env, RW_E2E_SERVER=base, RW_E2E_RESULT="Z:" + result)
+        self.session.env.update(RW_E2E_SERVER=base, RW_E2E_RESULT="Z:" + result)
         before = snapshot(app)
-        first = subprocess.Popen(["wine", "Z:" + os.path.join(app, "Runwarden.exe").replace("/", "\\")],
-                                 cwd=start_in, env=env, stdin=subprocess.DEVNULL,
-                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        program = "Z:" + os.path.join(app, "Runwarden.exe").replace("/", "\\")
+        first = self.session._start(["wine", program], cwd=start_in)
         try:
             lines = []
             self.answer_box("Software Update", "y", lambda: write(descriptor, struct.pack(
@@ -114,13 +108,11 @@ class E2E:
             if first.poll() is None:
                 first.kill()
                 first.wait()
-        print("%s: %s" % (name, lines), flush=True)
         return before, snapshot(app), lines
 
     def run(self):
         _, after, lines = self.scenario("update")
-        check(lines == ["1\t-1\tUpdated Successfully"], "update: expected one restarted instance ending in "
-              "'Updated Successfully', got %s" % lines)
+        check(lines == ["1\t-1\tUpdated Successfully"], "update: the restarted instance ended with %s" % lines)
         rest = [data for n, data in after.items() if n not in ("Runwarden.exe", "RecData.dat")]
         check(after["Runwarden.exe"] == self.newer and rest == [LEFTOVER], "update: folder holds %s" % sorted(after))
         check(set(os.listdir(os.path.join(self.work, "update-start"))) == {"RecData.dat"},

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <iterator>
 #include <string>
 #include <thread>
@@ -17,14 +18,12 @@
 namespace {
 
 std::wstring env(const wchar_t* name) {
-    wchar_t buf[2048] = {};
-    const DWORD n = GetEnvironmentVariableW(name, buf, static_cast<DWORD>(std::size(buf)));
-    return n > 0 && n < std::size(buf) ? std::wstring(buf, n) : std::wstring();
+    const wchar_t* value = _wgetenv(name);
+    return value ? value : L"";
 }
 
 rw::CheckResult g_result;
 rw::ResultBoard g_board;  // what the window sees, as in the program
-rw::RecordsDatabase* g_database = nullptr;
 
 void updateThread(HWND window) {
     const bool switchGiven = std::wstring(GetCommandLineW()).find(L"-delete ") != std::wstring::npos;
@@ -36,7 +35,8 @@ void updateThread(HWND window) {
     static constexpr uint8_t kReleaseKey[] = {RW_E2E_RELEASE_KEY};
     settings.records.releaseKey.assign(std::begin(kReleaseKey), std::end(kReleaseKey));
     rw::app::Win32UpdateHost host(window);
-    if (rw::runUpdatePass(g_result, *g_database, host, settings) != rw::UpdatePassEnd::Finished) return;
+    rw::RecordsDatabase database(L"RecData.dat");
+    if (rw::runUpdatePass(g_result, database, host, settings) != rw::UpdatePassEnd::Finished) return;
     if (FILE* f = _wfopen(env(L"RW_E2E_RESULT").c_str(), L"ab")) {
         const std::string text = rw::platform::wideToUtf8(g_result.messageText.view());
         std::fprintf(f, "%d\t%d\t%s\n", switchGiven ? 1 : 0, static_cast<int>(g_result.status()), text.c_str());
@@ -63,8 +63,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                                   CW_USEDEFAULT, 280, 410, nullptr, nullptr, instance, nullptr);
     if (!window) return 1;
     ShowWindow(window, SW_SHOWNORMAL);  // so a test can try to close it
-    static rw::RecordsDatabase database(L"RecData.dat");
-    g_database = &database;
     std::thread worker(updateThread, window);
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

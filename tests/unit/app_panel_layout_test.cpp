@@ -33,8 +33,6 @@ void setMapKey(CheckResult& r, const std::string& key) {
     std::copy(key.begin(), key.end(), r.mapKey.begin());
 }
 
-void settings(CheckResult& r, size_t line) { r.settingsLines[line].assign(L"setting " + std::to_wstring(line)); }
-
 void fillResult(CheckResult& r) {
     r.demoName.assign(L"run");
     r.playerName.assign(L"climber");
@@ -56,10 +54,7 @@ protected:
     PanelLayout layout(int32_t status, RecordsListState before = {}, bool checkRunning = false, int32_t dpi = 96,
                        const CheckResult* result = nullptr) const {
         const WorldRecordLookup lookup{
-            [this](std::string_view key) {
-                auto it = runs_.find(key);
-                return it == runs_.end() ? 0u : static_cast<uint32_t>(it->second.size());
-            },
+            [this](std::string_view key) { return uint32_t(runs_.count(key) ? runs_.find(key)->second.size() : 0); },
             [this](std::string_view key, uint32_t i) { return runs_.find(key)->second.at(i); }};
         // Every character is 7 pixels wide.
         const TextMeasure measure{[](std::wstring_view t, PanelFont) { return static_cast<int32_t>(7 * t.size()); },
@@ -80,7 +75,8 @@ const std::wstring kNone = L"(none)";
 // Room to x 275: 225 pixels at x 50 hold 29 characters and the dots, 178 at x 97 hold 22; a message
 // has 270 pixels, 38 characters, and breaks at the last blank that fits.
 TEST_F(PanelLayoutTest, EachStateDrawsItsFrameAndTexts) {
-    constexpr auto demo = &CheckResult::demoName, player = &CheckResult::playerName, message = &CheckResult::messageText;
+    constexpr auto demo = &CheckResult::demoName, player = &CheckResult::playerName;
+    constexpr auto message = &CheckResult::messageText;
     const std::wstring dirs = L"Opening C:\\" + std::wstring(80, L'd') + L" failed";
     const struct {
         const char* name;
@@ -113,7 +109,7 @@ TEST_F(PanelLayoutTest, EachStateDrawsItsFrameAndTexts) {
         {"wrap at a blank", -1, message, L"Unable to connect to the update server at it", {{41, 49}}, {362, 40, 90},
          140, 66, L"at it"},
         {"no blank: cut", -1, message, std::wstring(50, L'x'), {}, {}, 140, 66, std::wstring(12, L'x')},
-        {"a long second line ends in dots", -1, message, dirs, {}, {}, 140, 66, L"C:\\" + std::wstring(32, L'd') + L"..."},
+        {"long second line: dots", -1, message, dirs, {}, {}, 140, 66, L"C:\\" + std::wstring(32, L'd') + L"..."},
         {"144 DPI: bands meet the scaled lines", 100, nullptr, L"", {{62, 100}, {164, 73}, {239, 64}, {303, 36}},
          {543, 60, 162, 237, 339}, 146, 303, L"V", 144},
     };
@@ -124,7 +120,7 @@ TEST_F(PanelLayoutTest, EachStateDrawsItsFrameAndTexts) {
         if (r.field) {
             (result.*r.field).assign(r.value);
         } else {
-            for (wchar_t digit : r.value) settings(result, static_cast<size_t>(digit - L'0'));
+            for (wchar_t n : r.value) result.settingsLines[n - L'0'].assign(L"setting " + std::wstring(1, n));
         }
         const PanelLayout l = layout(r.status, {}, false, r.dpi, &result);
         if (!r.lines.empty()) {
@@ -156,21 +152,17 @@ TEST_F(PanelLayoutTest, ButtonAndColours) {
 }
 
 TEST_F(PanelLayoutTest, WorldRecordLinesAreTextOrAListFilledOnce) {
-    const auto texts = [](const PanelLayout& l) {
-        std::vector<std::tuple<int32_t, int32_t, std::string>> out;
-        for (const AnsiTextOp& t : opsOf<AnsiTextOp>(l)) out.emplace_back(t.x, t.y, t.text);
-        return out;
-    };
     PanelLayout l = layout(100, RecordsListState{true, "kz_cave"});  // one line: text, the list hidden
     EXPECT_EQ(std::tuple(l.recordsList, l.recordsListAfter.filled), std::tuple(RecordsListAction::hide, false));
-    EXPECT_EQ(texts(l), (decltype(texts(l)){{97, 134, "kz_cave 01:02.03 holder"}}));
+    const AnsiTextOp line = opsOf<AnsiTextOp>(l).at(0);
+    EXPECT_EQ((std::tuple{line.x, line.y, line.text}), (std::tuple{97, 134, "kz_cave 01:02.03 holder"}));
 
     runs_["kz_cave"] = {"first", "second", "th\x84rd"};
     runs_["kz_tower"] = {"c", "d"};
     const PanelLayout first = layout(100);
     EXPECT_EQ(first.recordsList, RecordsListAction::fillAndShow);
     EXPECT_EQ(first.recordsListLines, (std::vector<std::wstring>{L"first", L"second", L"th\u00e4rd"}));
-    EXPECT_TRUE(texts(first).empty());
+    EXPECT_TRUE(opsOf<AnsiTextOp>(first).empty());
     const PanelLayout again = layout(100, first.recordsListAfter);  // keeps the user's selection
     EXPECT_EQ(std::tuple(again.recordsList, again.recordsListLines.size()), std::tuple(RecordsListAction::keep, 0u));
     // Any other state hides the list and forgets its contents.
