@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the malformed demos that once broke the demo walk (or would have,
-walked the obvious way) to tests/data/walk/. Each is checked by
-tests/unit/walk_regressions_test.cpp; run this again after changing one.
+walked the obvious way) to tests/data/crashers/demo_walk/, where
+tests/unit/crashers_test.cpp replays them and checks each one's outcome; run
+this again after changing one.
 
     tools/make_walk_regressions.py [output folder]
 """
@@ -59,7 +60,7 @@ DEMOS = {
 
 
 def main():
-    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "tests", "data", "walk")
+    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "tests", "data", "crashers", "demo_walk")
     os.makedirs(out, exist_ok=True)
     for name, data in DEMOS.items():
         with open(os.path.join(out, name), "wb") as f:

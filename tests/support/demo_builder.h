@@ -1,13 +1,13 @@
 #pragma once
-// Writes synthetic GoldSrc demos frame by frame for tests, benchmarks and fuzz
-// seeds: the header, then frames of every type with their layouts.
+// Writes synthetic GoldSrc demos frame by frame for tests and fuzz seeds: the
+// header, then frames of every type with their layouts.
 #include <array>
 #include <cstdint>
-#include <filesystem>
 #include <span>
-#include <string>
 #include <string_view>
 #include <vector>
+
+#include "base/check_result.h"
 
 namespace rw::test {
 
@@ -32,12 +32,7 @@ class DemoBuilder {
 public:
     explicit DemoBuilder(std::string_view mapName = "kz_builder", uint32_t networkProtocol = 48);
 
-    // Header fields.
-    DemoBuilder& magic(std::string_view eightBytes);
-    DemoBuilder& protocol(uint32_t networkProtocol);
-    DemoBuilder& mapName(std::string_view name);
-
-    // Type 0 and 1: fixed part with the client state, length L = messages.size().
+    // Types 0 and 1: the fixed part with the client state, then the messages.
     DemoBuilder& startupFrame(std::span<const uint8_t> messages = {}, const ClientState& state = {});
     DemoBuilder& networkFrame(const ClientState& state = {}, std::span<const uint8_t> messages = {});
     // A type-0/1 frame whose length field claims more (or fewer) bytes than follow.
@@ -45,17 +40,13 @@ public:
                                      uint32_t claimedLength);
     DemoBuilder& startMarker(float time = 0.0f);                            // type 2
     DemoBuilder& consoleCommand(std::string_view text, float time = 0.0f);  // type 3, 64 bytes zero-padded
-    DemoBuilder& clientData();                                              // type 4
-    DemoBuilder& nextSection();                                             // type 5
-    DemoBuilder& event();                                                   // type 6
-    DemoBuilder& weaponAnimation();                                         // type 7
+    DemoBuilder& fixedFrame(uint8_t type);                                  // types 4 to 7, which carry no length
     DemoBuilder& soundFrame(uint32_t sampleLength);                         // type 8: 33 + L bytes
     DemoBuilder& demoBuffer(uint32_t length = 8);                           // type 9: 13 + L bytes
     DemoBuilder& rawBytes(std::span<const uint8_t> bytes);
 
     const Bytes& bytes() const { return bytes_; }
     size_t size() const { return bytes_.size(); }
-    std::filesystem::path writeTo(const std::filesystem::path& path) const;
 
 private:
     // Appends a frame of the given whole size, its head written and the rest filled.
@@ -63,23 +54,29 @@ private:
     Bytes bytes_;
 };
 
+// A check's result with every status it published through its repaint.
+struct RecordedCheck {
+    CheckResult result;
+    std::vector<int32_t> statuses;
+    RecordedCheck();
+    RecordedCheck(const RecordedCheck&) = delete;
+    // Every status before the last one was progress, within 1 to 99.
+    bool onlyProgressBeforeTheEnd() const;
+};
+
 // Message blocks and pieces of them.
 namespace msg {
 
 // A user-info string as a type-0 block holds it: "\name\<name>\*sid\<digits>".
 Bytes userInfo(std::string_view name, std::string_view steamIdDigits);
-Bytes steamIdKey(std::string_view digits);  // "\*sid\<digits>"
-Bytes nameKey(std::string_view name);       // "\name\<name>"
 // A resource-list block (first byte 0x2D) naming the two weapon-selection
 // sounds with their index bytes; a negative index leaves that sound out.
 Bytes soundResources(int selectIndex, int denyIndex = -1);
 // 06 06, five bytes, then the pattern (modes 0, 1 and 3's pattern entries).
-Bytes buttonPattern66(std::span<const uint8_t> pattern, uint8_t filler = 0x11);
+Bytes buttonPattern66(std::span<const uint8_t> pattern);
 // 06 07, six bytes, then the pattern (mode 2).
-Bytes buttonPattern67(std::span<const uint8_t> pattern, uint8_t filler = 0x11);
-// 06 07 CC 66 16, the two bit-packed sound-index bytes, 80 (mode 3 positions).
-Bytes buttonSound(uint8_t lowByte, uint8_t highByte);
-// The two sound bytes that name sound index s.
+Bytes buttonPattern67(std::span<const uint8_t> pattern);
+// 06 07 CC 66 16, the two bit-packed bytes naming sound index s, 80 (mode 3 positions).
 Bytes buttonSoundFor(int soundIndex);
 // A 6-byte mode-3 position entry.
 Bytes positionEntry(int16_t x, int16_t y, int16_t z);

@@ -21,9 +21,7 @@ const RecordsDatabase& fuzzDatabase() {
     static const RecordsDatabase db = [] {
         RecordsDatabase d;
         for (uint8_t mode = 0; mode < 4; ++mode) {
-            MapRecord m;
-            m.name = kFuzzMapNames[mode];
-            m.mode = mode;
+            MapRecord m{.name = kFuzzMapNames[mode], .runs = {"01:00.00 fuzz"}, .mode = mode};
             if (mode == 3) {
                 m.startEntries = {{0x10, 0x00, 0x20, 0x00, 0x30, 0x00}, {0xAA}};
                 m.startKinds = {false, true};
@@ -33,7 +31,6 @@ const RecordsDatabase& fuzzDatabase() {
                 m.startEntries = {{0xAA, 0xBB}};
                 m.stopEntries = {{0xCC}, {0xDD, 0xEE}};
             }
-            m.runs = {"01:00.00 fuzz"};
             d.records.push_back(std::move(m));
         }
         d.state = 1;
