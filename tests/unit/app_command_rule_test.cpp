@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "app/command_rule.h"
+#include "app/file_to_check.h"
 
 namespace rw::app {
 namespace {
@@ -23,6 +28,20 @@ TEST(CommandRule, StartsACheck) {
     for (const auto& r : rows) EXPECT_EQ(commandStartsCheck(r.command, r.status, r.ownCheck), r.starts) << r.command;
     EXPECT_TRUE(commandCopiesResult(1u << 16 | kCopyShortcutId));
     EXPECT_FALSE(commandCopiesResult(kCopyShortcutId));
+}
+
+// A drop takes its first demo or archive; the command line its first argument
+// that is not the "-delete" switch a finished update restarts with.
+TEST(FileToCheck, FromADropAndFromTheCommandLine) {
+    using Items = std::vector<DroppedItem>;
+    using Args = std::vector<std::wstring>;
+    EXPECT_EQ(droppedFileToCheck(Items{{L"notes.txt"}, {L"B.RAR"}, {L"run.dem"}}), L"B.RAR");
+    EXPECT_EQ(droppedFileToCheck(Items{{L"kz.dem", true}, {L"x.Dem"}}), L"x.Dem");  // a folder named like a demo
+    EXPECT_EQ(droppedFileToCheck(Items{{L"dem"}, {L".demo"}, {L"folder", true}}), std::nullopt);
+    EXPECT_EQ(commandLineFile(Args{L"Runwarden.exe", L"-delete Updating.tmp"}), std::nullopt);
+    EXPECT_EQ(commandLineFile(Args{L"Runwarden.exe", L"-delete Updating.tmp", L"", L"x.rar", L"y.dem"}), L"x.rar");
+    EXPECT_EQ(commandLineFile(Args{L"Runwarden.exe", L"-deleted.dem"}), L"-deleted.dem");
+    EXPECT_EQ(commandLineFile(Args{}), std::nullopt);
 }
 
 }  // namespace
