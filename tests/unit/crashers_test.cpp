@@ -5,8 +5,6 @@
 
 #include <filesystem>
 
-#include "analysis/demo_walk.h"
-#include "demo_builder.h"
 #include "fuzz_entries.h"
 #include "temp_dir.h"
 
@@ -27,33 +25,6 @@ TEST(Crashers, ReplayWithoutFault) {
         }
     }
     EXPECT_GE(replayed, 6u) << "the regression files are missing";
-}
-
-// What the walk makes of the malformed demos (tools/make_walk_regressions.py);
-// progress stays below finished until the end, even past the end of the file.
-TEST(Crashers, MalformedDemosWalkToTheirOutcome) {
-    const struct {
-        const char* file;
-        int32_t status;
-        const wchar_t *message, *player = L"", *average = nullptr;
-    } rows[] = {
-        {"buffer_frame_lengths.dem", 100, L""},
-        {"startup_length_4gib.dem", -2, L"Error reading demo at Pos: 4294968316 with Offset: 4294967295", L"Big"},
-        {"cut_network_frame.dem", -2, L"Error reading demo at Pos: 1233 with Offset: 3"},
-        {"zero_msec_frames.dem", 100, L"", L"", L"0.00"},
-        {"network_length_past_end.dem", -2, L"Error reading demo at Pos: 2147484677 with Offset: 2147483647"},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.file);
-        test::RecordedCheck c;
-        checkDemoFile(kCrashers / "demo_walk" / r.file, false, nullptr, c.result);
-        EXPECT_EQ(c.result.status(), r.status);
-        EXPECT_EQ(c.result.messageText.view(), r.message);
-        EXPECT_EQ(c.result.playerName.view(), r.player);
-        EXPECT_EQ(c.result.averageFpsText.view(), r.average ? r.average : c.result.averageFpsText.view());
-        EXPECT_GE(c.statuses.size(), 2u);
-        EXPECT_TRUE(c.onlyProgressBeforeTheEnd());
-    }
 }
 
 }  // namespace
