@@ -39,8 +39,6 @@ const RecordsDatabase& fuzzDatabase(uint8_t mode) {
     return all[mode];
 }
 
-}  // namespace
-
 void demoWalk(const uint8_t* data, size_t size) {
     CheckResult result;
     // The length picks the mode, so any seed reaches every mode's detector.
@@ -102,6 +100,8 @@ void archiveListing(const uint8_t* data, size_t size) {
     if (entry->front() == L'-' || entry->front() == L'@') __builtin_trap();
     if (app::entryFileName(*entry).empty()) __builtin_trap();
 }
+
+}  // namespace
 
 std::vector<Target> targets() {
     return {{"demo_walk", &demoWalk},

@@ -2,13 +2,11 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "analysis/demo_reader.h"
-#include "failing_file.h"
 #include "temp_dir.h"
 
 #ifdef _WIN32
@@ -37,18 +35,14 @@ const char* const kBackendNames[] = {"Memory", "FileOnWalkThread", "FileWithRead
 
 class DemoReaderTest : public ::testing::TestWithParam<Backend> {
 protected:
-    // The file's reads fail from failFrom on, when given.
-    DemoReader& openWith(int64_t size, std::optional<int64_t> failFrom = std::nullopt) {
-        reader_.close();  // let go of the previous file before it is rewritten
+    DemoReader& openWith(int64_t size) {
         bytes_ = patternFile(size);
-        std::unique_ptr<platform::AsyncFile> file =
+        reader_.open(
             GetParam() == Backend::Memory
                 ? platform::openMemoryFile(bytes_)
                 : platform::openAsyncFile(dir_.write("demo.dem", bytes_), GetParam() == Backend::FileWithReadThread
                                                                               ? platform::ReadThread::always
-                                                                              : platform::ReadThread::never);
-        if (failFrom) file = std::make_unique<test::FailingFile>(std::move(file), *failFrom);
-        reader_.open(std::move(file));
+                                                                              : platform::ReadThread::never));
         return reader_;
     }
     // Reads n bytes at pos and expects them to be the file's.
@@ -90,24 +84,6 @@ TEST_P(DemoReaderTest, ReadsAcrossWindowsAndAtTheEnd) {
     expectRead(3 * MiB + 18, static_cast<uint32_t>(r.size() - 3 * MiB - 18));
     expectRead(5, 1);
     expectRead(0, static_cast<uint32_t>(r.size()));
-}
-
-// A read that fails ends the serving where it happened: what came before is
-// the file's, and nothing is served after it, not even from a window read
-// already.
-TEST_P(DemoReaderTest, FailedReadEndsTheServing) {
-    DemoReader& r = openWith(3 * MiB, MiB + 1000);
-    expectRead(0, MiB + 1000);
-    EXPECT_FALSE(r.readFailed());
-    uint8_t b = 0;
-    int64_t pos = MiB + 1000;
-    EXPECT_FALSE(r.read(pos, &b, 1));
-    EXPECT_EQ(pos, MiB + 1000);
-    EXPECT_TRUE(r.readFailed());
-    pos = 10;
-    EXPECT_FALSE(r.read(pos, &b, 1));
-    EXPECT_EQ(pos, 10);
-    EXPECT_EQ(r.viewInPlace(10, 1), nullptr);
 }
 
 #ifndef _WIN32
