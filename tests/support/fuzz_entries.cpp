@@ -17,21 +17,16 @@ namespace rw::fuzz {
 namespace {
 
 // A database whose one map, the crashers' map, takes the given detection mode,
-// with entries small enough that the fuzzer can find them.
+// with entries small enough that the fuzzer can find them: a pattern and (for
+// mode 3; a pattern to the others) a position.
 const RecordsDatabase& fuzzDatabase(uint8_t mode) {
     static const auto all = [] {
         std::array<RecordsDatabase, 4> dbs;
         for (uint8_t m = 0; m < 4; ++m) {
-            MapRecord& r = dbs[m].records.emplace_back(
-                MapRecord{.name = "kz_regression", .runs = {"01:00.00 fuzz"}, .mode = m});
-            r.startEntries = {{0xAA, 0xBB}};
-            r.stopEntries = {{0xCC}, {0xDD, 0xEE}};
-            if (m == 3) {
-                r.startEntries.insert(r.startEntries.begin(), {0x10, 0x00, 0x20, 0x00, 0x30, 0x00});
-                r.startKinds = {false, true};
-                r.stopEntries[1] = {0xF0, 0xFF, 0x00, 0x01, 0x00, 0x00};
-                r.stopKinds = {true, false};
-            }
+            dbs[m].records = {MapRecord{.name = "kz_regression", .runs = {"01:00.00 fuzz"}, .mode = m,
+                                        .startEntries = {{0xAA, 0xBB}, {0x10, 0x00, 0x20, 0x00, 0x30, 0x00}},
+                                        .stopEntries = {{0xCC}, {0xF0, 0xFF, 0x00, 0x01, 0x00, 0x00}},
+                                        .startKinds = {true, false}, .stopKinds = {true, false}}};
             dbs[m].state = 1;
         }
         return dbs;
