@@ -22,8 +22,6 @@ TEST(RealDemos, Measurements) {
         // Walked to the directory at the end of the file, whose entry count (2)
         // reads as the second start marker. 733 frames of 10 ms and 3 of 11 ms.
         {"demos/cstrike_crossfire_weapon.dem", 100, L"", L"crossfire", L"Player", L"STEAM_0:0:118747259", L"99.95"},
-        // 288 frames of 10 ms and one of 16 ms.
-        {"demos/valve_c1a0_basic.dem", 100, L"", L"c1a0", nullptr, L"STEAM_0:0:14891251", L"99.86"},
         {"demos/valve_stalkyard_hldm.dem", -2, L"Demo was not recorded on lan server!"},
         // The directory counts one entry, which reads as a network frame cut by the end of the file.
         {"demos/valve_c1a0_frame-types_crafted.dem", -2, L"Error reading demo at Pos: 1882 with Offset: 0"},

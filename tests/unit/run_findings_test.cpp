@@ -16,13 +16,6 @@ namespace {
 using test::Bytes;
 namespace msg = test::msg;
 
-// Truncated in float.
-TEST(VerdictText, AverageFps) {
-    for (const auto& [average, text] : {std::pair{199.0f / 2.0f, L"99.50"}, {73570.0f / 736.0f, L"99.95"},
-                                        {1000.0f, L"1000.00"}, {std::nanf(""), L"0.00"}})
-        EXPECT_EQ(averageFpsText(average), text) << average;
-}
-
 // Truncated in float; a cup-storage run shows five seconds less, borrowing a
 // minute below five seconds, and a whole time below five keeps its hundredths.
 TEST(VerdictText, RunTime) {
