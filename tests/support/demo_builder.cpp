@@ -77,14 +77,6 @@ DemoBuilder& DemoBuilder::rawBytes(std::span<const uint8_t> bytes) {
     return *this;
 }
 
-RecordedCheck::RecordedCheck() {
-    result.repaint = {[](void* self) {
-                          auto* c = static_cast<RecordedCheck*>(self);
-                          c->statuses.push_back(c->result.status());
-                      },
-                      this};
-}
-
 namespace msg {
 
 Bytes text(std::string_view s) { return Bytes(s.begin(), s.end()); }

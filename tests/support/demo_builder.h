@@ -7,8 +7,6 @@
 #include <string_view>
 #include <vector>
 
-#include "base/check_result.h"
-
 namespace rw::test {
 
 using Bytes = std::vector<uint8_t>;
@@ -49,14 +47,6 @@ private:
     size_t head(uint8_t type, float time, size_t size);
     DemoBuilder& clientFrame(uint8_t type, const ClientState& state, std::span<const uint8_t> messages);
     Bytes bytes_;
-};
-
-// A check's result with every status it published through its repaint.
-struct RecordedCheck {
-    CheckResult result;
-    std::vector<int32_t> statuses;
-    RecordedCheck();
-    RecordedCheck(const RecordedCheck&) = delete;
 };
 
 // Message blocks and pieces of them.
