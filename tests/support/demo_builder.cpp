@@ -96,17 +96,13 @@ Bytes userInfo(std::string_view name, std::string_view steamIdDigits) {
 }
 
 Bytes soundResources(int selectIndex, int denyIndex) {
-    // Each name, its zero, the index's low byte, its high nibble under other
-    // data, and three more bytes.
+    // Each name, its zero, the index's low byte, its high nibble under other data, and three more bytes.
     const auto entry = [](std::string_view name, int index) {
-        if (index < 0) return Bytes{};
-        const Bytes tail{0x00, static_cast<uint8_t>(index & 0xFF), static_cast<uint8_t>(((index >> 8) & 0x0F) | 0x30),
-                         0x00, 0x00, 0x00};
-        return concat({text(name), tail});
+        const Bytes tail{0, static_cast<uint8_t>(index), static_cast<uint8_t>(((index >> 8) & 0x0F) | 0x30), 0, 0, 0};
+        return index < 0 ? Bytes{} : concat({text(name), tail});
     };
     return concat({Bytes{0x2D, 0x01, 0x00}, text("ambience.wav"), Bytes{0x00, 0x01, 0x00},
-                   entry("common/wpn_select.wav", selectIndex), entry("common/wpn_denyselect.wav", denyIndex),
-                   Bytes(8, 0x00)});
+                   entry("common/wpn_select.wav", selectIndex), entry("common/wpn_denyselect.wav", denyIndex), Bytes(8, 0)});
 }
 
 Bytes buttonPattern66(std::span<const uint8_t> pattern) { return concat({Bytes{0x06, 0x06}, filler(5, 0x11), pattern}); }

@@ -99,10 +99,7 @@ void archiveListing(const uint8_t* data, size_t size) {
 }  // namespace
 
 std::vector<Target> targets() {
-    return {{"demo_walk", &demoWalk},
-            {"recdata", &recordsData},
-            {"runs_list", &runsList},
-            {"steam_id", &steamId},
+    return {{"demo_walk", &demoWalk}, {"recdata", &recordsData}, {"runs_list", &runsList}, {"steam_id", &steamId},
             {"archive_listing", &archiveListing}};
 }
 
