@@ -28,7 +28,7 @@ ClientState at(float time, uint8_t msec) {
     return s;
 }
 
-Bytes press(const Bytes& entry) { return msg::concat({msg::filler(3, 0), msg::buttonPattern66(entry), msg::filler(4, 0)}); }
+Bytes press(const Bytes& entry) { return msg::concat({msg::filler(3, 0), msg::buttonPattern(6, entry), msg::filler(4, 0)}); }
 
 // A clean run at 100 fps on kz_gui, which has two world-record lines.
 Bytes goodDemo() {

@@ -19,7 +19,6 @@ void putF32(Bytes& b, size_t at, float v) { putU32(b, at, std::bit_cast<uint32_t
 
 DemoBuilder::DemoBuilder(std::string_view name, uint32_t networkProtocol) : bytes_(kFirstFrame, 0) {
     std::copy(kMagic.begin(), kMagic.end(), bytes_.begin());
-    putU32(bytes_, 8, 5);  // format version, which the check skips
     putU32(bytes_, kProtocolOffset, networkProtocol);
     std::copy_n(name.begin(), std::min<size_t>(kMapNameSize, name.size()), bytes_.begin() + kMapNameOffset);
 }
@@ -105,9 +104,9 @@ Bytes soundResources(int selectIndex, int denyIndex) {
                    entry("common/wpn_select.wav", selectIndex), entry("common/wpn_denyselect.wav", denyIndex), Bytes(8, 0)});
 }
 
-Bytes buttonPattern66(std::span<const uint8_t> pattern) { return concat({Bytes{0x06, 0x06}, filler(5, 0x11), pattern}); }
-
-Bytes buttonPattern67(std::span<const uint8_t> pattern) { return concat({Bytes{0x06, 0x07}, filler(6, 0x11), pattern}); }
+Bytes buttonPattern(uint8_t second, std::span<const uint8_t> pattern) {
+    return concat({Bytes{0x06, second}, filler(second - 1u, 0x11), pattern});
+}
 
 Bytes buttonSoundFor(int s) {
     return Bytes{0x06, 0x07, 0xCC, 0x66, 0x16, static_cast<uint8_t>((s & 1) << 7), static_cast<uint8_t>(s >> 1), 0x80};

@@ -1,5 +1,5 @@
 #pragma once
-// Writes synthetic GoldSrc demos frame by frame for tests and fuzz seeds: the
+// Writes synthetic GoldSrc demos frame by frame for tests: the
 // header, then frames of every type with their layouts.
 #include <array>
 #include <cstdint>
@@ -49,18 +49,16 @@ private:
     Bytes bytes_;
 };
 
-// Message blocks and pieces of them.
-namespace msg {
+namespace msg {  // message blocks and pieces of them
 
 // A user-info string as a type-0 block holds it: "\name\<name>\*sid\<digits>".
 Bytes userInfo(std::string_view name, std::string_view steamIdDigits);
 // A resource-list block (first byte 0x2D) naming the two weapon-selection
 // sounds with their index bytes; a negative index leaves that sound out.
 Bytes soundResources(int selectIndex, int denyIndex = -1);
-// 06 06, five bytes, then the pattern (modes 0, 1 and 3's pattern entries).
-Bytes buttonPattern66(std::span<const uint8_t> pattern);
-// 06 07, six bytes, then the pattern (mode 2).
-Bytes buttonPattern67(std::span<const uint8_t> pattern);
+// 06 06, five bytes, then the pattern (modes 0, 1 and 3's pattern entries),
+// or 06 07, six bytes, then the pattern (mode 2).
+Bytes buttonPattern(uint8_t second, std::span<const uint8_t> pattern);
 // 06 07 CC 66 16, the two bit-packed bytes naming sound index s, 80 (mode 3 positions).
 Bytes buttonSoundFor(int soundIndex);
 // A 6-byte mode-3 position entry.

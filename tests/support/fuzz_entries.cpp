@@ -67,7 +67,6 @@ void recordsData(const uint8_t* data, size_t size) {
 
 void runsList(const uint8_t* data, size_t size) {
     RecordsDatabase db = fuzzDatabase(3);
-    for (MapRecord& m : db.records) m.runs.clear();
     mergeRunsList(db, std::span(data, size));
     for (const MapRecord& m : db.records)
         for (const std::string& run : m.runs)
@@ -90,9 +89,9 @@ void archiveListing(const uint8_t* data, size_t size) {
     if (!entry) return;
     // Whatever the listing holds, only a safe, bounded ".dem" name comes out,
     // and never one that rar.exe could read as a switch or a list file.
-    if (entry->size() > app::kMaxEntryLength || !app::isSafeEntryName(*entry) || !entry->ends_with(L".dem"))
+    if (entry->size() > app::kMaxEntryLength || !app::isSafeEntryName(*entry) || !entry->ends_with(L".dem") ||
+        entry->front() == L'-' || entry->front() == L'@')
         __builtin_trap();
-    if (entry->front() == L'-' || entry->front() == L'@') __builtin_trap();
     if (app::entryFileName(*entry).empty()) __builtin_trap();
 }
 

@@ -25,22 +25,13 @@ std::vector<uint8_t> patternFile(int64_t size) {
     return bytes;
 }
 
-// Every behaviour test runs against the in-memory backend and the platform's
-// file backend, reading on the walk's thread and on a thread of its own, so
-// all of them answer the same.
-enum class Backend { Memory, FileOnWalkThread, FileWithReadThread };
-const char* const kBackendNames[] = {"Memory", "FileOnWalkThread", "FileWithReadThread"};
-
-class DemoReaderTest : public ::testing::TestWithParam<Backend> {
+// Every behaviour test runs against the platform's file backend reading on
+// the walk's thread and on a thread of its own (the walk tables read memory).
+class DemoReaderTest : public ::testing::TestWithParam<platform::ReadThread> {
 protected:
     DemoReader& openWith(int64_t size) {
         bytes_ = patternFile(size);
-        reader_.open(
-            GetParam() == Backend::Memory
-                ? platform::openMemoryFile(bytes_)
-                : platform::openAsyncFile(dir_.write("demo.dem", bytes_), GetParam() == Backend::FileWithReadThread
-                                                                              ? platform::ReadThread::always
-                                                                              : platform::ReadThread::never));
+        reader_.open(platform::openAsyncFile(dir_.write("demo.dem", bytes_), GetParam()));
         return reader_;
     }
     // Reads n bytes at pos and expects them to be the file's.
@@ -59,7 +50,6 @@ protected:
 // checked. What was read before the cut is served; the first read that finds
 // the file shorter than at open fails, and so does every read after it.
 TEST_P(DemoReaderTest, FileCutWhileReadFailsAtTheCut) {
-    if (GetParam() == Backend::Memory) GTEST_SKIP();
     DemoReader& r = openWith(3 * MiB);
     expectRead(0, 100);
     std::filesystem::resize_file(dir_ / "demo.dem", 200000);
@@ -86,9 +76,10 @@ TEST_P(DemoReaderTest, SeeksWhileReadingServeTheFilesBytes) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, DemoReaderTest,
-                         ::testing::Values(Backend::Memory, Backend::FileOnWalkThread, Backend::FileWithReadThread),
-                         [](const auto& info) { return std::string(kBackendNames[static_cast<int>(info.param)]); });
+INSTANTIATE_TEST_SUITE_P(Backends, DemoReaderTest, ::testing::Values(platform::ReadThread::never, platform::ReadThread::always),
+                         [](const auto& info) {
+                             return std::string(info.param == platform::ReadThread::always ? "ReadThread" : "WalkThread");
+                         });
 
 #ifdef _WIN32
 TEST(DemoReaderOpen, FileHeldWithoutSharingCannotBeOpened) {

@@ -45,14 +45,15 @@ RecordsDatabase database(uint8_t mode, std::vector<ByteString> start, std::vecto
 }
 
 ClientState at(float time, uint8_t msec = 10, void (*spoil)(ClientState&) = nullptr) {
-    ClientState s;
-    s.time = time;
-    s.msec = msec;
+    ClientState s{.time = time, .msec = msec};
     if (spoil) spoil(s);
     return s;
 }
 
-Bytes press(const Bytes& entry) { return msg::concat({msg::filler(3, 0), msg::buttonPattern66(entry), msg::filler(4, 0)}); }
+// A message block holding a button press: 06 06 (or 06 07 for mode 2) and the entry.
+Bytes press(const Bytes& entry, uint8_t second = 6) {
+    return msg::concat({msg::filler(3, 0), msg::buttonPattern(second, entry), msg::filler(4, 0)});
+}
 
 // Filler frames so that the next frame starts exactly at the given place.
 DemoBuilder& padTo(DemoBuilder& b, size_t start) {
@@ -91,8 +92,6 @@ TEST(DemoWalk, HeaderAndFrameLayouts) {
          100, L""},
         {"buffer frames after the marker", DemoBuilder().startMarker().frame(kDemoBuffer).frame(kDemoBuffer).startMarker().bytes(), -2,
          L"Demo was not recorded on lan server!"},
-        {"network frame between", DemoBuilder().startMarker().frame(kDemoBuffer).networkFrame().frame(kDemoBuffer).startMarker().bytes(),
-         100, L""},
         {"network frame carried over the marker",
          DemoBuilder().frame(kDemoBuffer).networkFrame().startMarker().frame(kDemoBuffer).startMarker().bytes(), 100, L""},
     };
@@ -133,7 +132,6 @@ TEST(DemoWalk, Verdicts) {
         for (const ClientState& s : states) b.networkFrame(s);
         return b.startMarker().bytes();
     };
-    // Settings may be wrong on the first press's frame or on the stop's.
     void (*wrongGravity)(ClientState&) = [](ClientState& s) { s.gravity = 400; };
     auto timed = [](const char* map, const Bytes& first, void (*onFirst)(ClientState&) = nullptr,
                     void (*onStop)(ClientState&) = nullptr) {
@@ -142,22 +140,18 @@ TEST(DemoWalk, Verdicts) {
     };
     // Modes 1 and 2 try the detector on the network frame after a "+use" only.
     auto used = [](uint8_t mode, const char* use1, const char* use2, bool spend) {
-        auto pressFor = [mode](const Bytes& e) {
-            return mode == 2 ? msg::concat({msg::buttonPattern67(e), msg::filler(3)}) : press(e);
-        };
         DemoBuilder b("kz_test");
         b.startMarker().consoleCommand(use1);
         if (spend) b.networkFrame(at(0.5f));
-        return b.networkFrame(at(1), pressFor(kStart)).consoleCommand(use2).networkFrame(at(3.5f), pressFor(kStop))
-            .startMarker().bytes();
+        const uint8_t second = mode == 2 ? 7 : 6;
+        return b.networkFrame(at(1), press(kStart, second)).consoleCommand(use2)
+            .networkFrame(at(3.5f), press(kStop, second)).startMarker().bytes();
     };
     // Mode 3: the select sound's index comes from the resource list, the
     // origin from the frames after "+use".
     auto heard = [](int index) { return msg::concat({msg::filler(2, 0), msg::buttonSoundFor(index), msg::filler(3, 0)}); };
-    ClientState nearStart = at(4.0f), nearStop = at(70.25f), far = at(1.0f);
-    nearStart.origin = {264.9f, 200.0f, -50.0f};
-    nearStop.origin = {-3100.0f, 10.0f, 0.5f};
-    far.origin = {5000.0f, 0, 0};
+    const ClientState nearStart{.time = 4.0f, .origin = {264.9f, 200.0f, -50.0f}},
+        nearStop{.time = 70.25f, .origin = {-3100.0f, 10.0f, 0.5f}}, far{.time = 1.0f, .origin = {5000.0f, 0, 0}};
     DemoBuilder edges("kz_test");
     padTo(edges.startMarker(), MiB - 500);  // fixed part before the first window edge, messages across it
     padTo(edges.networkFrame(at(3.0f), msg::concat({msg::filler(900), press(kStart)})), 2 * MiB - 100);  // and across
@@ -191,7 +185,6 @@ TEST(DemoWalk, Verdicts) {
         {"cup storage, capital map name",
          DemoBuilder("KZ_CUP_Storage").startMarker().networkFrame(at(2.0f), press(kStart))
              .networkFrame(at(74.5f), press(kStop)).bytes(), 8, L"", L"01:07.50", &cup},
-        {"a stop entry does not start", timed("kz_test", kStop), 8, L"", none, &db0},
         {"unknown map", timed("kz_other", kStart), 8, L"", none, &db0},
         {"database not loaded", timed("kz_test", kStart), 8, L"", none, &notLoaded},
         {"wrong on the start frame is forgiven", timed("kz_test", kStart, wrongGravity), 8, L"", L"00:01.00", &db0},

@@ -28,7 +28,6 @@ TEST(SteamId, Conversion) {
         {"765611980000000019", L"STEAM_0:1:19867136"},      // the 18th character is dropped
         {"", L"before"},
         {"x76561198000000000", L"before"},
-        {"\n\v\f\r", L"before"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.digits);

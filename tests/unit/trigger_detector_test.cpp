@@ -136,9 +136,9 @@ TEST(TriggerScan, VectorScanAnswersLikeThePlainRules) {
         Bytes block = randomBytes(rng, alphabet, rng() % 120);
         // Plant a true press somewhere now and then, often near the end.
         if (!entries.empty() && block.size() > 20 && rng() % 3 == 0) {
-            const Bytes press = mode == 3 && !kinds.empty() && kinds[0] == 0 ? msg::buttonSoundFor(select)
-                                : mode == 2                                      ? msg::buttonPattern67(entries[0])
-                                                                                 : msg::buttonPattern66(entries[0]);
+            const Bytes press = mode == 3 && !kinds.empty() && kinds[0] == 0
+                                    ? msg::buttonSoundFor(select)
+                                    : msg::buttonPattern(mode == 2 ? 7 : 6, entries[0]);
             const size_t at = block.size() - std::min(block.size(), press.size() + rng() % 6);
             std::copy_n(press.begin(), std::min(press.size(), block.size() - at), block.begin() + at);
         }
