@@ -1,13 +1,9 @@
-// A stand-in for WinRAR's rar.exe in the GUI tests. An "archive" is a text
-// file of entry names, one per line in raw 8-bit bytes, and beside it a
-// folder ARCHIVE.d that holds the entries' contents under their names.
+// A stand-in for WinRAR's rar.exe in the GUI test. An "archive" is a text file
+// of entry names (raw 8-bit, one a line) beside a folder ARCHIVE.d holding them.
 //   rar vb -- ARCHIVE               prints the names
-//   rar x -av- -ep -- ARCHIVE ENTRY copies the entry into the current folder,
-//                                   under its name without folders
-// Every call appends its raw command line and current folder to
-// rar_calls.log beside this program, so tests can see exactly what ran, and
-// then waits while a file rar_hold stands beside this program, so tests can
-// look at the window while an archive is being taken apart.
+//   rar x -av- -ep -- ARCHIVE ENTRY copies the entry here, without its folders
+// Every call appends its command line and current folder to rar_calls.log
+// beside this program, then waits while a file rar_hold stands there.
 #include <windows.h>
 
 #include <fcntl.h>
@@ -20,13 +16,6 @@
 
 namespace {
 
-std::string utf8(const std::wstring& text) {
-    std::string out(text.size() * 3, '\0');
-    out.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                                       out.data(), static_cast<int>(out.size()), nullptr, nullptr)));
-    return out;
-}
-
 std::wstring besideSelf(const wchar_t* name) {
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
@@ -37,10 +26,10 @@ std::wstring besideSelf(const wchar_t* name) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    wchar_t folder[MAX_PATH] = {};
-    GetCurrentDirectoryW(MAX_PATH, folder);
+    char folder[MAX_PATH] = {};  // the tests' paths are plain ASCII
+    GetCurrentDirectoryA(MAX_PATH, folder);
     std::ofstream(besideSelf(L"rar_calls.log").c_str(), std::ios::binary | std::ios::app)
-        << "cmd=" << utf8(GetCommandLineW()) << "\ncwd=" << utf8(folder) << "\n";
+        << "cmd=" << GetCommandLineA() << "\ncwd=" << folder << "\n";
     while (GetFileAttributesW(besideSelf(L"rar_hold").c_str()) != INVALID_FILE_ATTRIBUTES) Sleep(50);
 
     const std::wstring command = argc > 1 ? argv[1] : L"";

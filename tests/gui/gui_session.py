@@ -1,12 +1,8 @@
 """Drives Runwarden.exe under Wine on a private virtual X server.
 
-A Session starts Xvfb with openbox as window manager, runs Wine in a prefix of
-its own, serves the update and records-list files from the HTTP test server and
-reads the window's pixels from screenshots. The GUI tests, the end-to-end
-update test and tools/run-gui.sh all run Wine through it. Run as a program, it
-opens the program for a person to use (run-gui.sh):
-
-    gui_session.py --exe EXE --site DIR --port N --run DIR --work DIR ...
+A Session starts Xvfb with openbox, runs Wine in a prefix of its own, serves the servers' files from the HTTP
+test server and reads the window's pixels from screenshots. The GUI test, the end-to-end update test and
+tools/run-gui.sh (the main program here) all run Wine through it.
 """
 import argparse
 import os
@@ -36,33 +32,32 @@ def wait_until(what, predicate, timeout=60.0, step=0.25):
         time.sleep(step)
 
 
-class Panel:
-    """A screenshot (binary PPM) seen from the window's client area; places are given at 96 DPI."""
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
 
-    def __init__(self, ppm, origin, dpi):
+
+class Panel:
+    """A screenshot (binary PPM) of the window's client area, which is the window's X window."""
+
+    def __init__(self, ppm):
         magic, size, _, self.rgb = ppm.split(b"\n", 3)
         check(magic == b"P6", "unexpected screenshot format")
-        self.ppm, self.width, (self.ox, self.oy), self.dpi = ppm, int(size.split()[0]), origin, dpi
-
-    def px(self, length):
-        return (length * self.dpi + 48) // 96
-
-    def screen_pixel(self, x, y):
-        """At the screen's resolution, from the client area's corner."""
-        at = ((self.oy + y) * self.width + self.ox + x) * 3
-        return tuple(self.rgb[at:at + 3])
+        self.ppm, self.width = ppm, int(size.split()[0])
 
     def pixel(self, x, y):
-        return self.screen_pixel(self.px(x), self.px(y))
+        at = (y * self.width + x) * 3
+        return tuple(self.rgb[at:at + 3])
 
     def region(self, x0, y0, x1, y1):
-        """Pixels of the half-open rectangle [x0, x1) x [y0, y1), every one the screen has."""
-        return [self.screen_pixel(x, y) for y in range(self.px(y0), self.px(y1)) for x in range(self.px(x0), self.px(x1))]
+        """Pixels of the half-open rectangle [x0, x1) x [y0, y1)."""
+        return [self.pixel(x, y) for y in range(y0, y1) for x in range(x0, x1)]
 
 
 class Session:
-    def __init__(self, args, name, dpi=96):
-        self.args, self.name, self.dpi = args, name, dpi  # dpi: the prefix's LogPixels while this session runs
+    def __init__(self, args, name):
+        self.args, self.name = args, name
         self.work = os.path.join(args.work, name)
         os.makedirs(self.work, exist_ok=True)
         os.makedirs(args.screenshots, exist_ok=True)
@@ -79,8 +74,7 @@ class Session:
         return proc
 
     def run(self, *argv, timeout=120, output=True):
-        """Runs a program to its end: its exit code and standard output. Without output its
-        output goes to the log, for programs that leave a daemon holding the pipe (Wine)."""
+        """Exit code and standard output; output=False logs it (Wine leaves a daemon holding the pipe)."""
         out = subprocess.PIPE if output else self.log
         done = subprocess.run(argv, stdin=subprocess.DEVNULL, stdout=out, stderr=self.log, env=self.env,
                               timeout=timeout, cwd=self.work)
@@ -93,16 +87,14 @@ class Session:
         return self.run(self.args.wine, *args, output=False)[0]
 
     def start_display(self):
-        for n in range(70 + os.getpid() % 50, 400):
-            if os.path.exists("/tmp/.X11-unix/X%d" % n) or os.path.exists("/tmp/.X%d-lock" % n):
-                continue
-            xvfb = self._start(["Xvfb", ":%d" % n, "-screen", "0", "1024x768x24", "-nolisten", "tcp"])
-            self.env["DISPLAY"] = self.display = ":%d" % n
-            wait_until("the X server", lambda: xvfb.poll() is not None or self.run("xprop", "-root")[0] == 0, 30)
-            if xvfb.poll() is None:
-                break
-        else:
-            raise TestFailure("no free X display")
+        read, write = os.pipe()  # Xvfb picks a free display and writes its number once it is ready
+        self._start(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                    pass_fds=[write])
+        os.close(write)
+        with os.fdopen(read) as f:
+            self.display = ":" + f.readline().strip()
+        check(self.display != ":", "Xvfb did not start")
+        self.env["DISPLAY"] = self.display
         for _ in range(3):
             wm = self._start(["openbox"])
             wait_until("the window manager", lambda: wm.poll() is not None or "window id" in self.run(
@@ -115,84 +107,63 @@ class Session:
         if not os.path.isdir(os.path.join(self.args.prefix, "drive_c", "windows")):
             check(self.run(self.args.wine_setup, self.args.prefix, timeout=300, output=False)[0] == 0,
                   "wine-setup failed")
-        # Every session sets the DPI, so none inherits another's.
-        check(self.wine("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d",
-                        str(self.dpi), "/f") == 0, "could not set the DPI")
         self.run("wineserver", "-k", output=False)  # start from a clean server so nothing of another display lingers
 
-    def start_server(self, root, hold=False):
-        """The HTTP test server on the port the program was built for; hold keeps requests unanswered."""
+    def start_server(self, root):
+        """The HTTP test server on the port the program was built for."""
         state = os.path.join(self.work, "server")
         port_file = os.path.join(state, "port")
         if os.path.exists(port_file):
             os.remove(port_file)
         self.server = self._start([sys.executable, self.args.server, "serve", "--root", root, "--state", state,
-                                   "--port", str(self.args.port)] + (["--hold"] if hold else []))
+                                   "--port", str(self.args.port)])
         wait_until("the local server", lambda: os.path.exists(port_file) or self.server.poll() is not None, 30)
         check(self.server.poll() is None, "the local server did not start (port %d in use?)" % self.args.port)
-
-    def stop_server(self):
-        self.server.kill()
-        self.server.wait()
 
     def find_window(self, title):
         return self.xdotool("search", "--onlyvisible", "--name", "^%s$" % title)[1].split("\n")[0]
 
-    def start_app(self, *args, exe=None, cwd=None):
-        self.app = self._start([self.args.wine, exe or self.args.exe, *args], cwd=cwd or self.work)
+    def start_app(self, exe=None, cwd=None):
+        self.app = self._start([self.args.wine, exe or self.args.exe], cwd=cwd or self.work)
         self.window = wait_until("the main window", lambda: self.find_window("Runwarden"), timeout=90)
 
-    def key(self, *keys, window=None):
-        """Keys pressed with the main window (or another) focused."""
+    def key(self, key, window=None):
         self.xdotool("windowfocus", "--sync", window or self.window)
-        for k in keys:
-            self.xdotool("key", k)
+        self.xdotool("key", key)
 
     def close_app(self):
         """Closes the window as a user would (Alt+F4) and returns the exit code."""
         self.key("alt+F4")
-        try:
-            return self.app.wait(timeout=60)
-        except subprocess.TimeoutExpired:
-            raise TestFailure("the program did not end after Alt+F4")
+        wait_until("the program to end after Alt+F4", lambda: self.app.poll() is not None)
+        return self.app.returncode
 
     def move_to(self, x, y):
-        """To the point (x, y) of the panel at 96 DPI."""
-        self.xdotool("mousemove", "--window", self.window, str((x * self.dpi + 48) // 96), str((y * self.dpi + 48) // 96))
+        self.xdotool("mousemove", "--window", self.window, str(x), str(y))
 
     def click(self, x, y):
         self.move_to(x, y)
         self.xdotool("click", "1")
 
-    def choose_file(self, windows_path, open_dialog=None):
-        """Clicks "Check Demo" (or does what open_dialog does) and picks a file in the open-file dialog."""
-        (open_dialog or (lambda: self.click(140, 386)))()
+    def choose_file(self, windows_path):
+        self.click(140, 386)  # "Check Demo"
         dialog = wait_until("the open-file dialog", lambda: self.find_window("Open cstrike demo"))
         self.key("alt+n", window=dialog)
         self.xdotool("type", "--delay", "20", windows_path)
         self.xdotool("key", "Return")
         wait_until("the dialog to close", lambda: not self.find_window("Open cstrike demo"))
 
-    def geometry(self):
-        """The client area, which is the window's X window: x, y, width, height on the screen."""
-        values = dict(line.strip().split(": ", 1) for line in self.run("xwininfo", "-id", self.window)[1].split("\n")
-                      if ": " in line)
-        return tuple(int(values[k]) for k in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
-
     def grab(self):
-        code, _ = self.run("import", "-window", "root", "-depth", "8", os.path.join(self.work, "screen.ppm"))
+        code, _ = self.run("import", "-window", self.window, "-depth", "8", os.path.join(self.work, "screen.ppm"))
         check(code == 0, "screenshot failed")
         with open(os.path.join(self.work, "screen.ppm"), "rb") as f:
-            return Panel(f.read(), self.geometry()[:2], self.dpi)
+            return Panel(f.read())
 
     def wait_panel(self, what, predicate, timeout=90):
-        """Screenshots until the panel shows what predicate looks for."""
         return wait_until(what, lambda: (lambda p: p if predicate(p) else None)(self.grab()), timeout, step=0.5)
 
     def keep(self, panel, state):
         path = os.path.join(self.args.screenshots, "%s_%s.ppm" % (self.name, state))
-        with open(path, "wb") as f:
-            f.write(panel.ppm)
+        write(path, panel.ppm)
         print("screenshot %s: %s" % (state, path))
         return panel
 
@@ -205,14 +176,37 @@ class Session:
         self.log.close()
 
 
+def options(doc, *names):
+    """The command line: every option is required, --port is a number."""
+    ap = argparse.ArgumentParser(description=doc, formatter_class=argparse.RawDescriptionHelpFormatter)
+    for name in names:
+        ap.add_argument("--" + name.replace("_", "-"), dest=name, required=True, type=int if name == "port" else str)
+    return ap.parse_args()
+
+
+def run_test(args, name, body):
+    """Runs body(session) on a fresh display; a failed check ends it with a screenshot and exit code 1."""
+    s = Session(args, name)
+    try:
+        s.prepare_prefix()
+        s.start_display()
+        body(s)
+    except TestFailure as failure:
+        try:
+            s.keep(s.grab(), "failure")
+        except Exception:  # the failure itself matters more
+            pass
+        print("FAILED: %s" % failure)
+        return 1
+    finally:  # anything else propagates with its traceback, after this
+        s.shutdown()
+    return 0
+
+
 def main():
     """Serves --site on --port and opens --exe from --run on the display in DISPLAY, or on a
     virtual one whose screenshot is kept in --work; ends when the program does."""
-    ap = argparse.ArgumentParser(description=main.__doc__)
-    for name in ("exe", "site", "run", "work", "prefix", "wine_setup", "server"):
-        ap.add_argument("--" + name.replace("_", "-"), dest=name, required=True)
-    ap.add_argument("--port", type=int, required=True)
-    args = ap.parse_args()
+    args = options(main.__doc__, "exe", "site", "run", "work", "prefix", "wine_setup", "server", "port")
     args.wine, args.screenshots = "wine", args.work
     s = Session(args, "session")
     try:

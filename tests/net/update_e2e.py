@@ -1,58 +1,38 @@
 #!/usr/bin/env python3
 """End-to-end self-update under Wine.
 
-A copy of update_e2e_host.exe runs as Runwarden.exe from a scratch folder and
-talks to the running HTTP test server, which offers a newer build (the same
-program with a marker appended) laid out by runwarden-publish release --key.
-
-  update:   the prompt is answered yes in the real message box (xdotool); the
-            program must be replaced, restart with "-delete Updating.tmp",
-            delete the old copy and end with "Updated Successfully". It is
-            started from another folder, as a shortcut with another "Start in"
-            does: the update stays in the program's folder.
-  leftover: an "Updating.tmp" that cannot be deleted (read-only) is in the
-            folder; the update must go through all the same.
-  killed:   the new program arrives slowly; while it downloads the window
-            refuses to close (Alt+F4), and a kill leaves the old program in place.
-  crc, forged: the descriptor's CRC-32 is wrong, or the signature was made for
-            another file; the folder must stay exactly as it was and the pass
-            end with "Update Failed!".
-
-Apart from update, the program answers its prompt from RW_E2E_ANSWER; the file
-moves, the download, ShellExecuteW and the restart stay real.
+A copy of update_e2e_host.exe runs as Runwarden.exe from a scratch folder; the
+running HTTP test server offers a newer build laid out by runwarden-publish.
+Each run answers yes in the real message box.
+  update: started in another folder beside a read-only Updating.tmp, it is
+          replaced in its own folder and restarts with "-delete Updating.tmp".
+  killed: while the new program arrives slowly the window refuses to close;
+          a kill leaves the old program in place.
+  forged: a signature made for another file leaves the folder as it was.
 """
-import argparse
 import os
 import shutil
 import struct
 import subprocess
 import sys
 import time
-import types
 import zlib
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "gui"))
-from gui_session import Session, TestFailure, check, wait_until  # noqa: E402
+from gui_session import TestFailure, check, options, run_test, wait_until, write  # noqa: E402
+
+
+LEFTOVER = b"an old program that could not be deleted"
 
 
 def snapshot(folder):
     return {name: open(os.path.join(folder, name), "rb").read() for name in sorted(os.listdir(folder))}
 
 
-def write(path, data):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "wb") as f:
-        f.write(data)
-
-
 class E2E:
-    def __init__(self, args):
-        self.args, self.work = args, os.path.abspath(args.work)
+    def __init__(self, args, session):
+        self.args, self.work, self.session = args, args.work, session
         self.port = int(open(os.path.join(args.state, "port")).read().split()[0])
-        shutil.rmtree(self.work, ignore_errors=True)
-        self.session = Session(types.SimpleNamespace(
-            work=self.work, screenshots=self.work, wine="wine", wine_setup=args.wine_setup,
-            prefix=os.path.join(self.work, "wineprefix")), "session")
         self.exe = open(args.exe, "rb").read()
         self.newer = self.exe + b"\0E2E-NEWER-BUILD\0"
 
@@ -76,45 +56,40 @@ class E2E:
                 pass
         raise TestFailure('the "%s" box stayed' % title)
 
-    def scenario(self, name, crc_wrong=False, forged=False, leftover=None, elsewhere=False, killed=False):
+    def scenario(self, name):
         """One run: the program's folder before and after, and the passes' final lines."""
         served = os.path.join(self.args.root, "e2e", name)
         update = os.path.join(served, "intern", "Runwarden")
         shutil.rmtree(served, ignore_errors=True)
-        self.publish(served + "-old", self.exe)
         self.publish(served, self.newer)
-        if forged:
+        if name == "forged":
+            self.publish(served + "-old", self.exe)
             shutil.copyfile(os.path.join(served + "-old", "intern/Runwarden/x64/Runwarden.exe.sig"),
                             os.path.join(update, "x64", "Runwarden.exe.sig"))
         descriptor = os.path.join(update, "x64", "UpdateData.dat")
-        if crc_wrong:
-            write(descriptor, struct.pack("<II", 16, zlib.crc32(self.newer) ^ 1))
         records = struct.pack("<III", 1, 2, 0)  # a header-only RecData.dat: checksum 0 verifies
         write(os.path.join(update, "RecData.dat"), records)
         write(os.path.join(served, "demos_tcl.txt"), b"records list\n")
-        if killed:
+        if name == "killed":
             write(os.path.join(update, "x64", "Runwarden.exe.slow"), b"")
         app = os.path.join(self.work, name)
         write(os.path.join(app, "Runwarden.exe"), self.exe)
-        write(os.path.join(app + "-start" if elsewhere else app, "RecData.dat"), records)  # where it is started
-        if leftover is not None:
-            write(os.path.join(app, "Updating.tmp"), leftover)
+        start_in = app + "-start" if name == "update" else app
+        write(os.path.join(start_in, "RecData.dat"), records)
+        if name == "update":
+            write(os.path.join(app, "Updating.tmp"), LEFTOVER)
             os.chmod(os.path.join(app, "Updating.tmp"), 0o444)
         result = os.path.join(self.work, name + "-result.txt")
         base = "http://127.0.0.1:%d/e2e/%s" % (self.port, name)
-        env = dict(self.session.env, RW_E2E_UPDATE_FOLDER=base + "/intern/Runwarden/", RW_E2E_RESULT="Z:" + result,
-                   RW_E2E_RECORDS_URL=base + "/intern/Runwarden/RecData.dat", RW_E2E_LIST_URL=base + "/demos_tcl.txt")
-        if name != "update":
-            env["RW_E2E_ANSWER"] = "yes"  # the restarted instance declines instead
-        if killed:
-            env["RW_E2E_SHOW_WINDOW"] = "1"
+        self.session.env.update(RW_E2E_SERVER=base, RW_E2E_RESULT="Z:" + result)
         before = snapshot(app)
-        first = subprocess.Popen(["wine", "Z:" + os.path.join(app, "Runwarden.exe").replace("/", "\\")],
-                                 cwd=app + "-start" if elsewhere else app, env=env, stdin=subprocess.DEVNULL,
-                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        program = "Z:" + os.path.join(app, "Runwarden.exe").replace("/", "\\")
+        first = self.session._start(["wine", program], cwd=start_in)
         try:
             lines = []
-            if killed:  # while the download runs a close from the user is refused; then it is killed
+            self.answer_box("Software Update", "y", lambda: write(descriptor, struct.pack(
+                "<II", 15, zlib.crc32(self.newer))))  # the restarted instance must find itself current
+            if name == "killed":  # while the download runs a close from the user is refused; then it is killed
                 download = "/e2e/%s/intern/Runwarden/x64/Runwarden.exe" % name
                 wait_until("the download to start", lambda: download in open(
                     os.path.join(self.args.state, "requests.log"), encoding="utf-8").read())
@@ -124,8 +99,6 @@ class E2E:
                 check(first.poll() is None and self.session.find_window(title), "killed: the window closed")
             else:
                 if name == "update":
-                    self.answer_box("Software Update", "y", lambda: write(descriptor, struct.pack(
-                        "<II", 15, zlib.crc32(self.newer))))  # the restarted instance must find itself current
                     self.answer_box("Updateinfo", "Return")
                 lines = wait_until("the final message", lambda: os.path.exists(result) and open(
                     result, encoding="utf-8").read().splitlines())
@@ -135,48 +108,30 @@ class E2E:
             if first.poll() is None:
                 first.kill()
                 first.wait()
-        print("%s: %s" % (name, lines), flush=True)
         return before, snapshot(app), lines
 
     def run(self):
-        self.session.prepare_prefix()
-        self.session.start_display()
-        leftover = b"an old program that could not be deleted"
-        for name, kw in (("update", dict(elsewhere=True)), ("leftover", dict(leftover=leftover))):
-            _, after, lines = self.scenario(name, **kw)
-            check(lines == ["1\t-1\tUpdated Successfully"], "%s: expected one restarted instance ending in "
-                  "'Updated Successfully', got %s" % (name, lines))
-            rest = [data for n, data in after.items() if n not in ("Runwarden.exe", "RecData.dat")]
-            check(after["Runwarden.exe"] == self.newer and rest == ([leftover] if name == "leftover" else []),
-                  "%s: folder holds %s" % (name, sorted(after)))
+        _, after, lines = self.scenario("update")
+        check(lines == ["1\t-1\tUpdated Successfully"], "update: the restarted instance ended with %s" % lines)
+        rest = [data for n, data in after.items() if n not in ("Runwarden.exe", "RecData.dat")]
+        check(after["Runwarden.exe"] == self.newer and rest == [LEFTOVER], "update: folder holds %s" % sorted(after))
         check(set(os.listdir(os.path.join(self.work, "update-start"))) == {"RecData.dat"},
               "update: the start-in folder holds only the records")
-        before, after, _ = self.scenario("killed", killed=True)
+        before, after, _ = self.scenario("killed")
         check(after["Runwarden.exe"] == before["Runwarden.exe"] and "Updating.tmp" not in after,
               "killed: the old program is not in its place: %s" % sorted(after))
-        for name, kw in (("crc", dict(crc_wrong=True)), ("forged", dict(forged=True))):
-            before, after, lines = self.scenario(name, **kw)
-            check(lines == ["0\t-1\tUpdate Failed!"], "%s: expected 'Update Failed!', got %s" % (name, lines))
-            check(after == before, "%s: folder changed to %s" % (name, sorted(after)))
-        print("5 passed, 0 failed")
-        return 0
+        before, after, lines = self.scenario("forged")
+        check(lines == ["0\t-1\tUpdate Failed!"], "forged: expected 'Update Failed!', got %s" % lines)
+        check(after == before, "forged: folder changed to %s" % sorted(after))
 
 
 def main():
-    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    for name, what in (("exe", "update_e2e_host.exe"), ("key", "private half of the host's release key"),
-                       ("publish", "runwarden-publish"), ("root", "folder the HTTP test server serves"),
-                       ("state", "state folder of the HTTP test server"), ("work", "scratch folder (emptied)"),
-                       ("wine-setup", "tools/wine-setup.sh")):
-        ap.add_argument("--" + name, required=True, help=what)
-    e2e = E2E(ap.parse_args())
-    try:
-        return e2e.run()
-    except TestFailure as e:
-        print("FAILED: %s" % e, file=sys.stderr)
-        return 1
-    finally:
-        e2e.session.shutdown()
+    # --key: the private half of the host's release key; --root, --state: the HTTP test server's folders
+    args = options(__doc__, "exe", "key", "publish", "root", "state", "work", "wine_setup")
+    args.work = os.path.abspath(args.work)
+    shutil.rmtree(args.work, ignore_errors=True)
+    args.prefix, args.screenshots, args.wine = os.path.join(args.work, "wineprefix"), args.work, "wine"
+    return run_test(args, "session", lambda session: E2E(args, session).run())
 
 
 if __name__ == "__main__":

@@ -1,15 +1,13 @@
 // A stand-in for Runwarden.exe in the end-to-end self-update test: a main
 // window and an UpdateThread running the real update pass with the real
 // Windows host; copies of it are the "newer build" the test server offers.
-// The environment names the servers (RW_E2E_UPDATE_FOLDER, RW_E2E_RECORDS_URL,
-// RW_E2E_LIST_URL) and RW_E2E_RESULT, a file each finished pass appends
-// "<-delete given 0|1>\t<status code>\t<message text>" to. RW_E2E_SHOW_WINDOW
-// shows the window, so a test can try to close it; RW_E2E_ANSWER "yes" or "no"
-// answers the prompt without message boxes ("yes" turns into no in an
-// instance started with -delete, so a restarted copy never updates again).
+// The environment names the server laid out as the real ones (RW_E2E_SERVER)
+// and RW_E2E_RESULT, a file each finished pass appends
+// "<-delete given 0|1>\t<status code>\t<message text>" to.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <iterator>
 #include <string>
 #include <thread>
@@ -20,40 +18,25 @@
 namespace {
 
 std::wstring env(const wchar_t* name) {
-    wchar_t buf[2048] = {};
-    const DWORD n = GetEnvironmentVariableW(name, buf, static_cast<DWORD>(std::size(buf)));
-    return n > 0 && n < std::size(buf) ? std::wstring(buf, n) : std::wstring();
+    const wchar_t* value = _wgetenv(name);
+    return value ? value : L"";
 }
-
-// Answers the prompt from the environment when a test cannot press keys.
-class ScriptedHost : public rw::app::Win32UpdateHost {
-public:
-    ScriptedHost(HWND window, bool yes) : Win32UpdateHost(window), yes_(yes) {}
-    bool confirmUpdate() override { return yes_; }
-    void showChangeLog(const std::string&) override {}
-
-private:
-    bool yes_;
-};
 
 rw::CheckResult g_result;
 rw::ResultBoard g_board;  // what the window sees, as in the program
-rw::RecordsDatabase* g_database = nullptr;
 
 void updateThread(HWND window) {
     const bool switchGiven = std::wstring(GetCommandLineW()).find(L"-delete ") != std::wstring::npos;
     g_result.board = &g_board;
     rw::UpdateSettings settings;
-    settings.updateFolderUrl = rw::platform::wideToUtf8(env(L"RW_E2E_UPDATE_FOLDER"));
-    settings.records.recordsUrl = rw::platform::wideToUtf8(env(L"RW_E2E_RECORDS_URL"));
-    settings.records.runsListUrl = rw::platform::wideToUtf8(env(L"RW_E2E_LIST_URL"));
+    const std::string server = rw::platform::wideToUtf8(env(L"RW_E2E_SERVER"));
+    settings.updateFolderUrl = server + "/intern/Runwarden/";
+    settings.records = {server + "/intern/Runwarden/RecData.dat", server + "/demos_tcl.txt"};
     static constexpr uint8_t kReleaseKey[] = {RW_E2E_RELEASE_KEY};
     settings.records.releaseKey.assign(std::begin(kReleaseKey), std::end(kReleaseKey));
-    const std::wstring answer = env(L"RW_E2E_ANSWER");
-    rw::app::Win32UpdateHost real(window);
-    ScriptedHost scripted(window, answer == L"yes" && !switchGiven);
-    rw::UpdateHost& host = answer.empty() ? static_cast<rw::UpdateHost&>(real) : scripted;
-    if (rw::runUpdatePass(g_result, *g_database, host, settings) != rw::UpdatePassEnd::Finished) return;
+    rw::app::Win32UpdateHost host(window);
+    rw::RecordsDatabase database(L"RecData.dat");
+    if (rw::runUpdatePass(g_result, database, host, settings) != rw::UpdatePassEnd::Finished) return;
     if (FILE* f = _wfopen(env(L"RW_E2E_RESULT").c_str(), L"ab")) {
         const std::string text = rw::platform::wideToUtf8(g_result.messageText.view());
         std::fprintf(f, "%d\t%d\t%s\n", switchGiven ? 1 : 0, static_cast<int>(g_result.status()), text.c_str());
@@ -63,19 +46,9 @@ void updateThread(HWND window) {
 }
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-        case WM_CLOSE:
-            if (!rw::app::refusesClose(g_board.snapshot(), msg, wp)) DestroyWindow(hwnd);
-            return 0;
-        case WM_SYSCOMMAND:
-            if (rw::app::refusesClose(g_board.snapshot(), msg, wp)) return 0;
-            return DefWindowProcW(hwnd, msg, wp, lp);
-        case WM_DESTROY:
-            PostQuitMessage(0);
-            return 0;
-        default:
-            return DefWindowProcW(hwnd, msg, wp, lp);
-    }
+    if ((msg == WM_CLOSE || msg == WM_SYSCOMMAND) && rw::app::refusesClose(g_board.snapshot(), msg, wp)) return 0;
+    if (msg == WM_DESTROY) PostQuitMessage(0);
+    return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
 }  // namespace
@@ -89,9 +62,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     HWND window = CreateWindowExW(0, wc.lpszClassName, L"Runwarden update test", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                   CW_USEDEFAULT, 280, 410, nullptr, nullptr, instance, nullptr);
     if (!window) return 1;
-    if (!env(L"RW_E2E_SHOW_WINDOW").empty()) ShowWindow(window, SW_SHOWNORMAL);
-    static rw::RecordsDatabase database(L"RecData.dat");
-    g_database = &database;
+    ShowWindow(window, SW_SHOWNORMAL);  // so a test can try to close it
     std::thread worker(updateThread, window);
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

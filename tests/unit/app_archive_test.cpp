@@ -23,7 +23,6 @@ std::optional<std::wstring> pick(const std::string& listing) {
 TEST(ArchiveListing, TakesTheFirstSafeDemoEntry) {
     EXPECT_TRUE(isArchivePath(L"C:\\demos\\pack.rar"));
     EXPECT_FALSE(isArchivePath(L"C:\\demos\\pack.RAR"));
-    EXPECT_FALSE(isArchivePath(L"rar"));
     const std::string dem259 = std::string(255, 'b') + ".dem";
     const struct {
         const char* name;
@@ -31,17 +30,14 @@ TEST(ArchiveListing, TakesTheFirstSafeDemoEntry) {
         std::optional<std::wstring> entry;
     } rows[] = {
         {"CR LF", "readme.txt\r\nkz\\run.dem\r\nother.dem\r\n", L"kz\\run.dem"},
-        {"LF", "readme.txt\nkz\\run.dem\nother.dem\n", L"kz\\run.dem"},
         {"OEM code page", "kz\\sch\x94n.dem\n", L"kz\\sch\u00f6n.dem"},
         {"extension is case-sensitive", "run.DEM\r\n", std::nullopt},
         {"trailing blank", "run.dem \r\n", std::nullopt},
-        {"empty", "", std::nullopt},
         {"last line without end", "notes.txt\r\nrun.dem", L"run.dem"},
         {"a lone CR is no line end", "a.dem\rb.txt\n", std::nullopt},
         {"overlong line skipped, not cut", std::string(300, 'a') + ".dem\r\nshort.dem\r\n", L"short.dem"},
         {"259 characters fit", dem259 + "\n", std::wstring(255, L'b') + L".dem"},
         {"260 do not", "x" + dem259 + "\nfallback.dem\n", L"fallback.dem"},
-        {"shell characters are fine", "rock&roll.dem\n", L"rock&roll.dem"},
         {"not a device name", "com10.dem\n", L"com10.dem"},
         {"only a leading - or @ is a switch", "kz\\-run@1.dem\n", L"kz\\-run@1.dem"},
     };
@@ -59,32 +55,19 @@ TEST(ArchiveListing, HostileNamesAreSkipped) {
     }
 }
 
-TEST(ArchiveCommand, QuotesArgumentsTheWayTheyAreSplitAgain) {
-    const struct {
-        std::wstring arg, quoted;
-    } rows[] = {
-        {L"a\"b", L"\"a\\\"b\""},       {L"a\\\"b", L"\"a\\\\\\\"b\""}, {L"ends\\", L"\"ends\\\\\""},
-        {L"a\\\\b", L"\"a\\\\b\""},     {L"", L"\"\""},                 {L"100% %PATH%", L"\"100% %PATH%\""},
-    };
-    for (const auto& r : rows) {
-        std::wstring out;
-        appendQuotedArgument(out, r.arg);
-        EXPECT_EQ(out, r.quoted);
-    }
-    const auto list = listingCommand(L"C:\\Program Files\\WinRAR", L"C:\\demos\\pack.rar");
-    ASSERT_TRUE(list);
-    EXPECT_EQ(list->program, L"C:\\Program Files\\WinRAR\\rar.exe");
-    EXPECT_EQ(list->commandLine, L"\"C:\\Program Files\\WinRAR\\rar.exe\" vb -- \"C:\\demos\\pack.rar\"");
-    const auto extract = extractionCommand(L"C:\\WinRAR\\", L"C:\\demos\\pack.rar", L"kz\\run.dem");
-    ASSERT_TRUE(extract);
-    EXPECT_EQ(extract->commandLine, L"\"C:\\WinRAR\\rar.exe\" x -av- -ep -- \"C:\\demos\\pack.rar\" \"kz\\run.dem\"");
+// The quoting itself is proven by CommandLineToArgvW under Wine, below.
+TEST(ArchiveCommand, RunsRarDirectlyWithQuotedArguments) {
+    const auto list = listingCommand(L"C:\\Program Files\\WinRAR", L"C:\\demos\\pack.rar").value();
+    EXPECT_EQ(list.program, L"C:\\Program Files\\WinRAR\\rar.exe");
+    EXPECT_EQ(list.commandLine, L"\"C:\\Program Files\\WinRAR\\rar.exe\" vb -- \"C:\\demos\\pack.rar\"");
+    const auto extract = extractionCommand(L"C:\\WinRAR\\", L"C:\\demos\\pack.rar", L"kz\\run.dem").value();
+    EXPECT_EQ(extract.commandLine, L"\"C:\\WinRAR\\rar.exe\" x -av- -ep -- \"C:\\demos\\pack.rar\" \"kz\\run.dem\"");
 }
 
 TEST(ArchiveCommand, RefusesWhatDoesNotFitOrCannotBeQuoted) {
     const std::wstring folder = L"C:\\WinRAR";
     const std::wstring fits(kMaxArchiverCommandLine - std::wstring(L"\"C:\\WinRAR\\rar.exe\" vb -- \"\"").size(), L'a');
-    ASSERT_TRUE(listingCommand(folder, fits));
-    EXPECT_EQ(listingCommand(folder, fits)->commandLine.size(), kMaxArchiverCommandLine);
+    EXPECT_EQ(listingCommand(folder, fits).value().commandLine.size(), kMaxArchiverCommandLine);
     EXPECT_FALSE(listingCommand(folder, fits + L"a"));
     EXPECT_FALSE(listingCommand(L"C:\\Win\"RAR", L"C:\\a.rar"));
     EXPECT_FALSE(listingCommand(std::wstring(L"C:\\W\0x", 6), L"C:\\a.rar"));
@@ -94,7 +77,7 @@ TEST(ArchiveCommand, RefusesWhatDoesNotFitOrCannotBeQuoted) {
 
 #ifdef _WIN32
 TEST(ArchiveCommand, CommandLineToArgvWGivesTheArgumentsBack) {
-    for (const std::wstring& arg :
+    for (const std::wstring arg :
          {L"C:\\100% sure\\a b.rar", L"ends\\", L"q\"uote", L"back\\\\\"x", L"  spaced  ", L"tab\there"}) {
         const auto cmd = extractionCommand(L"C:\\Program Files\\WinRAR", arg, L"kz\\run.dem");
         ASSERT_TRUE(cmd);
@@ -118,9 +101,8 @@ TEST(ArchiverLocation, ValueAndTempFolderMustFit) {
     value.push_back(0);
     EXPECT_FALSE(archiverFolderFromValue(value));
     EXPECT_EQ(archiverFolderFromValue(std::vector<uint16_t>{'C', ':', '\\', 'W', 0, 'x'}), L"C:\\W");
-    EXPECT_FALSE(tempFolderFits(0));
-    EXPECT_TRUE(tempFolderFits(260));
-    EXPECT_FALSE(tempFolderFits(261));
+    EXPECT_EQ((std::tuple{tempFolderFits(0), tempFolderFits(260), tempFolderFits(261)}),
+              (std::tuple{false, true, false}));
 }
 
 }  // namespace

@@ -30,32 +30,18 @@ TEST(CommandRule, StartsACheck) {
     EXPECT_FALSE(commandCopiesResult(kCopyShortcutId));
 }
 
-TEST(FileToCheck, TheFirstDemoOrArchiveOfADrop) {
-    const struct {
-        std::vector<DroppedItem> items;
-        std::optional<std::wstring> chosen;
-    } cases[] = {
-        {{{L"notes.txt"}, {L"B.RAR"}, {L"run.dem"}}, L"B.RAR"},
-        {{{L"kz.dem", true}, {L"x.Dem"}}, L"x.Dem"},  // a folder named like a demo
-        {{{L"notes.txt"}, {L"dem"}, {L".demo"}, {L"folder", true}}, std::nullopt},
-        {{}, std::nullopt},
-    };
-    for (const auto& c : cases) EXPECT_EQ(droppedFileToCheck(c.items), c.chosen);
-}
-
-TEST(FileToCheck, TheFirstArgumentThatIsNotTheDeleteSwitch) {
+// A drop takes its first demo or archive; the command line its first argument
+// that is not the "-delete" switch a finished update restarts with.
+TEST(FileToCheck, FromADropAndFromTheCommandLine) {
+    using Items = std::vector<DroppedItem>;
     using Args = std::vector<std::wstring>;
-    const struct {
-        Args args;
-        std::optional<std::wstring> file;
-    } cases[] = {
-        {{L"Runwarden.exe", L"-delete Updating.tmp"}, std::nullopt},
-        {{L"Runwarden.exe", L"C:\\runs\\a b.dem"}, L"C:\\runs\\a b.dem"},
-        {{L"Runwarden.exe", L"-delete Updating.tmp", L"", L"x.rar", L"y.dem"}, L"x.rar"},
-        {{L"Runwarden.exe", L"-deleted.dem"}, L"-deleted.dem"},
-        {{}, std::nullopt},
-    };
-    for (const auto& c : cases) EXPECT_EQ(commandLineFile(c.args), c.file);
+    EXPECT_EQ(droppedFileToCheck(Items{{L"notes.txt"}, {L"B.RAR"}, {L"run.dem"}}), L"B.RAR");
+    EXPECT_EQ(droppedFileToCheck(Items{{L"kz.dem", true}, {L"x.Dem"}}), L"x.Dem");  // a folder named like a demo
+    EXPECT_EQ(droppedFileToCheck(Items{{L"dem"}, {L".demo"}, {L"folder", true}}), std::nullopt);
+    EXPECT_EQ(commandLineFile(Args{L"Runwarden.exe", L"-delete Updating.tmp"}), std::nullopt);
+    EXPECT_EQ(commandLineFile(Args{L"Runwarden.exe", L"-delete Updating.tmp", L"", L"x.rar", L"y.dem"}), L"x.rar");
+    EXPECT_EQ(commandLineFile(Args{L"Runwarden.exe", L"-deleted.dem"}), L"-deleted.dem");
+    EXPECT_EQ(commandLineFile(Args{}), std::nullopt);
 }
 
 }  // namespace

