@@ -15,6 +15,10 @@ void putU32(Bytes& b, size_t at, uint32_t v) {
 }
 void putF32(Bytes& b, size_t at, float v) { putU32(b, at, std::bit_cast<uint32_t>(v)); }
 
+// Types 2 to 7 by their whole size (3, the console command, has a writer of its own).
+constexpr uint32_t kFixedSizes[] = {kStartMarkerSize, 0,          kClientDataSize,
+                                    kNextSectionSize, kEventSize, kWeaponAnimationSize};
+
 }  // namespace
 
 DemoBuilder::DemoBuilder(std::string_view name, uint32_t networkProtocol) : bytes_(kFirstFrame, 0) {
@@ -65,8 +69,7 @@ DemoBuilder& DemoBuilder::frame(uint8_t type, uint32_t length) {
     } else if (type == kDemoBuffer) {
         putU32(bytes_, head(type, 0.0f, kBufferLengthOffset + 4 + length) + kBufferLengthOffset, length);
     } else {
-        const uint32_t sizes[] = {kStartMarkerSize, 0, kClientDataSize, kNextSectionSize, kEventSize, kWeaponAnimationSize};
-        head(type, 0.0f, sizes[type - kStartMarker]);
+        head(type, 0.0f, kFixedSizes[type - kStartMarker]);
     }
     return *this;
 }
@@ -94,14 +97,14 @@ Bytes userInfo(std::string_view name, std::string_view steamIdDigits) {
                    text("\\model\\urban"), Bytes(1, 0), filler(12, 0x21)});
 }
 
-Bytes soundResources(int selectIndex, int denyIndex) {
+Bytes soundResources(int select, int deny) {
     // Each name, its zero, the index's low byte, its high nibble under other data, and three more bytes.
     const auto entry = [](std::string_view name, int index) {
         const Bytes tail{0, static_cast<uint8_t>(index), static_cast<uint8_t>(((index >> 8) & 0x0F) | 0x30), 0, 0, 0};
         return index < 0 ? Bytes{} : concat({text(name), tail});
     };
     return concat({Bytes{0x2D, 0x01, 0x00}, text("ambience.wav"), Bytes{0x00, 0x01, 0x00},
-                   entry("common/wpn_select.wav", selectIndex), entry("common/wpn_denyselect.wav", denyIndex), Bytes(8, 0)});
+                   entry("common/wpn_select.wav", select), entry("common/wpn_denyselect.wav", deny), Bytes(8, 0)});
 }
 
 Bytes buttonPattern(uint8_t second, std::span<const uint8_t> pattern) {

@@ -37,6 +37,7 @@ public:
     // Any other type: 2 and 4 to 7 carry no length, 8 (sound) and 9 (buffer) carry `length` bytes more.
     DemoBuilder& frame(uint8_t type, uint32_t length = 8);
     DemoBuilder& startMarker() { return frame(2); }
+    DemoBuilder& demoBuffer(uint32_t length = 8) { return frame(9, length); }
     DemoBuilder& rawBytes(std::span<const uint8_t> bytes);
 
     const Bytes& bytes() const { return bytes_; }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <random>
-#include <string>
 #include <vector>
 
 #include "analysis/demo_reader.h"
@@ -16,18 +15,20 @@
 namespace rw {
 namespace {
 
+using platform::ReadThread;
+
 constexpr int64_t MiB = 1 << 20;
 
 // A test file whose bytes differ across MiB boundaries.
 std::vector<uint8_t> patternFile(int64_t size) {
     std::vector<uint8_t> bytes(static_cast<size_t>(size));
-    for (int64_t k = 0; k < size; ++k) bytes[static_cast<size_t>(k)] = static_cast<uint8_t>((k * 7 + (k >> 20) * 13) & 0xFF);
+    for (size_t k = 0; k < bytes.size(); ++k) bytes[k] = static_cast<uint8_t>((k * 7 + (k >> 20) * 13) & 0xFF);
     return bytes;
 }
 
 // Every behaviour test runs against the platform's file backend reading on
 // the walk's thread and on a thread of its own (the walk tables read memory).
-class DemoReaderTest : public ::testing::TestWithParam<platform::ReadThread> {
+class DemoReaderTest : public ::testing::TestWithParam<ReadThread> {
 protected:
     DemoReader& openWith(int64_t size) {
         bytes_ = patternFile(size);
@@ -76,10 +77,8 @@ TEST_P(DemoReaderTest, SeeksWhileReadingServeTheFilesBytes) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, DemoReaderTest, ::testing::Values(platform::ReadThread::never, platform::ReadThread::always),
-                         [](const auto& info) {
-                             return std::string(info.param == platform::ReadThread::always ? "ReadThread" : "WalkThread");
-                         });
+INSTANTIATE_TEST_SUITE_P(Backends, DemoReaderTest, ::testing::Values(ReadThread::never, ReadThread::always),
+                         [](const auto& i) { return i.param == ReadThread::never ? "WalkThread" : "ReadThread"; });
 
 #ifdef _WIN32
 TEST(DemoReaderOpen, FileHeldWithoutSharingCannotBeOpened) {

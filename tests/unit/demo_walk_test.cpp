@@ -80,20 +80,19 @@ TEST(DemoWalk, HeaderAndFrameLayouts) {
         {"header only", DemoBuilder().bytes(), -2, readErrorAt(kFirstFrame, 0)},
         {"every type is skipped by its size",
          DemoBuilder().startupFrame(msg::filler(30)).networkFrame(at(0.1f), msg::filler(17)).startMarker()
-             .consoleCommand("+use").frame(kClientData).frame(kNextSection).frame(kEvent)
-             .frame(kWeaponAnimation).frame(kSoundFrame, 100).frame(kDemoBuffer, 8).networkFrame(at(0.2f), msg::filler(3))
-             .frame(kDemoBuffer, 0).networkFrame(at(0.3f)).frame(kDemoBuffer, 300).startMarker().bytes(), 100, L""},
-        {"bad type after a sound frame of 133 bytes", DemoBuilder().startMarker().frame(kSoundFrame, 100).rawBytes(Bytes{10}).bytes(),
-         -2, readErrorAt(kFirstFrame + kStartMarkerSize + 133 + 1, 100)},
+             .consoleCommand("+use").frame(kClientData).frame(kNextSection).frame(kEvent).frame(kWeaponAnimation)
+             .frame(kSoundFrame, 100).demoBuffer(8).networkFrame(at(0.2f), msg::filler(3)).demoBuffer(0)
+             .networkFrame(at(0.3f)).demoBuffer(300).startMarker().bytes(), 100, L""},
+        {"bad type after sound", DemoBuilder().startMarker().frame(kSoundFrame, 100).rawBytes(Bytes{10}).bytes(),
+         -2, readErrorAt(kFirstFrame + kStartMarkerSize + 133 + 1, 100)},  // 33 + 100 bytes of sound frame
         {"cut inside a sound frame's length", soundCut, -2, readErrorAt(static_cast<int64_t>(soundCut.size()), 3)},
         // After the start marker each buffer frame needs a network frame since
         // the previous one; one before the marker counts for the first after it.
-        {"buffer frames before the marker", DemoBuilder().frame(kDemoBuffer).frame(kDemoBuffer).startMarker().startMarker().bytes(),
-         100, L""},
-        {"buffer frames after the marker", DemoBuilder().startMarker().frame(kDemoBuffer).frame(kDemoBuffer).startMarker().bytes(), -2,
-         L"Demo was not recorded on lan server!"},
+        {"before the marker", DemoBuilder().demoBuffer().demoBuffer().startMarker().startMarker().bytes(), 100, L""},
+        {"after the marker", DemoBuilder().startMarker().demoBuffer().demoBuffer().startMarker().bytes(),
+         -2, L"Demo was not recorded on lan server!"},
         {"network frame carried over the marker",
-         DemoBuilder().frame(kDemoBuffer).networkFrame().startMarker().frame(kDemoBuffer).startMarker().bytes(), 100, L""},
+         DemoBuilder().demoBuffer().networkFrame().startMarker().demoBuffer().startMarker().bytes(), 100, L""},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);

@@ -48,7 +48,7 @@ TEST(RealDemos, Measurements) {
         {"crashers/demo_walk/buffer_frame_lengths.dem", 100, L"", L"kz_regression", L""},
         {"crashers/demo_walk/startup_length_4gib.dem", -2,
          L"Error reading demo at Pos: 4294968316 with Offset: 4294967295", nullptr, L"Big"},
-        {"crashers/demo_walk/cut_network_frame.dem", -2, L"Error reading demo at Pos: 1233 with Offset: 3", nullptr, L""},
+        {"crashers/demo_walk/cut_network_frame.dem", -2, L"Error reading demo at Pos: 1233 with Offset: 3"},
         {"crashers/demo_walk/zero_msec_frames.dem", 100, L"", L"kz_regression", L"", L"", L"0.00"},
         {"crashers/demo_walk/network_length_past_end.dem", -2,
          L"Error reading demo at Pos: 2147484677 with Offset: 2147483647"},
@@ -67,7 +67,7 @@ TEST(RealDemos, Measurements) {
         const CheckResult& got = c.result;
         checkDemoFile(kData / r.file, false, nullptr, c.result);
         ASSERT_GE(c.statuses.size(), 2u);
-        EXPECT_TRUE(std::all_of(c.statuses.begin(), c.statuses.end() - 1, [](int32_t s) { return s >= 1 && s <= 99; }));
+        EXPECT_TRUE(std::all_of(c.statuses.begin(), c.statuses.end() - 1, [](int s) { return s > 0 && s < 100; }));
         EXPECT_EQ(got.status(), r.status);
         EXPECT_EQ(got.messageText.view(), r.message);
         EXPECT_EQ(got.playerName.view(), r.player ? r.player : got.playerName.view());

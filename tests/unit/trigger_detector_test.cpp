@@ -132,7 +132,8 @@ TEST(TriggerScan, VectorScanAnswersLikeThePlainRules) {
         };
         const int sounds[] = {300, 301, 512, 513, kNoSoundIndex, kNoSoundIndex};
         const int select = sounds[rng() % 6];
-        const TriggerInputs in{entries, kinds, mode, select, sounds[rng() % 6], {coordinate(), coordinate(), coordinate()}};
+        const TriggerInputs in{entries, kinds, mode, select, sounds[rng() % 6],
+                               {coordinate(), coordinate(), coordinate()}};
         Bytes block = randomBytes(rng, alphabet, rng() % 120);
         // Plant a true press somewhere now and then, often near the end.
         if (!entries.empty() && block.size() > 20 && rng() % 3 == 0) {
