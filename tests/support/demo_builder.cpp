@@ -15,28 +15,28 @@ void putU32(Bytes& b, size_t at, uint32_t v) {
 }
 void putF32(Bytes& b, size_t at, float v) { putU32(b, at, std::bit_cast<uint32_t>(v)); }
 
+// Types 2 to 7 by their whole size (3, the console command, has a writer of its own).
+constexpr uint32_t kFixedSizes[] = {kStartMarkerSize, 0,          kClientDataSize,
+                                    kNextSectionSize, kEventSize, kWeaponAnimationSize};
+
 }  // namespace
 
 DemoBuilder::DemoBuilder(std::string_view name, uint32_t networkProtocol) : bytes_(kFirstFrame, 0) {
     std::copy(kMagic.begin(), kMagic.end(), bytes_.begin());
-    putU32(bytes_, 8, 5);  // format version, which the check skips
     putU32(bytes_, kProtocolOffset, networkProtocol);
     std::copy_n(name.begin(), std::min<size_t>(kMapNameSize, name.size()), bytes_.begin() + kMapNameOffset);
 }
 
-DemoBuilder& DemoBuilder::frame(uint8_t type, float time, size_t size, uint8_t fill) {
+size_t DemoBuilder::head(uint8_t type, float time, size_t size) {
     const size_t at = bytes_.size();
-    bytes_.resize(at + size, fill);
+    bytes_.resize(at + size, 0);
     bytes_[at] = type;
     putF32(bytes_, at + kTimeOffset, time);
-    putU32(bytes_, at + kTimeOffset + 4, 0);  // frame number
-    return *this;
+    return at;
 }
 
-DemoBuilder& DemoBuilder::clientFrameClaiming(uint8_t type, const ClientState& s, std::span<const uint8_t> messages,
-                                              uint32_t claimedLength) {
-    const size_t at = bytes_.size();
-    frame(type, s.time, kMessagesOffset);
+DemoBuilder& DemoBuilder::clientFrame(uint8_t type, const ClientState& s, std::span<const uint8_t> messages) {
+    const size_t at = head(type, s.time, kMessagesOffset);
     for (size_t axis = 0; axis < 3; ++axis) putF32(bytes_, at + kOriginOffset + 4 * axis, s.origin[axis]);
     bytes_[at + kCommandMsecOffset] = s.msec;
     const std::pair<uint32_t, float> settings[] = {
@@ -44,64 +44,39 @@ DemoBuilder& DemoBuilder::clientFrameClaiming(uint8_t type, const ClientState& s
         {kEdgeFrictionOffset, s.edgeFriction}, {kStepSizeOffset, s.stepSize}, {kMaxVelocityOffset, s.maxVelocity}};
     for (const auto& [offset, value] : settings) putF32(bytes_, at + offset, value);
     putU32(bytes_, at + kFootstepsOffset, static_cast<uint32_t>(s.footsteps));
-    putU32(bytes_, at + kMessageLengthOffset, claimedLength);
+    putU32(bytes_, at + kMessageLengthOffset, static_cast<uint32_t>(messages.size()));
     return rawBytes(messages);
 }
 
-DemoBuilder& DemoBuilder::startupFrame(std::span<const uint8_t> messages, const ClientState& state) {
-    return clientFrameClaiming(kStartupFrame, state, messages, static_cast<uint32_t>(messages.size()));
-}
+DemoBuilder& DemoBuilder::startupFrame(std::span<const uint8_t> messages) { return clientFrame(kStartupFrame, {}, messages); }
 
 DemoBuilder& DemoBuilder::networkFrame(const ClientState& state, std::span<const uint8_t> messages) {
-    return clientFrameClaiming(kNetworkFrame, state, messages, static_cast<uint32_t>(messages.size()));
+    return clientFrame(kNetworkFrame, state, messages);
 }
 
-DemoBuilder& DemoBuilder::consoleCommand(std::string_view text, float time) {
-    const size_t at = bytes_.size();
-    frame(kConsoleCommand, time, kConsoleCommandSize);
+DemoBuilder& DemoBuilder::consoleCommand(std::string_view text) {
+    const size_t at = head(kConsoleCommand, 0.0f, kConsoleCommandSize);
     std::copy_n(text.begin(), std::min<size_t>(kCommandTextSize, text.size()),
                 bytes_.begin() + static_cast<ptrdiff_t>(at + kCommandTextOffset));
     return *this;
 }
 
-DemoBuilder& DemoBuilder::startMarker(float time) { return frame(kStartMarker, time, kStartMarkerSize); }
-
-DemoBuilder& DemoBuilder::fixedFrame(uint8_t type) {
-    const uint32_t sizes[] = {kClientDataSize, kNextSectionSize, kEventSize, kWeaponAnimationSize};
-    return frame(type, 0.0f, sizes[type - kClientData]);
-}
-
-DemoBuilder& DemoBuilder::soundFrame(uint32_t sampleLength) {
-    const size_t at = bytes_.size();
-    frame(kSoundFrame, 0.0f, kSoundLengthOffset + 4 + sampleLength + kSoundTailSize, 0x33);
-    putU32(bytes_, at + kFrameHeadSize, 1);  // channel
-    putU32(bytes_, at + kSoundLengthOffset, sampleLength);
-    return *this;
-}
-
-DemoBuilder& DemoBuilder::demoBuffer(uint32_t length) {
-    const size_t at = bytes_.size();
-    frame(kDemoBuffer, 0.0f, kBufferLengthOffset + 4 + length, 0x44);
-    putU32(bytes_, at + kBufferLengthOffset, length);
+DemoBuilder& DemoBuilder::frame(uint8_t type, uint32_t length) {
+    if (type == kSoundFrame) {
+        const size_t at = head(type, 0.0f, kSoundLengthOffset + 4 + length + kSoundTailSize);
+        putU32(bytes_, at + kFrameHeadSize, 1);  // channel
+        putU32(bytes_, at + kSoundLengthOffset, length);
+    } else if (type == kDemoBuffer) {
+        putU32(bytes_, head(type, 0.0f, kBufferLengthOffset + 4 + length) + kBufferLengthOffset, length);
+    } else {
+        head(type, 0.0f, kFixedSizes[type - kStartMarker]);
+    }
     return *this;
 }
 
 DemoBuilder& DemoBuilder::rawBytes(std::span<const uint8_t> bytes) {
     bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
     return *this;
-}
-
-RecordedCheck::RecordedCheck() {
-    result.repaint = {[](void* self) {
-                          auto* c = static_cast<RecordedCheck*>(self);
-                          c->statuses.push_back(c->result.status());
-                      },
-                      this};
-}
-
-bool RecordedCheck::onlyProgressBeforeTheEnd() const {
-    const auto progress = [](int32_t s) { return s >= 1 && s <= 99; };
-    return !statuses.empty() && std::all_of(statuses.begin(), statuses.end() - 1, progress);
 }
 
 namespace msg {
@@ -122,23 +97,19 @@ Bytes userInfo(std::string_view name, std::string_view steamIdDigits) {
                    text("\\model\\urban"), Bytes(1, 0), filler(12, 0x21)});
 }
 
-Bytes soundResources(int selectIndex, int denyIndex) {
-    // Each name, its zero, the index's low byte, its high nibble under other
-    // data, and three more bytes.
+Bytes soundResources(int select, int deny) {
+    // Each name, its zero, the index's low byte, its high nibble under other data, and three more bytes.
     const auto entry = [](std::string_view name, int index) {
-        if (index < 0) return Bytes{};
-        const Bytes tail{0x00, static_cast<uint8_t>(index & 0xFF), static_cast<uint8_t>(((index >> 8) & 0x0F) | 0x30),
-                         0x00, 0x00, 0x00};
-        return concat({text(name), tail});
+        const Bytes tail{0, static_cast<uint8_t>(index), static_cast<uint8_t>(((index >> 8) & 0x0F) | 0x30), 0, 0, 0};
+        return index < 0 ? Bytes{} : concat({text(name), tail});
     };
     return concat({Bytes{0x2D, 0x01, 0x00}, text("ambience.wav"), Bytes{0x00, 0x01, 0x00},
-                   entry("common/wpn_select.wav", selectIndex), entry("common/wpn_denyselect.wav", denyIndex),
-                   Bytes(8, 0x00)});
+                   entry("common/wpn_select.wav", select), entry("common/wpn_denyselect.wav", deny), Bytes(8, 0)});
 }
 
-Bytes buttonPattern66(std::span<const uint8_t> pattern) { return concat({Bytes{0x06, 0x06}, filler(5, 0x11), pattern}); }
-
-Bytes buttonPattern67(std::span<const uint8_t> pattern) { return concat({Bytes{0x06, 0x07}, filler(6, 0x11), pattern}); }
+Bytes buttonPattern(uint8_t second, std::span<const uint8_t> pattern) {
+    return concat({Bytes{0x06, second}, filler(second - 1u, 0x11), pattern});
+}
 
 Bytes buttonSoundFor(int s) {
     return Bytes{0x06, 0x07, 0xCC, 0x66, 0x16, static_cast<uint8_t>((s & 1) << 7), static_cast<uint8_t>(s >> 1), 0x80};

@@ -1,13 +1,11 @@
 #pragma once
-// Writes synthetic GoldSrc demos frame by frame for tests and fuzz seeds: the
+// Writes synthetic GoldSrc demos frame by frame for tests: the
 // header, then frames of every type with their layouts.
 #include <array>
 #include <cstdint>
 #include <span>
 #include <string_view>
 #include <vector>
-
-#include "base/check_result.h"
 
 namespace rw::test {
 
@@ -33,49 +31,35 @@ public:
     explicit DemoBuilder(std::string_view mapName = "kz_builder", uint32_t networkProtocol = 48);
 
     // Types 0 and 1: the fixed part with the client state, then the messages.
-    DemoBuilder& startupFrame(std::span<const uint8_t> messages = {}, const ClientState& state = {});
+    DemoBuilder& startupFrame(std::span<const uint8_t> messages);
     DemoBuilder& networkFrame(const ClientState& state = {}, std::span<const uint8_t> messages = {});
-    // A type-0/1 frame whose length field claims more (or fewer) bytes than follow.
-    DemoBuilder& clientFrameClaiming(uint8_t type, const ClientState& state, std::span<const uint8_t> messages,
-                                     uint32_t claimedLength);
-    DemoBuilder& startMarker(float time = 0.0f);                            // type 2
-    DemoBuilder& consoleCommand(std::string_view text, float time = 0.0f);  // type 3, 64 bytes zero-padded
-    DemoBuilder& fixedFrame(uint8_t type);                                  // types 4 to 7, which carry no length
-    DemoBuilder& soundFrame(uint32_t sampleLength);                         // type 8: 33 + L bytes
-    DemoBuilder& demoBuffer(uint32_t length = 8);                           // type 9: 13 + L bytes
+    DemoBuilder& consoleCommand(std::string_view text);  // type 3, 64 bytes zero-padded
+    // Any other type: 2 and 4 to 7 carry no length, 8 (sound) and 9 (buffer) carry `length` bytes more.
+    DemoBuilder& frame(uint8_t type, uint32_t length = 8);
+    DemoBuilder& startMarker() { return frame(2); }
+    DemoBuilder& demoBuffer(uint32_t length = 8) { return frame(9, length); }
     DemoBuilder& rawBytes(std::span<const uint8_t> bytes);
 
     const Bytes& bytes() const { return bytes_; }
     size_t size() const { return bytes_.size(); }
 
 private:
-    // Appends a frame of the given whole size, its head written and the rest filled.
-    DemoBuilder& frame(uint8_t type, float time, size_t size, uint8_t fill = 0);
+    // Appends a frame of the given whole size, its head written and the rest zero.
+    size_t head(uint8_t type, float time, size_t size);
+    DemoBuilder& clientFrame(uint8_t type, const ClientState& state, std::span<const uint8_t> messages);
     Bytes bytes_;
 };
 
-// A check's result with every status it published through its repaint.
-struct RecordedCheck {
-    CheckResult result;
-    std::vector<int32_t> statuses;
-    RecordedCheck();
-    RecordedCheck(const RecordedCheck&) = delete;
-    // Every status before the last one was progress, within 1 to 99.
-    bool onlyProgressBeforeTheEnd() const;
-};
-
-// Message blocks and pieces of them.
-namespace msg {
+namespace msg {  // message blocks and pieces of them
 
 // A user-info string as a type-0 block holds it: "\name\<name>\*sid\<digits>".
 Bytes userInfo(std::string_view name, std::string_view steamIdDigits);
 // A resource-list block (first byte 0x2D) naming the two weapon-selection
 // sounds with their index bytes; a negative index leaves that sound out.
 Bytes soundResources(int selectIndex, int denyIndex = -1);
-// 06 06, five bytes, then the pattern (modes 0, 1 and 3's pattern entries).
-Bytes buttonPattern66(std::span<const uint8_t> pattern);
-// 06 07, six bytes, then the pattern (mode 2).
-Bytes buttonPattern67(std::span<const uint8_t> pattern);
+// 06 06, five bytes, then the pattern (modes 0, 1 and 3's pattern entries),
+// or 06 07, six bytes, then the pattern (mode 2).
+Bytes buttonPattern(uint8_t second, std::span<const uint8_t> pattern);
 // 06 07 CC 66 16, the two bit-packed bytes naming sound index s, 80 (mode 3 positions).
 Bytes buttonSoundFor(int soundIndex);
 // A 6-byte mode-3 position entry.

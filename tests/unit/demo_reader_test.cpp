@@ -2,13 +2,10 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <optional>
 #include <random>
-#include <string>
 #include <vector>
 
 #include "analysis/demo_reader.h"
-#include "failing_file.h"
 #include "temp_dir.h"
 
 #ifdef _WIN32
@@ -18,37 +15,24 @@
 namespace rw {
 namespace {
 
+using platform::ReadThread;
+
 constexpr int64_t MiB = 1 << 20;
 
-// Byte k of a test file: a pattern that differs across MiB boundaries.
-uint8_t patternAt(int64_t k) { return static_cast<uint8_t>((k * 7 + (k >> 20) * 13) & 0xFF); }
-
+// A test file whose bytes differ across MiB boundaries.
 std::vector<uint8_t> patternFile(int64_t size) {
     std::vector<uint8_t> bytes(static_cast<size_t>(size));
-    for (int64_t k = 0; k < size; ++k) bytes[static_cast<size_t>(k)] = patternAt(k);
+    for (size_t k = 0; k < bytes.size(); ++k) bytes[k] = static_cast<uint8_t>((k * 7 + (k >> 20) * 13) & 0xFF);
     return bytes;
 }
 
-// Every behaviour test runs against the in-memory backend and the platform's
-// file backend, reading on the walk's thread and on a thread of its own, so
-// all of them answer the same.
-enum class Backend { Memory, FileOnWalkThread, FileWithReadThread };
-const char* const kBackendNames[] = {"Memory", "FileOnWalkThread", "FileWithReadThread"};
-
-class DemoReaderTest : public ::testing::TestWithParam<Backend> {
+// Every behaviour test runs against the platform's file backend reading on
+// the walk's thread and on a thread of its own (the walk tables read memory).
+class DemoReaderTest : public ::testing::TestWithParam<ReadThread> {
 protected:
-    // The file's reads fail from failFrom on, when given.
-    DemoReader& openWith(int64_t size, std::optional<int64_t> failFrom = std::nullopt) {
-        reader_.close();  // let go of the previous file before it is rewritten
+    DemoReader& openWith(int64_t size) {
         bytes_ = patternFile(size);
-        std::unique_ptr<platform::AsyncFile> file =
-            GetParam() == Backend::Memory
-                ? platform::openMemoryFile(bytes_)
-                : platform::openAsyncFile(dir_.write("demo.dem", bytes_), GetParam() == Backend::FileWithReadThread
-                                                                              ? platform::ReadThread::always
-                                                                              : platform::ReadThread::never);
-        if (failFrom) file = std::make_unique<test::FailingFile>(std::move(file), *failFrom);
-        reader_.open(std::move(file));
+        reader_.open(platform::openAsyncFile(dir_.write("demo.dem", bytes_), GetParam()));
         return reader_;
     }
     // Reads n bytes at pos and expects them to be the file's.
@@ -57,73 +41,16 @@ protected:
         ASSERT_TRUE(reader_.read(pos, got.data(), n)) << pos;
         EXPECT_TRUE(std::equal(got.begin(), got.end(), bytes_.begin() + (pos - n))) << pos;
     }
-    bool viewed(int64_t at, uint32_t n) {
-        const uint8_t* v = reader_.viewInPlace(at, n);
-        return v && std::equal(v, v + n, bytes_.begin() + at);
-    }
     test::TempDir dir_;
     std::vector<uint8_t> bytes_;
     DemoReader reader_;
 };
-
-TEST_P(DemoReaderTest, ReadsAcrossWindowsAndAtTheEnd) {
-    DemoReader& r = openWith(MiB);
-    ASSERT_EQ(r.status(), 0);
-    expectRead(MiB - 4, 4);
-    int64_t pos = MiB;
-    uint8_t buf[4];
-    EXPECT_FALSE(r.read(pos, buf, 1));
-    EXPECT_EQ(pos, MiB);
-    // One byte more: a read running past the end copies what there is.
-    openWith(MiB + 1);
-    pos = MiB - 2;
-    std::fill(std::begin(buf), std::end(buf), 0xEE);
-    EXPECT_FALSE(r.read(pos, buf, 4));
-    EXPECT_EQ(pos, MiB + 1);
-    const std::vector<uint8_t> copied{patternAt(MiB - 2), patternAt(MiB - 1), patternAt(MiB), 0xEE};
-    EXPECT_EQ(std::vector<uint8_t>(buf, buf + 4), copied);
-    // Straddling two windows, beyond both read-ahead windows, to the end, and back.
-    openWith(5 * MiB + 123);
-    expectRead(MiB - 4, 8);
-    expectRead(3 * MiB + 17, 1);
-    expectRead(3 * MiB + 18, static_cast<uint32_t>(r.size() - 3 * MiB - 18));
-    expectRead(5, 1);
-    expectRead(0, static_cast<uint32_t>(r.size()));
-}
-
-TEST_P(DemoReaderTest, ViewInPlaceMatchesReads) {
-    DemoReader& r = openWith(2 * MiB + 10);
-    EXPECT_TRUE(viewed(100, 64));
-    EXPECT_EQ(r.viewInPlace(MiB - 10, 64), nullptr);  // straddles a window edge
-    EXPECT_TRUE(viewed(MiB + 5, 64));
-    EXPECT_EQ(r.viewInPlace(r.size(), 1), nullptr);
-    EXPECT_TRUE(viewed(MiB + MiB / 2, 70000));  // far into a window whose first bytes were handed out already
-}
-
-// A read that fails ends the serving where it happened: what came before is
-// the file's, and nothing is served after it, not even from a window read
-// already.
-TEST_P(DemoReaderTest, FailedReadEndsTheServing) {
-    DemoReader& r = openWith(3 * MiB, MiB + 1000);
-    expectRead(0, MiB + 1000);
-    EXPECT_FALSE(r.readFailed());
-    uint8_t b = 0;
-    int64_t pos = MiB + 1000;
-    EXPECT_FALSE(r.read(pos, &b, 1));
-    EXPECT_EQ(pos, MiB + 1000);
-    EXPECT_TRUE(r.readFailed());
-    pos = 10;
-    EXPECT_FALSE(r.read(pos, &b, 1));
-    EXPECT_EQ(pos, 10);
-    EXPECT_EQ(r.viewInPlace(10, 1), nullptr);
-}
 
 #ifndef _WIN32
 // Elsewhere than on Windows another program may cut the file while it is
 // checked. What was read before the cut is served; the first read that finds
 // the file shorter than at open fails, and so does every read after it.
 TEST_P(DemoReaderTest, FileCutWhileReadFailsAtTheCut) {
-    if (GetParam() == Backend::Memory) GTEST_SKIP();
     DemoReader& r = openWith(3 * MiB);
     expectRead(0, 100);
     std::filesystem::resize_file(dir_ / "demo.dem", 200000);
@@ -150,21 +77,8 @@ TEST_P(DemoReaderTest, SeeksWhileReadingServeTheFilesBytes) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, DemoReaderTest,
-                         ::testing::Values(Backend::Memory, Backend::FileOnWalkThread, Backend::FileWithReadThread),
-                         [](const auto& info) { return std::string(kBackendNames[static_cast<int>(info.param)]); });
-
-TEST(DemoReaderOpen, EmptyAndMissingFilesAreUnusable) {
-    test::TempDir dir;
-    DemoReader r;
-    uint8_t b;
-    for (const auto& path : {dir / "missing.dem", dir.write("empty.dem", std::string())}) {
-        int64_t pos = 0;
-        EXPECT_EQ(r.open(path), -1);
-        EXPECT_FALSE(r.read(pos, &b, 1));
-    }
-    r.close();  // closing a closed reader is harmless
-}
+INSTANTIATE_TEST_SUITE_P(Backends, DemoReaderTest, ::testing::Values(ReadThread::never, ReadThread::always),
+                         [](const auto& i) { return i.param == ReadThread::never ? "WalkThread" : "ReadThread"; });
 
 #ifdef _WIN32
 TEST(DemoReaderOpen, FileHeldWithoutSharingCannotBeOpened) {
@@ -176,10 +90,6 @@ TEST(DemoReaderOpen, FileHeldWithoutSharingCannotBeOpened) {
     EXPECT_EQ(r.open(path), -1);
     CloseHandle(h);
     EXPECT_EQ(r.open(path), 0);
-    // And while the reader holds it, nobody else can.
-    HANDLE again = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_EQ(again, INVALID_HANDLE_VALUE);
-    if (again != INVALID_HANDLE_VALUE) CloseHandle(again);
 }
 #endif
 

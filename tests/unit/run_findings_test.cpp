@@ -16,13 +16,6 @@ namespace {
 using test::Bytes;
 namespace msg = test::msg;
 
-// Truncated in float.
-TEST(VerdictText, AverageFps) {
-    for (const auto& [average, text] : {std::pair{199.0f / 2.0f, L"99.50"}, {73570.0f / 736.0f, L"99.95"},
-                                        {1000.0f, L"1000.00"}, {std::nanf(""), L"0.00"}})
-        EXPECT_EQ(averageFpsText(average), text) << average;
-}
-
 // Truncated in float; a cup-storage run shows five seconds less, borrowing a
 // minute below five seconds, and a whole time below five keeps its hundredths.
 TEST(VerdictText, RunTime) {
@@ -31,9 +24,9 @@ TEST(VerdictText, RunTime) {
         bool cup;
         const wchar_t* text;
     } rows[] = {
-        {9.99f, false, L"00:09.98"},   {600.0f, false, L"10:00.00"},  {6039.99f, false, L"100:39.99"},
-        {83.456f, true, L"01:18.45"},  {65.0f, true, L"01:00.00"},    {62.25f, true, L"00:57.25"},
-        {4.5f, true, L"00:00.50"},     {-12.5f, false, L"00:00.00"},  {std::nanf(""), true, L"00:00.00"},
+        {9.99f, false, L"00:09.98"}, {6039.99f, false, L"100:39.99"}, {65.0f, true, L"01:00.00"},
+        {62.25f, true, L"00:57.25"}, {4.5f, true, L"00:00.50"},       {-12.5f, false, L"00:00.00"},
+        {std::nanf(""), true, L"00:00.00"},
     };
     for (const auto& r : rows) EXPECT_EQ(runTimeText(r.seconds, r.cup), r.text) << r.seconds << " cup " << r.cup;
     EXPECT_FALSE(runTimeText(3.0e38f, false).empty());
@@ -75,7 +68,6 @@ TEST(StartupBlockScan, IdentityAndSoundIndices) {
             std::copy(block.begin(), block.end(), exact.get());
             scanStartupBlock(findings, std::span<const uint8_t>(exact.get(), block.size()), result, 42);
         }
-        EXPECT_EQ(std::string(findings.playerName.data()), r.name);
         EXPECT_EQ(result.playerName.view(), std::wstring(r.name.begin(), r.name.end()));
         EXPECT_EQ(result.status() == 42, !r.name.empty());
         EXPECT_EQ(result.steamId.text.view(), r.steamId);
