@@ -12,15 +12,16 @@ namespace rw::test {
 
 inline const std::filesystem::path kServerState = RW_TEST_HTTP_STATE;
 
-// "http://127.0.0.1:PORT" followed by the path; dead: a port where nothing
-// listens, so the connection is refused.
-inline std::string serverUrl(std::string_view path, bool dead = false) {
-    unsigned ports[2] = {0, 0};
-    std::ifstream(kServerState / "port") >> ports[0] >> ports[1];
+// "http://127.0.0.1:PORT" followed by the path; which = 1: a port where nothing
+// listens, so the connection is refused; which = 2: the server over HTTPS.
+inline std::string serverUrl(std::string_view path, int which = 0) {
+    unsigned ports[3] = {0, 0, 0};
+    std::ifstream(kServerState / "port") >> ports[0] >> ports[1] >> ports[2];
     EXPECT_NE(ports[0], 0u) << "HTTP test server not running (state folder " << kServerState.string() << ")";
-    return "http://127.0.0.1:" + std::to_string(ports[dead]) + std::string(path);
+    return (which == 2 ? "https" : "http") + std::string("://127.0.0.1:") + std::to_string(ports[which]) +
+           std::string(path);
 }
-inline std::string deadUrl(std::string_view path) { return serverUrl(path, true); }
+inline std::string deadUrl(std::string_view path) { return serverUrl(path, 1); }
 
 // The folder "/t/Suite.Name" of the served tree, emptied for the running test.
 class ServedFolder {

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The local HTTP server on 127.0.0.1 for the download, GUI and update tests.
 
-    http_test_server.py serve --root DIR --state DIR [--port N] [--hold]   (--hold: never answer)
+    http_test_server.py serve --root DIR --state DIR [--port N]
     http_test_server.py start --root DIR --state DIR    (empties DIR, detaches, waits for the port)
     http_test_server.py stop --state DIR
 
@@ -10,7 +10,8 @@ i is (i * 7 + 3) & 0xff): /_/status/CODE (an HTML error page), /_/bytes/N (N pat
 bytes), /_/bytes/N/M (announce N, send M, close), /_/stream/N (no Content-Length)
 and /_/redirect/PATH. FILE.unreachable beside FILE redirects it to a port where nothing
 listens; FILE.slow sends FILE a few bytes at a time. Each request is appended to
-STATE/requests.log as "AGENT PATH"; STATE/port holds the port and a refusing port.
+STATE/requests.log as "AGENT PATH"; STATE/port holds the port, a refusing port and
+the HTTPS port, whose self-signed certificate for 127.0.0.1 (STATE/tls.pem) no system trusts.
 """
 import argparse
 import http.server
@@ -19,6 +20,7 @@ import shutil
 import signal
 import socket
 import socketserver
+import ssl
 import subprocess
 import sys
 import threading
@@ -37,9 +39,6 @@ class Handler(http.server.SimpleHTTPRequestHandler):
     def do_GET(self):
         with self.server.log_lock, open(self.server.log_path, "a", encoding="utf-8") as log:
             log.write(f"{self.headers.get('User-Agent', '-')} {self.path}\n")
-        if self.server.hold:
-            self.server.stopping.wait()
-            return self.abort()
         path = urllib.parse.urlsplit(self.path).path
         full = self.translate_path(path)
         try:
@@ -102,27 +101,35 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
     allow_reuse_address = True
 
 
-def serve(root, state, port, hold):
+def serve(root, state, port):
     os.makedirs(root, exist_ok=True)
     os.makedirs(state, exist_ok=True)
     dead = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     dead.bind(("127.0.0.1", 0))  # bound, never listening: connections are refused
     log_path = os.path.join(state, "requests.log")
     open(log_path, "w").close()
-    httpd = Server(("127.0.0.1", port), Handler)
-    httpd.__dict__.update(root=os.path.realpath(root), log_path=log_path, log_lock=threading.Lock(),
-                          dead_port=dead.getsockname()[1], hold=hold, stopping=threading.Event())
+    shared = dict(root=os.path.realpath(root), log_path=log_path, log_lock=threading.Lock(),
+                  dead_port=dead.getsockname()[1])
+    httpd, httpsd = Server(("127.0.0.1", port), Handler), Server(("127.0.0.1", 0), Handler)
+    for server in (httpd, httpsd):
+        server.__dict__.update(shared)
+    cert, key = os.path.join(state, "tls.pem"), os.path.join(state, "tls.key")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes",
+                    "-days", "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
+                    "-keyout", key, "-out", cert], check=True, capture_output=True, stdin=subprocess.DEVNULL)
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(cert, key)
+    # The handshake runs in the request's own thread.
+    httpsd.socket = context.wrap_socket(httpsd.socket, server_side=True, do_handshake_on_connect=False)
+    threading.Thread(target=httpsd.serve_forever, kwargs={"poll_interval": 0.2}, daemon=True).start()
     port_file = os.path.join(state, "port")
     with open(port_file + ".tmp", "w") as f:
-        f.write(f"{httpd.server_address[1]}\n{httpd.dead_port}\n")
+        f.write(f"{httpd.server_address[1]}\n{httpd.dead_port}\n{httpsd.server_address[1]}\n")
     os.replace(port_file + ".tmp", port_file)
     with open(os.path.join(state, "pid"), "w") as f:
         f.write(f"{os.getpid()}\n")
 
-    def on_term(*_):
-        httpd.stopping.set()
-        threading.Thread(target=httpd.shutdown).start()
-    signal.signal(signal.SIGTERM, on_term)
+    signal.signal(signal.SIGTERM, lambda *_: threading.Thread(target=httpd.shutdown).start())
     httpd.serve_forever(poll_interval=0.2)
 
 
@@ -162,12 +169,11 @@ def main():
     ap.add_argument("--root")
     ap.add_argument("--state", required=True)
     ap.add_argument("--port", type=int, default=0)
-    ap.add_argument("--hold", action="store_true")
     a = ap.parse_args()
     if a.command != "stop" and not a.root:
         ap.error("--root is needed")
     return {"stop": lambda: stop(a.state), "start": lambda: start(a.root, a.state),
-            "serve": lambda: serve(a.root, a.state, a.port, a.hold) or 0}[a.command]()
+            "serve": lambda: serve(a.root, a.state, a.port) or 0}[a.command]()
 
 
 if __name__ == "__main__":
