@@ -95,6 +95,25 @@ TEST(RecordsRefresh, WhichFileWinsAndWhatIsSaid) {
     }
 }
 
+// A list past the 8 MiB limit is cut there; the line the cut ends is dropped.
+TEST(RecordsRefresh, ListsPastTheLimitAreMergedUpToTheirLastWholeLine) {
+    test::ServedFolder served;
+    test::TempDir dir;
+    served.put(kServerFile, twoMaps(1));
+    dir.write("RecData.dat", twoMaps(1));
+    const size_t limit = 8u << 20;
+    std::string list = "records list\nkz_a early\n";
+    list += std::string(limit - 7 - list.size(), 'z') + "\n";  // an overlong line, ending 6 bytes before the cap
+    list += "kz_b cut-by-the-limit\nkz_a late\n";  // "kz_b c" is all that fits
+    served.put("demos_tcl.txt", list);
+    RecordsDatabase db(dir / "RecData.dat");
+    std::optional<std::vector<uint8_t>> got;
+    EXPECT_EQ(refreshRecords(db, {served.url(kServerFile), served.url("demos_tcl.txt")}, &got), std::nullopt);
+    EXPECT_EQ(db.runAt("kz_a", 0), "early");
+    EXPECT_EQ(db.runCount("kz_a") + db.runCount("kz_b"), 1u);
+    EXPECT_EQ(got ? got->size() : 0, limit - 6);
+}
+
 TEST(Publish, SignedReleaseAndRecordsAreTakenOnlyWithTheirOwnSignatures) {
     using namespace publish;
     test::TempDir keys;
