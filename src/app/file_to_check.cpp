@@ -2,7 +2,7 @@
 
 #include <cwctype>
 
-#include "records/self_update.h"
+#include "update/self_update.h"
 
 namespace rw::app {
 namespace {

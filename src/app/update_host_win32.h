@@ -4,7 +4,7 @@
 // two message boxes and the final close, all owned by the main window.
 #include <windows.h>
 
-#include "records/self_update.h"
+#include "update/self_update.h"
 
 namespace rw::app {
 

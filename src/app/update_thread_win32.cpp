@@ -2,7 +2,7 @@
 
 #include "app/startup_values_win32.h"
 #include "app/update_host_win32.h"
-#include "records/self_update.h"
+#include "update/self_update.h"
 
 namespace rw::app {
 

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "cli/check_report.h"
+#include "cli/json_report.h"
 #include "records/records_database.h"
 
 namespace rw::cli {

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "platform/text.h"
-#include "records/self_update.h"
+#include "update/self_update.h"
 
 namespace rw::test {
 

@@ -9,7 +9,7 @@
 #include "recdata.h"
 #include "recording_host.h"
 #include "records/records_file.h"
-#include "records/records_refresh.h"
+#include "update/records_refresh.h"
 #include "release_signing.h"
 #include "server_layout.h"
 #include "test_server.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "cli/check_report.h"
+#include "cli/json_report.h"
 
 namespace rw::cli {
 namespace {

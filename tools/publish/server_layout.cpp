@@ -9,10 +9,10 @@
 #include "records/crc32.h"
 #include "records/records_database.h"
 #include "records/records_image.h"
-#include "records/records_refresh.h"
-#include "records/release_signature.h"
+#include "update/records_refresh.h"
+#include "update/release_signature.h"
 #include "records/runs_list.h"
-#include "records/self_update.h"
+#include "update/self_update.h"
 #include "release_signing.h"
 
 namespace rw::publish {

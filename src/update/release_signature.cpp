@@ -1,4 +1,4 @@
-#include "records/release_signature.h"
+#include "update/release_signature.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "records/records_refresh.h"
+#include "update/records_refresh.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -7,7 +7,7 @@
 #include "platform/http.h"
 #include "records/records_file.h"
 #include "records/records_image.h"
-#include "records/release_signature.h"
+#include "update/release_signature.h"
 #include "records/runs_list.h"
 #include "rw_config.h"
 

@@ -15,7 +15,7 @@
 
 #include "base/check_result.h"
 #include "records/records_database.h"
-#include "records/records_refresh.h"
+#include "update/records_refresh.h"
 #include "rw_config.h"
 
 namespace rw {

@@ -1,4 +1,4 @@
-#include "cli/check_report.h"
+#include "cli/json_report.h"
 
 #include <charconv>
 #include <cstdio>

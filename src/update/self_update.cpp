@@ -1,9 +1,9 @@
-#include "records/self_update.h"
+#include "update/self_update.h"
 
 #include "base/byte_cursor.h"
 #include "platform/http.h"
 #include "records/crc32.h"
-#include "records/release_signature.h"
+#include "update/release_signature.h"
 
 namespace rw {
 namespace {
