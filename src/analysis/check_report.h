@@ -26,6 +26,9 @@ struct CheckReport {
     float fpsAverage = 0.0f;
     std::vector<std::string> settings;
     std::vector<std::string> worldRecords;
+    // Where the run graph was written: none when not asked for, empty when
+    // asked for but not drawn (a rejected demo) or not written.
+    std::optional<std::string> graph;
 };
 
 // UTF-8 texts of a result published with `status`; world-record lines come

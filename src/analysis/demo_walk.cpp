@@ -282,12 +282,13 @@ private:
 // Everything but the last step: the caller closes the reader, removes an
 // extracted file and then publishes the end, so a final status code always
 // means the check is over.
-CheckEnd walkDemo(DemoReader& reader, const RecordsDatabase* records, CheckResult& result) {
+CheckEnd walkDemo(DemoReader& reader, const RecordsDatabase* records, CheckResult& result, RunSeries* series) {
     result.playerName.clear();
     if (reader.status() < 0) return failure(L"Opening file failed!", status::openFailed);
     if (std::optional<CheckEnd> rejected = checkHeader(reader, result)) return *rejected;
 
     RunFindings findings;
+    findings.series = series;
     lookUpMap(findings, records, result.mapKeyView());
     result.steamId.valid = 0;
     FrameWalk walk(reader, result, findings);
@@ -304,10 +305,11 @@ void publish(const CheckEnd& end, CheckResult& result) {
     }
 }
 
-CheckEnd walkDemo(std::unique_ptr<platform::AsyncFile> demo, const RecordsDatabase* records, CheckResult& result) {
+CheckEnd walkDemo(std::unique_ptr<platform::AsyncFile> demo, const RecordsDatabase* records, CheckResult& result,
+                  RunSeries* series) {
     DemoReader reader;
     reader.open(std::move(demo));
-    CheckEnd end = walkDemo(reader, records, result);
+    CheckEnd end = walkDemo(reader, records, result, series);
     reader.close();
     return end;
 }
@@ -315,18 +317,20 @@ CheckEnd walkDemo(std::unique_ptr<platform::AsyncFile> demo, const RecordsDataba
 }  // namespace
 
 void checkDemoFile(const std::filesystem::path& demoPath, bool fromArchive, const RecordsDatabase* records,
-                   CheckResult& result) {
-    const CheckEnd end = walkDemo(platform::openAsyncFile(demoPath), records, result);
+                   CheckResult& result, RunSeries* series) {
+    const CheckEnd end = walkDemo(platform::openAsyncFile(demoPath), records, result, series);
     if (fromArchive) platform::removeFile(demoPath);
     publish(end, result);
 }
 
-void checkDemo(std::unique_ptr<platform::AsyncFile> demo, const RecordsDatabase* records, CheckResult& result) {
-    publish(walkDemo(std::move(demo), records, result), result);
+void checkDemo(std::unique_ptr<platform::AsyncFile> demo, const RecordsDatabase* records, CheckResult& result,
+               RunSeries* series) {
+    publish(walkDemo(std::move(demo), records, result, series), result);
 }
 
-void checkDemoBytes(std::span<const uint8_t> demo, const RecordsDatabase* records, CheckResult& result) {
-    checkDemo(platform::openMemoryFile(demo), records, result);
+void checkDemoBytes(std::span<const uint8_t> demo, const RecordsDatabase* records, CheckResult& result,
+                    RunSeries* series) {
+    checkDemo(platform::openMemoryFile(demo), records, result, series);
 }
 
 std::wstring demoNameFromPath(std::wstring_view path) {

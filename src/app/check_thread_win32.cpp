@@ -9,7 +9,9 @@
 #include <optional>
 #include <string>
 
+#include "analysis/check_report.h"
 #include "analysis/demo_walk.h"
+#include "analysis/run_graph.h"
 #include "app/archive_extraction_win32.h"
 #include "app/archive_listing.h"
 #include "app/startup_values_win32.h"
@@ -39,6 +41,17 @@ std::optional<std::wstring> askForFile(const StartupValues& values) {
     return std::wstring(chosen.data(), wcsnlen(chosen.data(), chosen.size()));
 }
 
+// The check, with its run graph published after the result it belongs to.
+void checkAndDraw(const std::filesystem::path& demo, bool fromArchive, CheckResult& result) {
+    const RecordsDatabase* records = startupValues().records;
+    const auto series = std::make_unique<RunSeries>();
+    checkDemoFile(demo, fromArchive, records, result, series.get());
+    if (result.status() != status::finished) return;
+    result.runGraph = std::make_shared<const std::string>(
+        runGraphSvg(makeReport({}, result, status::finished, records), *series));
+    setStatusAndRepaint(result, status::finished);
+}
+
 // True when a file was checked, false when the dialog was cancelled.
 bool runCheck(std::optional<std::wstring> given) {
     CheckResult result;  // this check's own; the window sees only what it publishes
@@ -54,13 +67,13 @@ bool runCheck(std::optional<std::wstring> given) {
     result.demoName.assign(demoNameFromPath(path));
 
     if (!isArchivePath(path)) {
-        checkDemoFile(std::filesystem::path(path), false, values.records, result);
+        checkAndDraw(std::filesystem::path(path), false, result);
         return true;
     }
     const auto demo = extractFirstDemo(path, result);
     if (!demo) return true;
     result.demoName.assign(std::wstring_view(demo->fileName).substr(0, demo->fileName.size() - 4));
-    checkDemoFile(demo->path, true, values.records, result);
+    checkAndDraw(demo->path, true, result);
     return true;
 }
 

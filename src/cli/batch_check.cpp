@@ -7,10 +7,13 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <system_error>
 #include <thread>
 
 #include "analysis/demo_walk.h"
+#include "analysis/run_graph.h"
+#include "platform/file_system.h"
 #include "platform/text.h"
 
 namespace rw::cli {
@@ -18,11 +21,12 @@ namespace {
 
 constexpr uint64_t kProgressThreshold = 64ull << 20;
 
-bool isDemoName(const std::filesystem::path& p) {
-    std::string ext = pathToUtf8(p.extension());
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
-    return ext == ".dem";
+std::string lowerAscii(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
+    return s;
 }
+
+bool isDemoName(const std::filesystem::path& p) { return lowerAscii(pathToUtf8(p.extension())) == ".dem"; }
 
 std::mutex gProgressLock;
 
@@ -54,13 +58,27 @@ CheckReport checkOne(const DemoInput& demo, const RecordsDatabase* records, bool
         result->repaint = {&showProgress, &state};
     }
     result->demoName.assign(demoNameFromPath(platform::utf8ToWide(pathToUtf8(demo.path))));
-    checkDemoFile(demo.path, false, records, *result);
+    std::unique_ptr<RunSeries> series = demo.graph.empty() ? nullptr : std::make_unique<RunSeries>();
+    checkDemoFile(demo.path, false, records, *result, series.get());
     if (show && state.shown) {
         std::lock_guard lock(gProgressLock);
         std::fprintf(stderr, "\r%*s\r", static_cast<int>(state.name.size() + 6), "");
         std::fflush(stderr);
     }
-    return makeReport(demo.shown, *result, result->status(), records);
+    CheckReport report = makeReport(demo.shown, *result, result->status(), records);
+    if (series) {
+        report.graph.emplace();
+        if (report.status == status::finished) {
+            const std::string svg = runGraphSvg(report, *series);
+            if (platform::writeFileSafely(demo.graph, {reinterpret_cast<const uint8_t*>(svg.data()), svg.size()})) {
+                report.graph = pathToUtf8(demo.graph);
+            } else {
+                std::lock_guard lock(gProgressLock);
+                std::fprintf(stderr, "runwarden-check: cannot write %s\n", pathToUtf8(demo.graph).c_str());
+            }
+        }
+    }
+    return report;
 }
 
 }  // namespace
@@ -103,6 +121,33 @@ std::vector<DemoInput> expandDemoArguments(const std::vector<std::string>& args,
         for (const auto& f : found) out.push_back({pathToUtf8(f), f});
     }
     return out;
+}
+
+bool assignGraphTargets(std::vector<DemoInput>& demos, const std::vector<std::string>& args,
+                        const std::string& graphPath, std::string& error) {
+    const std::filesystem::path target = pathFromUtf8(graphPath);
+    std::error_code ec;
+    bool folder = graphPath.back() == '/' || graphPath.back() == '\\' || std::filesystem::is_directory(target, ec) ||
+                  demos.size() > 1;
+    for (const std::string& arg : args) folder = folder || std::filesystem::is_directory(pathFromUtf8(arg), ec);
+    if (!folder) {
+        for (DemoInput& d : demos) d.graph = target;
+        return true;
+    }
+    std::filesystem::create_directories(target, ec);
+    if (!std::filesystem::is_directory(target, ec)) {
+        error = "cannot make the graph folder " + graphPath;
+        return false;
+    }
+    // Names compared as Windows does, without regard to case.
+    std::set<std::string> taken;
+    for (DemoInput& d : demos) {
+        const std::string stem = pathToUtf8(d.path.stem());
+        std::string name = stem + ".svg";
+        for (unsigned n = 2; !taken.insert(lowerAscii(name)).second; ++n) name = stem + "-" + std::to_string(n) + ".svg";
+        d.graph = target / pathFromUtf8(name);
+    }
+    return true;
 }
 
 std::thread startStdThread(std::function<void()> work) { return std::thread(std::move(work)); }

@@ -15,6 +15,7 @@ namespace rw::cli {
 struct DemoInput {
     std::string shown;  // the path as the user gave it or as found in a folder (UTF-8)
     std::filesystem::path path;
+    std::filesystem::path graph;  // where its run graph goes; empty: none asked for
 };
 
 std::filesystem::path pathFromUtf8(const std::string& text);
@@ -25,6 +26,14 @@ std::string pathToUtf8(const std::filesystem::path& path);
 // in errors.
 std::vector<DemoInput> expandDemoArguments(const std::vector<std::string>& args, bool recursive,
                                            std::vector<std::string>& errors);
+
+// Where the run graphs go (--graph PATH): PATH itself when one demo file is
+// checked; a folder when PATH is one or ends in a separator, or when several
+// demos or a folder are checked. In a folder each demo gets NAME.svg, and a
+// name met again in this run NAME-2.svg, NAME-3.svg..., never one another's.
+// False, with the reason, when the folder cannot be made.
+bool assignGraphTargets(std::vector<DemoInput>& demos, const std::vector<std::string>& args,
+                        const std::string& graphPath, std::string& error);
 
 struct BatchSummary {
     size_t checked = 0;

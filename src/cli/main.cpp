@@ -113,14 +113,23 @@ int run(const std::vector<std::string>& args) {
     }
 
     std::vector<std::string> errors;
-    const std::vector<rw::cli::DemoInput> demos = rw::cli::expandDemoArguments(o.demos, o.recursive, errors);
+    std::vector<rw::cli::DemoInput> demos = rw::cli::expandDemoArguments(o.demos, o.recursive, errors);
     for (const std::string& e : errors) std::fprintf(stderr, "runwarden-check: %s\n", e.c_str());
+    if (!o.graphPath.empty() && !demos.empty()) {
+        std::string why;
+        if (!rw::cli::assignGraphTargets(demos, o.demos, o.graphPath, why)) {
+            std::fprintf(stderr, "runwarden-check: %s\n", why.c_str());
+            return 1;
+        }
+    }
 
     const unsigned jobs = o.jobs ? o.jobs : rw::platform::usableProcessors();
     const bool progress = rw::platform::isTerminal(stderr);
     bool first = true;
+    bool graphFailed = false;
     const rw::cli::BatchSummary summary =
         rw::cli::runBatch(demos, haveRecords ? &db : nullptr, jobs, progress, [&](const rw::CheckReport& r) {
+            graphFailed = graphFailed || (r.status == rw::status::finished && r.graph && r.graph->empty());
             if (o.json) {
                 std::printf("%s\n", rw::cli::toJsonLine(r).c_str());
             } else {
@@ -133,7 +142,7 @@ int run(const std::vector<std::string>& args) {
         std::fprintf(stderr, "%zu checked, %zu finished, %zu rejected\n", summary.checked, summary.finished,
                      summary.rejected);
     }
-    if (!errors.empty()) return 1;
+    if (!errors.empty() || graphFailed) return 1;
     return summary.finished == summary.checked ? 0 : 1;
 }
 
