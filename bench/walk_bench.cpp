@@ -1,11 +1,13 @@
 // Times the demo walk against a plain sequential read of the same file.
 //
-//   walk_bench [--size MIB] [--file PATH] [--repeat N] [--detector on|off]
+//   walk_bench [--size MIB] [--file PATH] [--repeat N] [--detector on|off] [--graph on|off]
 //
 // Generates (or reuses) a demo of a mode-0 map whose type-1 frames carry
 // 200-1500-byte message blocks, so the button detector scans every frame, then
 // reports both throughputs and their ratio. Run it from a Release build.
-// "--detector off" walks without records, so nothing is scanned.
+// "--detector off" walks without records, so nothing is scanned. "--graph on"
+// also gathers the run's series on the walk and draws its SVG, as
+// runwarden-check --graph does.
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -14,12 +16,14 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "analysis/demo_format.h"
 #include "analysis/demo_walk.h"
+#include "analysis/run_graph.h"
 #include "base/check_result.h"
 #include "records/records_database.h"
 
@@ -115,6 +119,7 @@ int main(int argc, char** argv) {
     uint64_t mib = 256;
     int repeat = 3;
     bool detector = true;
+    bool graph = false;
     std::filesystem::path file = std::filesystem::temp_directory_path() / "runwarden-walk-bench.dem";
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i];
@@ -122,6 +127,7 @@ int main(int argc, char** argv) {
         if (a == "--file") file = argv[i + 1];
         if (a == "--repeat") repeat = std::max(1, std::stoi(argv[i + 1]));
         if (a == "--detector") detector = std::string(argv[i + 1]) != "off";
+        if (a == "--graph") graph = std::string(argv[i + 1]) != "off";
     }
     std::error_code ec;
     if (std::filesystem::file_size(file, ec) < mib << 20 || ec) {
@@ -143,16 +149,22 @@ int main(int argc, char** argv) {
     const long rssBefore = peakRssKiB();
     double bestRead = 1e9, bestWalk = 1e9;
     int32_t status = 0;
+    size_t svgBytes = 0;
     for (int r = 0; r < repeat; ++r) {
         bestRead = std::min(bestRead, plainRead(file));
         rw::CheckResult result;
         const auto start = Clock::now();
-        rw::checkDemoFile(file, false, detector ? &db : nullptr, result);
+        const auto series = graph ? std::make_unique<rw::RunSeries>() : nullptr;
+        rw::checkDemoFile(file, false, detector ? &db : nullptr, result, series.get());
+        if (series) {
+            svgBytes = rw::runGraphSvg(rw::makeReport({}, result, result.status(), nullptr), *series).size();
+        }
         bestWalk = std::min(bestWalk, std::chrono::duration<double>(Clock::now() - start).count());
         status = result.status();
     }
     const double mb = bytes / (1 << 20);
     std::printf("demo            %.0f MiB, walk status %d\n", mb, status);
+    if (graph) std::printf("graph           %zu bytes of SVG\n", svgBytes);
     std::printf("plain read      %8.1f MiB/s  (%.3f s)\n", mb / bestRead, bestRead);
     std::printf("walk            %8.1f MiB/s  (%.3f s)\n", mb / bestWalk, bestWalk);
     std::printf("walk/read ratio %8.2f\n", bestWalk / bestRead);

@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
-"""GUI test of Runwarden.exe under Wine: a demo, its profile link and .rar files taken apart by a stand-in
-rar.exe registered as WinRAR, through the file dialog of one running program. The layout unit test owns the
+"""GUI test of Runwarden.exe under Wine: a demo, its profile link, its run graph opened by a stand-in default
+program, and .rar files taken apart by a stand-in rar.exe registered as WinRAR, through the file dialog of one
+running program. The layout unit test owns the
 panel's geometry; this looks at states: where there is text, the colours of text and link, the button.
 """
 import glob
 import os
 import sys
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from gui_session import check, options, run_test, wait_until, write  # noqa: E402
@@ -82,9 +84,29 @@ def write_files(s):
         write(os.path.join(s.work, name), data)
 
 
-def rar_calls(s):
-    log = os.path.join(s.args.fake_rar_dir, "rar_calls.log")
+def calls(log):
     return [c[4:] for c in open(log, encoding="utf-8").read().splitlines()] if os.path.exists(log) else []
+
+
+def rar_calls(s):
+    return calls(os.path.join(s.args.fake_rar_dir, "rar_calls.log"))
+
+
+def viewer_log(s):
+    return os.path.join(os.path.dirname(s.args.fake_viewer), "viewer_calls.log")
+
+
+def show_run_graph(s):
+    """"Show run graph" from the panel's right-click menu; the file the default program was asked to open."""
+    s.move_to(140, 300)
+    s.xdotool("click", "3")
+    time.sleep(1)  # for the menu to open; the keys then choose its second item
+    s.xdotool("key", "Down", "Down", "Return")
+    opened = wait_until("the graph viewer", lambda: calls(viewer_log(s))[0::2])[-1]
+    path = opened.split('"')[-2]  # the last quoted argument
+    drive, rest = path[:2], path[2:].strip("\\").split("\\")
+    check(drive.upper() == "C:", "the graph lies on the Windows drive: %r" % opened)
+    return os.path.join(s.args.prefix, "drive_c", *rest)
 
 
 def scenario(s):
@@ -93,6 +115,10 @@ def scenario(s):
     os.chmod(browser, 0o755)
     check(s.wine("reg", "add", r"HKCU\Software\Wine\WineBrowser", "/v", "Browsers", "/d", browser, "/f") == 0,
           "could not register the browser")
+    viewer = '"%s" "%%1"' % windows_path(s.args.fake_viewer)
+    check(s.wine("reg", "add", r"HKCU\Software\Classes\.svg", "/ve", "/d", "RunwardenTest.svg", "/f") == 0 and
+          s.wine("reg", "add", r"HKCU\Software\Classes\RunwardenTest.svg\shell\open\command", "/ve", "/d", viewer,
+                 "/f") == 0, "could not register the SVG viewer")
     check(s.wine("reg", "add", r"HKCU\Software\WinRAR SFX", "/v", "C%%Program Files%WinRAR", "/t", "REG_SZ", "/d",
                  windows_path(s.args.fake_rar_dir), "/f") == 0, "could not register the archiver")
     write_files(s)
@@ -119,9 +145,16 @@ def scenario(s):
     s.xdotool("mousemove", "1010", "760")
     s.wait_panel("the link at rest", lambda p: result(p) and not underlined(p))
 
+    # The run graph: written to a temporary file, opened with the default program, removed by the next check.
+    graph = show_run_graph(s)
+    with open(graph, "rb") as f:
+        svg = f.read()
+    check(svg.startswith(b"<?xml") and b"kz_rw_sample" in svg and b">stop</text>" in svg, "the graph: %r" % svg[:200])
+
     # A file that is no demo: a message at the top, no results.
     s.keep(check_file(s, os.path.join(EXAMPLES, "demos_tcl.txt"), lambda p: framed(p) and button_enabled(p) and text(
         p, 0, 48, 280, 66) and not text(p, 0, 116, 90, 134) and not records_list(p)), "rejected")
+    check(not os.path.exists(graph), "the next check removed the graph")
 
     def leftovers():
         return {os.path.join(t, n) for t in glob.glob(os.path.join(s.args.prefix, "drive_c", "users", "*", "Temp"))
@@ -157,15 +190,19 @@ def scenario(s):
         os.remove(hold)
     s.wait_panel("the held archive's result", good)
     check(not s.find_window(DIALOG), "no second file dialog")
+    graph = show_run_graph(s)
+    check(os.path.exists(graph), "the archive's graph was written")
     check(s.close_app() == 0, "exit code after closing is 0")
+    check(not os.path.exists(graph), "the graph is removed at the end")
 
 
 def main():
-    args = options(__doc__, "exe", "wine", "wine_setup", "prefix", "server", "fake_rar_dir", "work", "screenshots",
-                   "profile_host", "port")
-    log = os.path.join(args.fake_rar_dir, "rar_calls.log")
-    if os.path.exists(log):
-        os.remove(log)
+    args = options(__doc__, "exe", "wine", "wine_setup", "prefix", "server", "fake_rar_dir", "fake_viewer", "work",
+                   "screenshots", "profile_host", "port")
+    for log in (os.path.join(args.fake_rar_dir, "rar_calls.log"),
+                os.path.join(os.path.dirname(args.fake_viewer), "viewer_calls.log")):
+        if os.path.exists(log):
+            os.remove(log)
     return run_test(args, "gui", scenario)
 
 
