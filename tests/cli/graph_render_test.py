@@ -9,42 +9,11 @@ import argparse
 import os
 import re
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
-import zlib
 
 SKIP = 77
-
-
-def png_pixels(data):
-    """(width, height, rows of RGB tuples) of an 8-bit, non-interlaced RGB or RGBA PNG."""
-    assert data[:8] == b"\x89PNG\r\n\x1a\n", "not a PNG"
-    at, idat = 8, b""
-    while at < len(data):
-        length, kind = struct.unpack(">I4s", data[at:at + 8])
-        body = data[at + 8:at + 8 + length]
-        if kind == b"IHDR":
-            width, height, depth, colour, _, _, interlace = struct.unpack(">IIBBBBB", body)
-            assert depth == 8 and colour in (2, 6) and not interlace, "unexpected PNG layout"
-        elif kind == b"IDAT":
-            idat += body
-        at += 12 + length
-    n = 4 if colour == 6 else 3
-    raw, stride, rows, prev = zlib.decompress(idat), width * n, [], bytearray(width * n)
-    for y in range(height):
-        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-        for i in range(stride):
-            a = line[i - n] if i >= n else 0
-            b, c = prev[i], prev[i - n] if i >= n else 0
-            p = a + b - c
-            pred = (0, a, b, (a + b) // 2, a if abs(p - a) <= abs(p - b) and abs(p - a) <= abs(p - c)
-                    else b if abs(p - b) <= abs(p - c) else c)[kind]
-            line[i] = (line[i] + pred) & 0xFF
-        rows.append([tuple(line[x * n:x * n + 3]) for x in range(width)])
-        prev = line
-    return width, height, rows
 
 
 def demo(stretches):
@@ -64,17 +33,17 @@ def render(chromium, svg, png, tmp):
         subprocess.run(cmd, stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
     except subprocess.TimeoutExpired:
         pass
-    return os.path.exists(png)
+    return os.path.exists(png) and subprocess.run(["convert", png, png + ".ppm"]).returncode == 0
 
 
 def check_graph(name, svg_text, png, burst):
     """Problems with the curve's place against the 100 guide; burst is the (from, to) share of the plot's width."""
     guide = float(re.search(r'id="guide-100" x1="[\d.]+" y1="([\d.]+)"', svg_text).group(1))
     left, width = (float(v) for v in re.search(r'id="plot" x="([\d.]+)" y="[\d.]+" width="([\d.]+)"', svg_text).groups())
-    _, _, rows = png_pixels(open(png, "rb").read())
+    panel = Panel(open(png + ".ppm", "rb").read())
     curve = lambda p: p[2] > p[0] + 40 and p[2] > p[1] + 20
     columns = range(int(left) + 3, int(left + width) - 3)
-    drawn = {x: [y for y in range(40, 345) if curve(rows[y][x])] for x in columns}
+    drawn = {x: [y for y in range(40, 345) if curve(panel.pixel(x, y))] for x in columns}
     problems = []
     if sum(1 for x in columns if drawn[x]) < 0.9 * len(columns):
         problems.append("the curve does not span the plot")
@@ -92,17 +61,18 @@ def check_graph(name, svg_text, png, burst):
 
 
 def main():
-    global SAMPLE
+    global SAMPLE, Panel
     ap = argparse.ArgumentParser()
     ap.add_argument("--check", required=True)
     ap.add_argument("--tools", required=True)
     args = ap.parse_args()
-    sys.path.insert(0, args.tools)
+    sys.path[:0] = [args.tools, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "gui")]
     import make_sample as SAMPLE  # noqa: N812  the sample's frame writers
+    from gui_session import Panel  # reads the pixels of a PPM picture
 
     chromium = shutil.which("chromium") or shutil.which("chromium-browser")
-    if not chromium:
-        print("SKIP: Chromium is not installed; the run graphs were not rendered")
+    if not chromium or not shutil.which("convert"):
+        print("SKIP: Chromium or ImageMagick is not installed; the run graphs were not rendered")
         return SKIP
     # 10 s at 100 fps, 4 s at 125 fps, 10 s at 100 fps: the burst spans 10/24 to 14/24 of the plot.
     demos = {"steady": ([(2400, 10)], None), "burst": ([(1000, 10), (500, 8), (1000, 10)], (10 / 24, 14 / 24))}

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "analysis/demo_walk.h"
@@ -23,24 +23,19 @@ Bytes press(const Bytes& entry) {
     return msg::concat({msg::filler(3, 0), msg::buttonPattern(6, entry), msg::filler(4, 0)});
 }
 
-struct Stretch {
-    int frames;
-    uint8_t msec;
-};
-
 struct Row {
     const char* what;
     bool timed;
-    std::vector<Stretch> stretches;
-    int spikeFrame;             // this frame lasts 1 ms (1000 fps); -1: none
-    double wrongFrom, wrongTo;  // gravity wrong between these demo times
-    double width;               // of a bucket once the walk is over
+    std::vector<std::pair<int, uint8_t>> stretches;  // frames, ms each
+    int spikeFrame;                                   // this frame lasts 1 ms (1000 fps); -1: none
+    double wrongFrom, wrongTo;                        // gravity wrong between these demo times
+    double width;                                     // of a bucket once the walk is over
     uint16_t highest;
 };
 
 struct Counted {
     float time;
-    uint32_t fps;
+    uint16_t fps;
     bool wrong;
 };
 
@@ -49,27 +44,20 @@ struct Counted {
 Bytes build(const Row& row, std::vector<Counted>& counted) {
     DemoBuilder d("kz_test");
     d.startMarker();
-    auto add = [&](double t, uint8_t msec, bool judged, const Bytes& messages = {}) {
+    auto add = [&](double t, uint8_t msec, const Bytes& messages = {}) {
         ClientState s{.time = static_cast<float>(t), .msec = msec};
         const bool wrong = t >= row.wrongFrom && t < row.wrongTo;
         if (wrong) s.gravity = 600.0f;
         d.networkFrame(s, messages);
-        if (judged) counted.push_back({s.time, 1000u / msec, wrong});
+        counted.push_back({s.time, static_cast<uint16_t>(1000 / msec), wrong});
     };
     double t = 1.0;
-    if (row.timed) {
-        ClientState warmUp{.time = 0.5f, .msec = 1, .gravity = 0.0f};
-        d.networkFrame(warmUp);
-        add(t, 10, false, press(kStart));
-    }
+    if (row.timed) d.networkFrame({.time = 0.5f, .msec = 1, .gravity = 0.0f}).networkFrame({.time = 1.0f}, press(kStart));
     int n = 0;
-    for (const Stretch& s : row.stretches) {
-        for (int i = 0; i < s.frames; ++i, ++n) {
-            t += s.msec / 1000.0;
-            add(t, n == row.spikeFrame ? 1 : s.msec, true);
-        }
+    for (const auto& [frames, msec] : row.stretches) {
+        for (int i = 0; i < frames; ++i, ++n) add(t += msec / 1000.0, n == row.spikeFrame ? 1 : msec);
     }
-    if (row.timed) add(t + 0.01, 10, true, press(kStop));
+    if (row.timed) add(t + 0.01, 10, press(kStop));
     d.startMarker();
     return d.bytes();
 }
@@ -108,8 +96,8 @@ TEST(RunGraph, SeriesOfBuiltDemos) {
         std::vector<SeriesBucket> expected(RunSeries::kMaxBuckets);
         for (const Counted& c : counted) {
             SeriesBucket& b = expected.at(static_cast<size_t>((c.time - origin) / row.width));
-            b.lowest = b.frames == 0 ? c.fps : std::min<uint16_t>(b.lowest, c.fps);
-            b.highest = std::max<uint16_t>(b.highest, c.fps);
+            b.lowest = b.frames == 0 ? c.fps : std::min(b.lowest, c.fps);
+            b.highest = std::max(b.highest, c.fps);
             ++b.frames;
             b.fpsSum += c.fps;
             b.wrongSettings |= c.wrong ? 1 : 0;
@@ -118,13 +106,8 @@ TEST(RunGraph, SeriesOfBuiltDemos) {
         for (size_t i = 0; i < RunSeries::kMaxBuckets; ++i) {
             const SeriesBucket& got = series.buckets[i];
             const SeriesBucket& want = expected[i];
-            ASSERT_EQ(got.frames, want.frames) << "bucket " << i;
-            EXPECT_EQ(got.fpsSum, want.fpsSum) << "bucket " << i;
-            EXPECT_EQ(got.wrongSettings, want.wrongSettings) << "bucket " << i;
-            if (want.frames != 0) {
-                EXPECT_EQ(got.lowest, want.lowest) << "bucket " << i;
-                EXPECT_EQ(got.highest, want.highest) << "bucket " << i;
-            }
+            ASSERT_EQ(std::tie(got.frames, got.fpsSum, got.wrongSettings), std::tie(want.frames, want.fpsSum, want.wrongSettings)) << i;
+            if (want.frames != 0) ASSERT_EQ(std::tie(got.lowest, got.highest), std::tie(want.lowest, want.highest)) << i;
             highest = std::max(highest, got.highest);
         }
         EXPECT_EQ(highest, row.highest);
@@ -136,7 +119,7 @@ TEST(RunGraph, SeriesOfBuiltDemos) {
         EXPECT_EQ(svg.find(">stop</text>") != std::string::npos, row.timed);
         EXPECT_EQ(svg.find(">sv_gravity</text>") != std::string::npos, row.wrongTo != 0);
         EXPECT_EQ(svg.find(">1000</text>") != std::string::npos, row.highest == 1000);
-        EXPECT_EQ(svg.find(row.timed ? "run time (s)" : "demo time (s)") != std::string::npos, true);
+        EXPECT_NE(svg.find(row.timed ? "run time (s)" : "demo time (s)"), std::string::npos);
     }
 }
 
