@@ -2,10 +2,10 @@
 // of entry names (raw 8-bit, one a line) beside a folder ARCHIVE.d holding them.
 //   rar vb -- ARCHIVE               prints the names
 //   rar x -av- -ep -- ARCHIVE ENTRY copies the entry here, without its folders
-// Every call appends its command line and current folder to NAME_calls.log
-// beside this program (NAME: its own, rar), then waits while a file rar_hold
-// stands there. Built once more as viewer.exe, the default program for SVG
-// pictures, it only records what it was asked to open.
+// Every call appends its command line and current folder to rar_calls.log
+// beside this program, then waits while a file rar_hold stands there. Built
+// as viewer.exe (RW_VIEWER), the default program for SVG pictures, it only
+// records its calls in viewer_calls.log.
 #include <windows.h>
 
 #include <fcntl.h>
@@ -25,21 +25,16 @@ std::wstring besideSelf(const wchar_t* name) {
     return path.substr(0, path.rfind(L'\\') + 1) + name;
 }
 
-// NAME_calls.log for this program's NAME.exe.
-std::wstring callLog() {
-    const std::wstring self = besideSelf(L"");
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring name = std::wstring(path).substr(self.size());
-    return self + name.substr(0, name.rfind(L'.')) + L"_calls.log";
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     char folder[MAX_PATH] = {};  // the tests' paths are plain ASCII
     GetCurrentDirectoryA(MAX_PATH, folder);
-    std::ofstream(callLog().c_str(), std::ios::binary | std::ios::app)
+    #ifdef RW_VIEWER
+    std::ofstream(besideSelf(L"viewer_calls.log").c_str(), std::ios::binary | std::ios::app) << "cmd=" << GetCommandLineA() << "\n";
+    return 0;
+#endif
+    std::ofstream(besideSelf(L"rar_calls.log").c_str(), std::ios::binary | std::ios::app)
         << "cmd=" << GetCommandLineA() << "\ncwd=" << folder << "\n";
     while (GetFileAttributesW(besideSelf(L"rar_hold").c_str()) != INVALID_FILE_ATTRIBUTES) Sleep(50);
 

@@ -84,16 +84,9 @@ def write_files(s):
         write(os.path.join(s.work, name), data)
 
 
-def calls(log):
+def rar_calls(s, program="rar"):
+    log = os.path.join(s.args.fake_rar_dir, program + "_calls.log")
     return [c[4:] for c in open(log, encoding="utf-8").read().splitlines()] if os.path.exists(log) else []
-
-
-def rar_calls(s):
-    return calls(os.path.join(s.args.fake_rar_dir, "rar_calls.log"))
-
-
-def viewer_log(s):
-    return os.path.join(os.path.dirname(s.args.fake_viewer), "viewer_calls.log")
 
 
 def show_run_graph(s):
@@ -102,7 +95,7 @@ def show_run_graph(s):
     s.xdotool("click", "3")
     time.sleep(1)  # for the menu to open; the keys then choose its second item
     s.xdotool("key", "Down", "Down", "Return")
-    opened = wait_until("the graph viewer", lambda: calls(viewer_log(s))[0::2])[-1]
+    opened = wait_until("the graph viewer", lambda: rar_calls(s, "viewer"))[-1]
     path = opened.split('"')[-2]  # the last quoted argument
     drive, rest = path[:2], path[2:].strip("\\").split("\\")
     check(drive.upper() == "C:", "the graph lies on the Windows drive: %r" % opened)
@@ -115,7 +108,7 @@ def scenario(s):
     os.chmod(browser, 0o755)
     check(s.wine("reg", "add", r"HKCU\Software\Wine\WineBrowser", "/v", "Browsers", "/d", browser, "/f") == 0,
           "could not register the browser")
-    viewer = '"%s" "%%1"' % windows_path(s.args.fake_viewer)
+    viewer = '"%s" "%%1"' % windows_path(s.args.fake_rar_dir, "viewer.exe")
     check(s.wine("reg", "add", r"HKCU\Software\Classes\.svg", "/ve", "/d", "RunwardenTest.svg", "/f") == 0 and
           s.wine("reg", "add", r"HKCU\Software\Classes\RunwardenTest.svg\shell\open\command", "/ve", "/d", viewer,
                  "/f") == 0, "could not register the SVG viewer")
@@ -147,8 +140,7 @@ def scenario(s):
 
     # The run graph: written to a temporary file, opened with the default program, removed by the next check.
     graph = show_run_graph(s)
-    with open(graph, "rb") as f:
-        svg = f.read()
+    svg = open(graph, "rb").read()
     check(svg.startswith(b"<?xml") and b"kz_rw_sample" in svg and b">stop</text>" in svg, "the graph: %r" % svg[:200])
 
     # A file that is no demo: a message at the top, no results.
@@ -197,12 +189,10 @@ def scenario(s):
 
 
 def main():
-    args = options(__doc__, "exe", "wine", "wine_setup", "prefix", "server", "fake_rar_dir", "fake_viewer", "work",
-                   "screenshots", "profile_host", "port")
-    for log in (os.path.join(args.fake_rar_dir, "rar_calls.log"),
-                os.path.join(os.path.dirname(args.fake_viewer), "viewer_calls.log")):
-        if os.path.exists(log):
-            os.remove(log)
+    args = options(__doc__, "exe", "wine", "wine_setup", "prefix", "server", "fake_rar_dir", "work", "screenshots",
+                   "profile_host", "port")
+    for log in glob.glob(os.path.join(args.fake_rar_dir, "*_calls.log")):
+        os.remove(log)
     return run_test(args, "gui", scenario)
 
 
