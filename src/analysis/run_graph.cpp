@@ -113,7 +113,11 @@ void text(std::string& out, double x, double y, const std::string& attributes, c
 
 void axes(std::string& out, const Scale& sc, bool timed) {
     const double step = tickStep(sc.span);
-    for (double t = std::ceil(sc.shownAt0 / step) * step; t <= sc.shownAt0 + sc.span + 1e-9; t += step) {
+    const double first = std::ceil(sc.shownAt0 / step) * step;
+    // Counted, not summed: far from zero a step can vanish in the rounding.
+    for (int k = 0; k <= 13; ++k) {
+        const double t = first + k * step;
+        if (t > sc.shownAt0 + sc.span + 1e-9) break;
         const double x = sc.x(t - sc.shownAt0);
         line(out, x, kTop, x, kBottom, "stroke=\"#e4e4e4\"");
         text(out, x, kBottom + 18, "text-anchor=\"middle\"", num(std::trunc(t)));

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <tuple>
 #include <vector>
 
@@ -135,6 +136,17 @@ TEST(RunGraph, TitleTextIsEscaped) {
     EXPECT_EQ(svg.find("<script"), std::string::npos);
     EXPECT_NE(svg.find("fill=\"#c80000\">84.99"), std::string::npos);  // below 85 in red, as the panel paints it
     EXPECT_NE(svg.find("no frame counted"), std::string::npos);
+}
+
+// Times from the file that are no number, go back, or lie far out still make a bounded series and a picture.
+TEST(RunGraph, FarOutTimes) {
+    RunSeries series;
+    for (const float t : {1e30f, std::nanf(""), 0.0f, 1e30f}) addSeriesFrame(series, t, 100, 1);
+    EXPECT_NE(runGraphSvg(CheckReport{}, series).find("</svg>"), std::string::npos);
+    addSeriesFrame(series, 3e38f, 100, 1);
+    EXPECT_LE(series.used, RunSeries::kMaxBuckets);
+    EXPECT_EQ(series.buckets[0].frames + series.buckets[series.used - 1].frames, 5u);
+    EXPECT_NE(runGraphSvg(CheckReport{}, series).find("</svg>"), std::string::npos);
 }
 
 }  // namespace
