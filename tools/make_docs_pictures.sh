@@ -22,12 +22,12 @@ trap 'rm -rf "$tmp"' EXIT
 chromium --headless --no-sandbox --disable-gpu --hide-scrollbars --window-size=1200,400 \
   --user-data-dir="$tmp/profile" --screenshot="$tmp/run.png" "file://$tmp/run.svg" >/dev/null 2>&1
 # Small files: few colours, no metadata.
-convert "$tmp/run.png" -strip -colors 64 -define png:compression-level=9 "$root/docs/run-graph.png"
+convert "$tmp/run.png" -strip +dither -colors 64 -define png:compression-level=9 "$root/docs/run-graph.png"
 echo "wrote docs/run-graph.png"
 
 shot=$(realpath -m "${2:-$root/build/test/windows}")/tests/gui/screenshots/gui_good_result.ppm
 if [ -f "$shot" ]; then
-  convert "$shot" -strip -colors 128 -define png:compression-level=9 "$root/docs/window.png"
+  convert "$shot" -strip +dither -colors 128 -define png:compression-level=9 "$root/docs/window.png"
   echo "wrote docs/window.png"
 else
   echo "no window screenshot at $shot; run ctest -R win.gui in that build first" >&2
