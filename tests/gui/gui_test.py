@@ -91,11 +91,12 @@ def rar_calls(s, program="rar"):
 
 def show_run_graph(s):
     """"Show run graph" from the panel's right-click menu; the file the default program was asked to open."""
+    before = len(rar_calls(s, "viewer"))
     s.move_to(140, 300)
     s.xdotool("click", "3")
     time.sleep(1)  # for the menu to open; the keys then choose its second item
     s.xdotool("key", "Down", "Down", "Return")
-    opened = wait_until("the graph viewer", lambda: rar_calls(s, "viewer"))[-1]
+    opened = wait_until("the graph viewer", lambda: rar_calls(s, "viewer")[before:])[-1]
     path = opened.split('"')[-2]  # the last quoted argument
     drive, rest = path[:2], path[2:].strip("\\").split("\\")
     check(drive.upper() == "C:", "the graph lies on the Windows drive: %r" % opened)
@@ -109,8 +110,8 @@ def scenario(s):
     check(s.wine("reg", "add", r"HKCU\Software\Wine\WineBrowser", "/v", "Browsers", "/d", browser, "/f") == 0,
           "could not register the browser")
     viewer = '"%s" "%%1"' % windows_path(s.args.fake_rar_dir, "viewer.exe")
-    check(s.wine("reg", "add", r"HKCU\Software\Classes\.svg", "/ve", "/d", "RunwardenTest.svg", "/f") == 0 and
-          s.wine("reg", "add", r"HKCU\Software\Classes\RunwardenTest.svg\shell\open\command", "/ve", "/d", viewer,
+    check(s.wine("reg", "add", r"HKCR\.svg", "/ve", "/d", "RunwardenTest.svg", "/f") == 0 and
+          s.wine("reg", "add", r"HKCR\RunwardenTest.svg\shell\open\command", "/ve", "/d", viewer,
                  "/f") == 0, "could not register the SVG viewer")
     check(s.wine("reg", "add", r"HKCU\Software\WinRAR SFX", "/v", "C%%Program Files%WinRAR", "/t", "REG_SZ", "/d",
                  windows_path(s.args.fake_rar_dir), "/f") == 0, "could not register the archiver")
