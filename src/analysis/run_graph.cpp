@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
@@ -23,12 +24,24 @@ constexpr double kLinearShare = 0.75;
 constexpr const char* kRed = "#c80000";
 constexpr const char* kGreen = "#006400";  // the panel's colours for the average
 
+// One decimal at most, by integers where they hold the value: thousands of
+// coordinates are written per picture.
 std::string num(double v) {
-    char buf[32];
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, std::round(v * 10) / 10, std::chars_format::fixed, 1);
-    std::string s(buf, ec == std::errc() ? end : buf);
-    if (s.size() > 2 && s.ends_with(".0")) s.resize(s.size() - 2);
-    return s;
+    char buf[48];
+    const double tenths = std::round(v * 10);
+    if (!(std::abs(tenths) < 1e15)) {
+        const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, std::trunc(v), std::chars_format::fixed, 0);
+        return std::string(buf, ec == std::errc() ? end : buf);
+    }
+    const auto whole = static_cast<int64_t>(tenths);
+    char* end = buf;
+    if (whole < 0 && whole > -10) *end++ = '-';  // -0.5: the sign is not in the whole part
+    end = std::to_chars(end, buf + sizeof buf, whole / 10).ptr;
+    if (whole % 10 != 0) {
+        *end++ = '.';
+        *end++ = static_cast<char>('0' + std::abs(whole % 10));
+    }
+    return std::string(buf, end);
 }
 
 // Text for an element's content or attribute: markup escaped, and what XML

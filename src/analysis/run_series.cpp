@@ -32,11 +32,12 @@ void mergePairs(RunSeries& s) {
               SeriesBucket{});
     s.used = kept;
     s.width *= 2;
+    s.currentTo = s.currentFrom = 0.0;  // no frame's bucket until placed again
 }
 
-}  // namespace
-
-void addSeriesFrame(RunSeries& s, float time, uint32_t fps, uint8_t wrongSettings) {
+// The bucket of a frame outside the previous frame's bucket, merging pairs
+// until it fits. Kept out of line, so that the common case stays short.
+[[gnu::noinline]] size_t placeFrame(RunSeries& s, float time) {
     // Times come from the file: one that is no number stays where the last
     // frame was, one that goes back joins the first bucket.
     const bool finite = std::isfinite(time);
@@ -49,6 +50,22 @@ void addSeriesFrame(RunSeries& s, float time, uint32_t fps, uint8_t wrongSetting
     const size_t i = static_cast<size_t>(offset / s.width);
     s.used = std::max(s.used, i + 1);
     s.lastOffset = std::max(s.lastOffset, offset);
+    s.current = i;
+    s.currentFrom = static_cast<double>(i) * s.width;
+    s.currentTo = s.currentFrom + s.width;
+    return i;
+}
+
+}  // namespace
+
+void addSeriesFrame(RunSeries& s, float time, uint32_t fps, uint8_t wrongSettings) {
+    const double offset = static_cast<double>(time) - s.origin;
+    size_t i = s.current;
+    if (s.originSet && offset >= s.currentFrom && offset < s.currentTo) {
+        s.lastOffset = std::max(s.lastOffset, offset);
+    } else {
+        i = placeFrame(s, time);
+    }
     SeriesBucket& b = s.buckets[i];
     if (fps != 0) {
         const auto rate = static_cast<uint16_t>(std::min<uint32_t>(fps, UINT16_MAX));

@@ -30,6 +30,10 @@ struct RunSeries {
     double origin = 0.0;         // demo time where bucket 0 begins
     bool originSet = false;
     double lastOffset = 0.0;  // seconds from the origin to the latest frame
+    // The bucket the previous frame went to and its time range: most frames
+    // go to the same one, and NaN lies in no range.
+    size_t current = 0;
+    double currentFrom = 0.0, currentTo = 0.0;
     bool runStarted = false;  // the origin is then the start press
     bool runFinished = false;
     double runTime = 0.0;  // the stop press, seconds after the start press
