@@ -46,7 +46,7 @@ void updateThread(HWND window) {
 }
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if ((msg == WM_CLOSE || msg == WM_SYSCOMMAND) && rw::app::refusesClose(g_board.snapshot(), msg, wp)) return 0;
+    if ((msg == WM_CLOSE || msg == WM_SYSCOMMAND) && rw::app::refusesClose(msg, wp)) return 0;
     if (msg == WM_DESTROY) PostQuitMessage(0);
     return DefWindowProcW(hwnd, msg, wp, lp);
 }
