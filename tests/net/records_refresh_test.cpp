@@ -10,6 +10,7 @@
 #include "recording_host.h"
 #include "records/records_file.h"
 #include "update/records_refresh.h"
+#include "update/release_signature.h"
 #include "release_signing.h"
 #include "server_layout.h"
 #include "test_server.h"
@@ -77,12 +78,12 @@ TEST(RecordsRefresh, WhichFileWinsAndWhatIsSaid) {
         RecordsDatabase db(dir / "RecData.dat");
         std::wstring message = r.message;
         if (const size_t at = message.find(L'%'); at != std::wstring::npos)
-            message.replace(at, 1, quotedFileName(db.fileName));
+            message.replace(at, 1, L"\"RecData.dat\"");
         const std::string url = r.server ? served.url(kServerFile) : test::deadUrl("/RecData.dat");
-        EXPECT_EQ(refreshRecords(db, {url, served.url("demos_tcl.txt")}).value_or(L""), message);
+        EXPECT_EQ(refreshRecords(db, {url, served.url("demos_tcl.txt")}).message.value_or(L""), message);
         EXPECT_EQ(std::filesystem::exists(dir / "RecData.dat") ? Maybe(test::readAll(dir / "RecData.dat")) : Maybe(),
                   r.after);
-        EXPECT_FALSE(std::filesystem::exists(dir / "RecData.dat.part"));
+        EXPECT_FALSE(std::filesystem::exists(dir / "RecData.dat.tmp"));
         EXPECT_EQ(db.state, r.state);
         EXPECT_EQ(db.records.size(), r.maps);
         const auto made = served.requests();
@@ -108,7 +109,7 @@ TEST(RecordsRefresh, ListsPastTheLimitAreMergedUpToTheirLastWholeLine) {
     served.put("demos_tcl.txt", list);
     RecordsDatabase db(dir / "RecData.dat");
     std::optional<std::vector<uint8_t>> got;
-    EXPECT_EQ(refreshRecords(db, {served.url(kServerFile), served.url("demos_tcl.txt")}, &got), std::nullopt);
+    EXPECT_EQ(refreshRecords(db, {served.url(kServerFile), served.url("demos_tcl.txt")}, &got).message, std::nullopt);
     EXPECT_EQ(db.runAt("kz_a", 0), "early");
     EXPECT_EQ(db.runCount("kz_a") + db.runCount("kz_b"), 1u);
     EXPECT_EQ(got ? got->size() : 0, limit - 6);
@@ -141,7 +142,7 @@ TEST(Publish, SignedReleaseAndRecordsAreTakenOnlyWithTheirOwnSignatures) {
             const std::string sig = std::string(file) + ".sig";
             if (tamper == missing) std::filesystem::remove(served.dir() / sig);
             if (tamper == wrongLength) served.put(sig, Bytes(63, 1));
-            if (tamper == otherFile) served.put(sig, *signFile(**key, test::bytesOf("another file")));
+            if (tamper == otherFile) served.put(sig, *signFile(**key, rw::signedMessage(rw::kRecordsRole, 60, test::bytesOf("x"))));
         }
 
         test::RecordingHost host;
@@ -156,11 +157,11 @@ TEST(Publish, SignedReleaseAndRecordsAreTakenOnlyWithTheirOwnSignatures) {
         EXPECT_EQ(test::readAll(work / "Runwarden.exe"), tamper == none ? program : test::bytesOf("MZ old"));
         EXPECT_EQ(end, tamper == none ? UpdatePassEnd::Restarted : UpdatePassEnd::Finished);
         EXPECT_EQ(std::wstring(result.messageText.view()),
-                  tamper == none ? L"Updating Software ..." : signatureErrorText(db.fileName));  // records message last
+                  tamper == none ? L"Updating Software ..." : signatureErrorText("RecData.dat"));  // records message last
         // The records refresh on its own: a forged copy never replaces the local file.
         RecordsDatabase again(work / "RecData.dat");
-        EXPECT_EQ(refreshRecords(again, settings.records),
-                  tamper == none ? restoredFileText(again) : signatureErrorText(again.fileName));
+        EXPECT_EQ(refreshRecords(again, settings.records).message,
+                  tamper == none ? restoredFileText(again) : signatureErrorText("RecData.dat"));
         EXPECT_EQ(test::readAll(work / "RecData.dat"), tamper == none ? twoMaps(60) : damaged(twoMaps(60)));
     }
 }
