@@ -3,7 +3,6 @@
 // program start and the close.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <optional>
 
 #include "recdata.h"
@@ -17,13 +16,6 @@ namespace {
 using test::Bytes;
 using Strings = std::vector<std::string>;
 namespace fs = std::filesystem;
-
-std::map<std::string, Bytes> snapshot(const fs::path& dir) {
-    std::map<std::string, Bytes> files;
-    for (const auto& e : fs::directory_iterator(dir))
-        files[e.path().filename().string()] = e.is_directory() ? Bytes{'/'} : test::readAll(e.path());
-    return files;
-}
 
 class SelfUpdate : public ::testing::Test {
 protected:
@@ -106,10 +98,10 @@ TEST_F(SelfUpdate, FailedUpdateRestoresTheFolderExactly) {
         host.startSucceeds = fault != doesNotStart;
         if (fault == unopenedUrl) served.put("intern/Runwarden/x64/Runwarden.exe.unreachable", "");
         if (fault == uncreatableFile) test::writeFile(dir / "Runwarden.new" / "x", {});  // in the way of the new program
-        const auto before = snapshot(dir.path());
+        const auto before = test::folderFiles(dir.path());
         host.events.clear();
         EXPECT_EQ(run(), UpdatePassEnd::Finished);
-        EXPECT_EQ(snapshot(dir.path()), before);
+        EXPECT_EQ(test::folderFiles(dir.path()), before);
         EXPECT_EQ(text(), "Update Failed!");
         EXPECT_EQ(result->status(), -1);
         if (fault == doesNotStart) {
