@@ -90,9 +90,13 @@ bool sameFile(HANDLE h, const std::filesystem::path& path) {
                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                          FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION mine{}, theirs{};
-    return there && GetFileInformationByHandle(h, &mine) && GetFileInformationByHandle(there.get(), &theirs) &&
-           mine.dwVolumeSerialNumber == theirs.dwVolumeSerialNumber && mine.nFileIndexHigh == theirs.nFileIndexHigh &&
-           mine.nFileIndexLow == theirs.nFileIndexLow;
+    if (!there || !GetFileInformationByHandle(h, &mine) || !GetFileInformationByHandle(there.get(), &theirs)) {
+        return false;
+    }
+    // Wine leaves the volume serial 0 on some handles; a missing one is not compared.
+    const bool sameVolume = mine.dwVolumeSerialNumber == theirs.dwVolumeSerialNumber ||
+                            mine.dwVolumeSerialNumber == 0 || theirs.dwVolumeSerialNumber == 0;
+    return sameVolume && mine.nFileIndexHigh == theirs.nFileIndexHigh && mine.nFileIndexLow == theirs.nFileIndexLow;
 }
 
 class Win32PendingFile final : public PendingFile {
