@@ -4,6 +4,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -165,7 +166,13 @@ BatchSummary runBatch(const std::vector<DemoInput>& demos, const RecordsDatabase
     std::atomic<size_t> next{0};
     auto worker = [&] {
         for (size_t i = next++; i < demos.size(); i = next++) {
-            CheckReport r = checkOne(demos[i], records, progress);
+            CheckReport r;
+            // A failure ends this demo's check, never the worker or the batch.
+            try {
+                r = checkOne(demos[i], records, progress);
+            } catch (const std::exception& e) {
+                r = CheckReport{demos[i].shown, -1, std::string("the check failed: ") + e.what()};
+            }
             {
                 std::lock_guard guard(lock);
                 reports[i] = std::move(r);
