@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 #include <span>
 
 #include "analysis/demo_walk.h"
+#include "analysis/run_graph.h"
 #include "analysis/steam_id.h"
 #include "app/archive_listing.h"
 #include "base/check_result.h"
@@ -38,10 +40,13 @@ void demoWalk(const uint8_t* data, size_t size) {
     CheckResult result;
     // The length picks the mode, so any seed reaches every mode's detector.
     const RecordsDatabase& db = fuzzDatabase(size % 4);
-    checkDemoBytes(std::span(data, size), &db, result);
+    const auto series = std::make_unique<RunSeries>();
+    checkDemoBytes(std::span(data, size), &db, result, series.get());
     // Everything the window or the command line would read must be terminated.
     if (result.messageText.size() >= kTextCapacity) __builtin_trap();
     (void)db.runCount(result.mapKeyView());
+    if (series->used > RunSeries::kMaxBuckets) __builtin_trap();
+    (void)runGraphSvg(makeReport({}, result, result.status(), &db), *series);
 }
 
 void recordsData(const uint8_t* data, size_t size) {
