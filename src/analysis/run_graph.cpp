@@ -200,12 +200,17 @@ void wrongSettings(std::string& out, const RunSeries& s, const Scale& sc) {
     for (size_t k = 0; k < kSettingCount; ++k) {
         const auto bit = static_cast<uint8_t>(1u << k);
         bool named = false;
-        // A stretch goes on through buckets without a frame, up to where the setting is seen right again.
+        // A stretch goes on through buckets without a frame, up to a bucket
+        // where the setting is only seen right.
         for (size_t i = 0; i < s.used; ++i) {
             if (!(s.buckets[i].wrongSettings & bit)) continue;
             size_t end = i + 1;
-            for (size_t k = end; k < s.used && !(s.buckets[k].rightSettings & bit); ++k) {
-                if (s.buckets[k].wrongSettings & bit) end = k + 1;
+            for (size_t k = end; k < s.used; ++k) {
+                if (s.buckets[k].wrongSettings & bit) {
+                    end = k + 1;
+                } else if (s.buckets[k].rightSettings & bit) {
+                    break;
+                }
             }
             const double x0 = sc.x(static_cast<double>(i) * s.width), x1 = sc.x(static_cast<double>(end) * s.width);
             line(out, x0, laneY - 8, x0, laneY + 6, std::string("stroke=\"") + kRed + "\" stroke-width=\"2\"");
