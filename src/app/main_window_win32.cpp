@@ -130,9 +130,9 @@ void moveToDpi(HWND window, MainWindow& w, int32_t dpi, const RECT& suggested) {
 }
 
 // `file`: the file to check; none to ask in the dialog. Nothing here waits
-// for another thread: a worker that published its last result may still be
-// tidying up, but what the check reads (its own result, the records from
-// their hand-over, its own files) no other worker writes.
+// for another thread. A check's thread posts WM_CHECKDONE only once its work,
+// its files included, is done, and no check starts before that; the update
+// pass's records come through their hand-over.
 void startCheck(MainWindow& w, std::optional<std::wstring> file = std::nullopt) {
     EnableWindow(w.checkButton, FALSE);
     w.checkRunning = true;
