@@ -17,7 +17,7 @@ using RecordsHandOver = HandOver<RecordsDatabase>;
 
 // The update thread's work: the whole pass over a new database for
 // `recordsFile`, which is handed over however the pass ends, so no check
-// waits for it in vain.
+// waits for it in vain. Nothing is thrown out of it.
 UpdatePassEnd updateAndHandOver(CheckResult& result, RecordsHandOver& records, UpdateHost& host,
                                 const UpdateSettings& settings, const std::filesystem::path& recordsFile);
 

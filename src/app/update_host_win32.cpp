@@ -2,9 +2,17 @@
 
 #include <shellapi.h>
 
+#include <atomic>
+
 #include "app/process_win32.h"
 
 namespace rw::app {
+namespace {
+
+// Set by the update thread, read by the window thread.
+std::atomic<bool> closeHeld{false};
+
+}  // namespace
 
 std::vector<std::wstring> Win32UpdateHost::commandLineArguments() { return processArguments(); }
 
@@ -44,10 +52,12 @@ bool Win32UpdateHost::confirmUpdate() {
 // Posted, not sent: this thread never waits for the window thread.
 void Win32UpdateHost::closeMainWindow() { PostMessageW(mainWindow_, WM_CLOSE, kCloseAfterUpdate, 0); }
 
-bool refusesClose(const ResultSnapshot& shown, UINT message, WPARAM wParam) {
+void Win32UpdateHost::holdClose(bool hold) { closeHeld = hold; }
+
+bool refusesClose(UINT message, WPARAM wParam) {
     const bool fromUser = (message == WM_CLOSE && wParam != kCloseAfterUpdate) ||
                           (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE);
-    return fromUser && shown.status == status::updateMessage && shown.fields.messageText.view() == kUpdatingText;
+    return fromUser && closeHeld;
 }
 
 }  // namespace rw::app
