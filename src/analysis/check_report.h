@@ -14,6 +14,7 @@ namespace rw {
 
 struct CheckReport {
     std::string file;  // as given; empty: the text has no file line
+    std::string entry;  // the demo's path inside the archive `file`; empty for a plain demo
     int32_t status = 0;
     std::string message;  // failure text; empty on success
     std::string demo;

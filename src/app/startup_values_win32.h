@@ -21,9 +21,6 @@ inline constexpr UINT WM_CHECKDONE = WM_USER + 2;
 inline constexpr UINT WM_UPDATEDONE = WM_USER + 3;
 
 struct StartupValues {
-    WideText tempFolder;
-    bool archiverFound = false;
-    WideText archiverFolder;
     OSVERSIONINFOEXW osVersion{};
     HWND mainWindowHandle = nullptr;
     platform::KernelHandle workerThread;  // touched by the window thread only
