@@ -321,14 +321,6 @@ void checkDemoFile(const std::filesystem::path& demoPath, bool fromArchive, cons
     publish(end, result);
 }
 
-void reportArchiveWithoutDemo(platform::ArchiveOutcome outcome, CheckResult& result) {
-    if (outcome == platform::ArchiveOutcome::noDemo) {
-        reportFailure(result, kNotADemo, status::noDemoInArchive);
-    } else {
-        reportFailure(result, kOpeningFailed, status::openFailed);
-    }
-}
-
 void checkDemo(std::unique_ptr<platform::AsyncFile> demo, const RecordsDatabase* records, CheckResult& result) {
     publish(walkDemo(std::move(demo), records, result), result);
 }

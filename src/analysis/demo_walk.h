@@ -11,7 +11,6 @@
 #include <string_view>
 
 #include "base/check_result.h"
-#include "platform/archive.h"
 #include "platform/async_file.h"
 #include "records/records_database.h"
 
@@ -25,10 +24,6 @@ inline constexpr std::wstring_view kNotADemo = L"File is not a HLDEMO!";
 // every way out. The demo name is the caller's to set.
 void checkDemoFile(const std::filesystem::path& demoPath, bool fromArchive, const RecordsDatabase* records,
                    CheckResult& result);
-
-// The one report of an archive that gave no demo to check: it could not be
-// read (-1), or no entry is a demo (-3).
-void reportArchiveWithoutDemo(platform::ArchiveOutcome outcome, CheckResult& result);
 
 // The same check through a demo already opened (null: it could not be).
 void checkDemo(std::unique_ptr<platform::AsyncFile> demo, const RecordsDatabase* records, CheckResult& result);

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "analysis/archive_check.h"
 #include "analysis/demo_walk.h"
 #include "app/file_to_check.h"
 #include "app/startup_values_win32.h"
@@ -48,12 +49,14 @@ bool runCheck(std::optional<std::wstring> given) {
         return false;
     }
     const std::wstring_view path = *file;
-    result.demoName.assign(demoNameFromPath(path));
 
     if (!platform::isArchiveName(path)) {
+        result.demoName.assign(demoNameFromPath(path));
         checkDemoFile(std::filesystem::path(path), false, values.records, result);
         return true;
     }
+    // An archive that gives no demo is named without its ending.
+    result.demoName.assign(archiveNameFromPath(path));
     // The demo is taken out into a private folder and checked there by its
     // full path; the folder is gone when this returns.
     const platform::ArchiveOutcome outcome =

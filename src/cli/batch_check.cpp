@@ -10,6 +10,7 @@
 #include <system_error>
 #include <thread>
 
+#include "analysis/archive_check.h"
 #include "analysis/demo_walk.h"
 #include "platform/archive.h"
 #include "platform/text.h"
@@ -83,7 +84,8 @@ std::vector<CheckReport> checkArchive(const DemoInput& archive, const RecordsDat
         });
     if (outcome == platform::ArchiveOutcome::read) return reports;
     CheckResult result;
-    result.demoName.assign(demoNameFromPath(platform::utf8ToWide(pathToUtf8(archive.path))));
+    const std::wstring path = platform::utf8ToWide(pathToUtf8(archive.path));
+    result.demoName.assign(archiveNameFromPath(path));
     reportArchiveWithoutDemo(outcome, result);
     return {makeReport(archive.shown, result, result.status(), records)};
 }

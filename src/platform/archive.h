@@ -40,6 +40,8 @@ std::vector<std::wstring> openableArchiveExtensions();
 
 // The name ends in one of archiveExtensions(), exactly (case-sensitive).
 bool isArchiveName(std::wstring_view name);
+// The name without that ending ("pack.tar.gz" gives "pack"); unchanged when it has none.
+std::wstring_view withoutArchiveExtension(std::wstring_view name);
 
 // Hands each demo entry to `visit` while its file exists. A demo that cannot
 // be taken out is handed over with an empty file and ends the reading.

@@ -3,6 +3,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <fcntl.h>
+#include <locale.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -59,6 +60,27 @@ private:
     int fd_;
 };
 
+// libarchive turns entry names into the thread's character set; in the C
+// locale a non-ASCII name would be lost. The UTF-8 locale is set for this
+// thread alone, while it reads an archive.
+class Utf8ThreadLocale {
+public:
+    Utf8ThreadLocale() : utf8_(newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr)) {
+        if (utf8_) previous_ = uselocale(utf8_);
+    }
+    Utf8ThreadLocale(const Utf8ThreadLocale&) = delete;
+    Utf8ThreadLocale& operator=(const Utf8ThreadLocale&) = delete;
+    ~Utf8ThreadLocale() {
+        if (!utf8_) return;
+        uselocale(previous_);
+        freelocale(utf8_);
+    }
+
+private:
+    locale_t utf8_;
+    locale_t previous_ = nullptr;
+};
+
 bool writeAll(int fd, const char* data, size_t size) {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size);
@@ -101,6 +123,7 @@ std::vector<std::wstring> openableArchiveExtensions() { return archiveExtensions
 
 ArchiveOutcome visitArchiveDemos(const std::filesystem::path& archivePath,
                                  const std::function<void(const ArchiveDemo&)>& visit, uint64_t entryLimit) {
+    const Utf8ThreadLocale locale;
     Reader reader(archive_read_new());
     if (!reader) return ArchiveOutcome::unreadable;
     archive_read_support_filter_all(reader.get());
