@@ -61,7 +61,7 @@ std::string unescapeTarName(std::string_view line) {
             name += static_cast<char>((c - '0') * 64 + (line[i + 1] - '0') * 8 + (line[i + 2] - '0'));
             i += 2;
         } else {
-            name += c;
+            name += c == '\\' ? "\\" : std::string{'\\', c};  // not bsdtar's: kept as it stands
         }
     }
     return name;

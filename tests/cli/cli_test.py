@@ -88,7 +88,7 @@ CASES = [
      {"order": [("a.dem", 100), ("b.dem", 100), ("broken.dem", -2), ("c.DEM", 100), ("d.dem", 100)]}),
     ("check.batch_flat", "check", BATCH, ["--json", "."], 0, "", "", {"order": [("a.dem", 100), ("b.dem", 100)]}),
     ("check.archives", "check", EXAMPLE, CHECKED + ["uploads"], 1,
-     r'"file":"uploads/nodemo.zip","entry":null,"status":-3,"message":"File is not a HLDEMO!","demo":"nodemo"',
+     r'"file":"uploads/secret.7z","entry":null,"status":-1,"message":"Opening file failed!","demo":"secret",',
      "18 checked, 10 finished, 8 rejected", {"pre": ARCHIVES, "order": UPLOADS}),
     ("check.archive_text", "check", EXAMPLE, ["uploads/pack.7z", "uploads/my runs.7z"], 0,
      r"^uploads/pack.7z\n  Entry:         a.dem\n  Demo:          a\n.*  Time:          01:23\.45\n.*"

@@ -51,6 +51,7 @@ TEST(ArchiveListing, TakesTheFirstSafeDemoEntry) {
         {"slashes separate folders", kTar, "kz/run.dem\n", L"kz/run.dem"},
         {"tar escapes undone", kTar, "sch\\303\\266n\\\\x.dem\n", L"sch\u00f6n\\x.dem"},
         {"an escaped line end is no name", kTar, "a\\nb.dem\nc.dem\n", L"c.dem"},
+        {"an unknown escape is kept", kTar, "kz\\good.dem\n", L"kz\\good.dem"},
         {"7-Zip: after the archive's own block", k7z, head + "Path = kz\\run.dem\nSize = 5\n\n", L"kz\\run.dem"},
         {"7-Zip: folders skipped", k7z, head + "Path = x.dem\nFolder = +\n\nPath = y.dem\nFolder = -\n\n", L"y.dem"},
         {"7-Zip: folders by attribute", k7z, head + "Path = x.dem\nAttributes = D\n\nPath = y.dem\n", L"y.dem"},

@@ -228,7 +228,10 @@ std::vector<std::wstring> openableArchiveExtensions() {
 
 ArchiveOutcome visitArchiveDemos(const std::filesystem::path& archivePath,
                                  const std::function<void(const ArchiveDemo&)>& visit, uint64_t) {
-    const std::wstring archive = archivePath.wstring();
+    // The archiver runs in the private folder, so it gets the archive's full path.
+    std::error_code ec;
+    const std::wstring archive = std::filesystem::absolute(archivePath, ec).wstring();
+    if (ec) return ArchiveOutcome::unreadable;
     const auto archiver = archiverFor(archive, findArchivers());
     const auto temp = tempFolder();
     if (!archiver || !temp) return ArchiveOutcome::unreadable;
