@@ -121,7 +121,8 @@ std::vector<DemoInput> expandDemoArguments(const std::vector<std::string>& args,
             for (const auto end = decltype(it)(); it != end; it.increment(ec)) {
                 if (ec) break;
                 std::error_code fe;
-                if (it->is_regular_file(fe) && (isDemoName(it->path()) || isArchiveName(it->path()))) found.push_back(it->path());
+                const bool wanted = isDemoName(it->path()) || isArchiveName(it->path());
+                if (wanted && it->is_regular_file(fe)) found.push_back(it->path());
             }
         };
         if (recursive) {

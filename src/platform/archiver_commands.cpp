@@ -56,7 +56,8 @@ std::optional<ArchiverChoice> archiverFor(std::wstring_view archivePath, const F
     } else if (!endsWith(archivePath, L".zip") && !endsWith(archivePath, L".7z")) {
         return std::nullopt;
     }
-    if (auto sevenZip = programIn(found.sevenZipFolder, L"7z.exe")) return ArchiverChoice{Archiver::sevenZip, *sevenZip};
+    if (auto sevenZip = programIn(found.sevenZipFolder, L"7z.exe"))
+        return ArchiverChoice{Archiver::sevenZip, *sevenZip};
     if (!found.tarProgram.empty()) return ArchiverChoice{Archiver::tar, found.tarProgram};
     return std::nullopt;
 }

@@ -36,7 +36,6 @@ BATCH = dict({"RecData.dat": "RecData.dat"}, **{"b.dem": SAMPLE, "a.dem": SAMPLE
 # Real archives made from the sample (tests/support/make_archives.py) in uploads/; each demo inside is reported
 # as the sample is, entries in archive order. Windows' tar.exe and 7z.exe read the same files in archive_test.cpp.
 ARCHIVES = [("archives", "uploads")]
-CHECKED = ["--records", "RecData.dat", "--runs", "demos_tcl.txt", "--json"]
 UPLOADS = [("-dash.zip", 100, "-first.dem"), ("-dash.zip", 100, "kz/-second.dem"), ("big.tar.gz", 100, "a.dem"),
            ("big.tar.gz", -1, "big.dem"), ("damaged.7z", -1, "a.dem"), ("deflate.zip", 100, "kz/run.dem"),
            ("fake.zip", -1, None), ("läufe.zip", 100, "schön/läuft.dem"), ("my runs.7z", 100, "kz dir/run one.dem"),
@@ -87,14 +86,14 @@ CASES = [
      "5 checked, 4 finished, 1 rejected",
      {"order": [("a.dem", 100), ("b.dem", 100), ("broken.dem", -2), ("c.DEM", 100), ("d.dem", 100)]}),
     ("check.batch_flat", "check", BATCH, ["--json", "."], 0, "", "", {"order": [("a.dem", 100), ("b.dem", 100)]}),
-    ("check.archives", "check", EXAMPLE, CHECKED + ["uploads"], 1,
+    ("check.archives", "check", EXAMPLE, ["--records", "RecData.dat", "--runs", "demos_tcl.txt", "--json", "uploads"],
+     1,
      r'"file":"uploads/secret.7z","entry":null,"status":-1,"message":"Opening file failed!","demo":"secret",',
      "18 checked, 10 finished, 8 rejected", {"pre": ARCHIVES, "order": UPLOADS}),
-    ("check.archive_text", "check", EXAMPLE, ["uploads/pack.7z", "uploads/my runs.7z"], 0,
-     r"^uploads/pack.7z\n  Entry:         a.dem\n  Demo:          a\n.*  Time:          01:23\.45\n.*"
-     r"\n\nuploads/pack.7z\n  Entry:         kz/b.dem\n  Demo:          b\n.*"
-     r"\n\nuploads/my runs.7z\n  Entry:         kz dir/run one.dem\n  Demo:          run one\n", "3 checked, 3 finished",
-     {"pre": ARCHIVES}),
+    ("check.archive_text", "check", EXAMPLE, ["uploads/pack.7z"], 0, r"^uploads/pack.7z\n  Entry:         a.dem\n  "
+     r"Demo:          a\n.*  Time:          01:23\.45\n.*\n\nuploads/pack.7z\n  Entry:         kz/b.dem\n  "
+     r"Demo:          b\n",
+     "2 checked, 2 finished", {"pre": ARCHIVES}),
     ("check.unknown_option", "check", EXAMPLE, ["--bogus", "a.dem"], 2, "^$", "runwarden-check: .*--bogus", {}),
     ("check.no_demo", "check", EXAMPLE, ["--json"], 2, "^$", "runwarden-check: no demo given", {}),
     ("check.needs_value", "check", EXAMPLE, ["a.dem", "--records"], 2, "^$", "--records needs a value", {}),
@@ -236,9 +235,8 @@ def check(case, work, urls):
             problems.append(f"reports {got}, expected {want}")
         # A demo inside an archive is reported exactly as the sample checked on its own.
         sample = {k: v for k, v in json.loads(JSON_SAMPLE).items() if k not in ("file", "entry", "demo")}
-        for r in reports:
-            if r.get("entry") and r["status"] == 100 and {k: r[k] for k in sample} != sample:
-                problems.append(f"{r['file']}: {r['entry']} is not reported as the sample is")
+        problems += [f"{r['file']}: {r['entry']} not reported as the sample is" for r in reports
+                     if r.get("entry") and r["status"] == 100 and {k: r[k] for k in sample} != sample]
     for f in extra.get("same", []):
         if content(f) != content_at(work, f):
             problems.append(f"{f} differs from the example")

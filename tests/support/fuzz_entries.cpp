@@ -87,15 +87,12 @@ void steamId(const uint8_t* data, size_t size) {
 
 void archiveListing(const uint8_t* data, size_t size) {
     using namespace platform;
-    // Whatever the listing holds, only a safe, bounded ".dem" name comes out,
-    // and never one that an archiver could read as a switch or a list file.
+    // Only a safe, bounded ".dem" name comes out, never one an archiver could take for a switch or a list.
     for (Archiver kind : {Archiver::rar, Archiver::sevenZip, Archiver::tar}) {
         const auto entry = firstDemoEntry(kind, std::span(data, size), kind == Archiver::rar ? oemToWide : utf8ToWide);
-        if (!entry) continue;
-        if (entry->size() > kMaxEntryLength || !isSafeEntryName(*entry) || !entry->ends_with(L".dem") ||
-            entry->front() == L'-' || entry->front() == L'@')
+        if (entry && (entry->size() > kMaxEntryLength || !isSafeEntryName(*entry) || !entry->ends_with(L".dem") ||
+                      entry->front() == L'-' || entry->front() == L'@' || entryFileName(*entry).empty()))
             __builtin_trap();
-        if (entryFileName(*entry).empty()) __builtin_trap();
     }
 }
 

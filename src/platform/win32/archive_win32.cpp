@@ -186,7 +186,8 @@ std::optional<DWORD> runArchiver(const ArchiverCommand& command, HANDLE output, 
     KernelHandle processHandle(process.hProcess);
     KernelHandle threadHandle(process.hThread);
 
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    using std::chrono::milliseconds;
+    const auto left = std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now());
     const DWORD wait = static_cast<DWORD>(std::clamp<int64_t>(left.count(), 0, INFINITE - 1));
     if (WaitForSingleObject(processHandle.get(), wait) != WAIT_OBJECT_0) {
         TerminateProcess(processHandle.get(), 1);
