@@ -114,8 +114,8 @@ ListingDecoder decoderFor(Archiver kind) {
 
 KernelHandle openNullDevice(DWORD access) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    return KernelHandle(CreateFileW(L"NUL", access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                                              OPEN_EXISTING, 0, nullptr));
+    return KernelHandle(
+        CreateFileW(L"NUL", access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr));
 }
 
 // The child inherits exactly its three standard handles, nothing else that
@@ -198,7 +198,6 @@ std::optional<DWORD> runArchiver(const ArchiverCommand& command, HANDLE output, 
     if (!GetExitCodeProcess(processHandle.get(), &exitCode)) return std::nullopt;
     return exitCode;
 }
-
 
 // The archiver's listing, written into a file in the private folder.
 std::optional<std::vector<uint8_t>> listArchive(const ArchiverChoice& archiver, const std::wstring& archive,
