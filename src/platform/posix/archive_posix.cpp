@@ -9,6 +9,7 @@
 
 #include <array>
 #include <memory>
+#include <mutex>
 #include <system_error>
 #include <utility>
 
@@ -19,6 +20,12 @@ namespace rw::platform {
 namespace {
 
 constexpr size_t kBlock = 64 * 1024;
+
+// libarchive turns entry times into time_t with mktime, which rereads the
+// time zone into a global of the C library. The C library guards it with a
+// lock ThreadSanitizer cannot see, so headers are read one thread at a time;
+// entry data, the bulk of the work, is still read in parallel.
+std::mutex gHeaderLock;
 
 struct ReaderFree {
     void operator()(archive* reader) const { archive_read_free(reader); }
@@ -128,8 +135,11 @@ ArchiveOutcome visitArchiveDemos(const std::filesystem::path& archivePath,
     if (!reader) return ArchiveOutcome::unreadable;
     archive_read_support_filter_all(reader.get());
     archive_read_support_format_all(reader.get());
-    if (archive_read_open_filename(reader.get(), archivePath.c_str(), kBlock) != ARCHIVE_OK)
-        return ArchiveOutcome::unreadable;
+    {
+        const std::lock_guard headers(gHeaderLock);
+        if (archive_read_open_filename(reader.get(), archivePath.c_str(), kBlock) != ARCHIVE_OK)
+            return ArchiveOutcome::unreadable;
+    }
     const PrivateFolder folder;
     if (folder.path().empty()) return ArchiveOutcome::unreadable;
     const std::filesystem::path file = folder.path() / "entry.dem";
@@ -137,7 +147,10 @@ ArchiveOutcome visitArchiveDemos(const std::filesystem::path& archivePath,
     bool anyDemo = false;
     archive_entry* entry = nullptr;
     while (true) {
-        const int header = archive_read_next_header(reader.get(), &entry);
+        const int header = [&] {
+            const std::lock_guard headers(gHeaderLock);
+            return archive_read_next_header(reader.get(), &entry);
+        }();
         if (header == ARCHIVE_EOF) break;
         if (header < ARCHIVE_WARN) return anyDemo ? ArchiveOutcome::read : ArchiveOutcome::unreadable;
         const char* name = archive_entry_pathname_utf8(entry);
