@@ -181,8 +181,13 @@ def scenario(s):
     s.wait_panel("the held archive's result", good)
     check(not s.find_window(DIALOG), "no second file dialog")
 
-    # Without 7-Zip the .zip opens with Windows' tar.exe; without WinRAR too the .rar.
-    check(s.wine("reg", "delete", seven_zip, "/f") == 0, "could not remove 7-Zip")
+    # 7-Zip found through the user's own key and its value Path; without 7-Zip the .zip opens with Windows'
+    # tar.exe; without WinRAR too the .rar.
+    user_7zip = r"HKCU\SOFTWARE\7-Zip"
+    check(s.wine("reg", "delete", seven_zip, "/f") == 0 and s.wine(
+        "reg", "add", user_7zip, "/v", "Path", "/d", windows_path(s.args.stand_ins, "7z"), "/f") == 0, user_7zip)
+    check_archive(s, zip_archive, "7z", "zip_with_users_7zip")
+    check(s.wine("reg", "delete", user_7zip, "/f") == 0, "could not remove 7-Zip")
     check_archive(s, zip_archive, "tar", "zip_with_tar")
     check(s.wine("reg", "delete", winrar, "/f") == 0, "could not remove WinRAR")
     check_archive(s, rar_archive, "tar", "rar_with_tar")
