@@ -13,6 +13,8 @@
 #include "analysis/demo_walk.h"
 #include "app/file_to_check.h"
 #include "app/startup_values_win32.h"
+#include "app/window_messages_win32.h"
+#include "app/window_repaint_win32.h"
 #include "platform/archive.h"
 #include "platform/text.h"
 
@@ -20,6 +22,17 @@ namespace rw::app {
 namespace {
 
 // The file the user picks in the open-file dialog; none when cancelled.
+//
+// The dialog, like the update pass's two message boxes, runs on the worker
+// that needs its answer, owned by the main window. A modal window owned
+// across threads disables its owner and sends it messages (enabling,
+// activation) that the window thread must answer; that deadlocks only if the
+// window thread waits for the worker, and it never does: it starts workers
+// and reads what they publish, nothing more. Shown on the window thread
+// instead, the dialog would make the worker wait for the window, and its
+// modal loop would run the window procedure re-entrantly (a close, a second
+// check) in the middle of a message. Here the window keeps painting while
+// the dialog is up.
 std::optional<std::wstring> askForFile(const StartupValues& values) {
     std::array<wchar_t, MAX_PATH> chosen{};
     OPENFILENAMEW request{};
@@ -52,7 +65,7 @@ bool runCheck(std::optional<std::wstring> given) {
 
     if (!platform::isArchiveName(path)) {
         result.demoName.assign(demoNameFromPath(path));
-        checkDemoFile(std::filesystem::path(path), false, values.records, result);
+        checkDemoFile(std::filesystem::path(path), false, values.records.take(), result);
         return true;
     }
     // An archive that gives no demo is named without its ending.
@@ -62,7 +75,7 @@ bool runCheck(std::optional<std::wstring> given) {
     const platform::ArchiveOutcome outcome =
         platform::visitArchiveDemos(std::filesystem::path(path), [&](const platform::ArchiveDemo& demo) {
             result.demoName.assign(demoNameFromPath(platform::utf8ToWide(demo.entry)));
-            checkDemoFile(demo.file, false, values.records, result);
+            checkDemoFile(demo.file, false, values.records.take(), result);
         });
     if (outcome != platform::ArchiveOutcome::read) reportArchiveWithoutDemo(outcome, result);
     return true;
