@@ -9,22 +9,19 @@
 #include <optional>
 #include <string>
 
+#include "analysis/archive_check.h"
 #include "analysis/check_report.h"
 #include "analysis/demo_walk.h"
 #include "analysis/run_graph.h"
-#include "app/archive_extraction_win32.h"
-#include "app/archive_listing.h"
+#include "app/file_to_check.h"
 #include "app/startup_values_win32.h"
 #include "app/window_messages_win32.h"
 #include "app/window_repaint_win32.h"
+#include "platform/archive.h"
+#include "platform/text.h"
 
 namespace rw::app {
 namespace {
-
-// Filter lists: pairs of description and pattern, ended by an empty pair.
-constexpr wchar_t kFilterWithArchives[] =
-    L"Demo Files (*.dem; *.rar)\0*.dem;*.rar\0All Files (*.*)\0*.*\0";
-constexpr wchar_t kFilterDemosOnly[] = L"Demo Files (*.dem)\0*.dem\0All Files (*.*)\0*.*\0";
 
 // The file the user picks in the open-file dialog; none when cancelled.
 //
@@ -43,7 +40,8 @@ std::optional<std::wstring> askForFile(const StartupValues& values) {
     OPENFILENAMEW request{};
     request.lStructSize = sizeof request;
     request.hwndOwner = values.mainWindowHandle;
-    request.lpstrFilter = values.archiverFound ? kFilterWithArchives : kFilterDemosOnly;
+    const std::wstring filter = dialogFilter(platform::openableArchiveExtensions());
+    request.lpstrFilter = filter.c_str();
     request.lpstrFile = chosen.data();
     request.nMaxFile = static_cast<DWORD>(chosen.size());
     request.lpstrTitle = L"Open cstrike demo";
@@ -55,10 +53,9 @@ std::optional<std::wstring> askForFile(const StartupValues& values) {
 }
 
 // The check, with its run graph published after the result it belongs to.
-void checkAndDraw(const std::filesystem::path& demo, bool fromArchive, const RecordsDatabase* records,
-                  CheckResult& result) {
+void checkAndDraw(const std::filesystem::path& demo, const RecordsDatabase* records, CheckResult& result) {
     const auto series = std::make_unique<RunSeries>();
-    checkDemoFile(demo, fromArchive, records, result, series.get());
+    checkDemoFile(demo, false, records, result, series.get());
     if (result.status() != status::finished) return;
     result.runGraph = std::make_shared<const std::string>(
         runGraphSvg(makeReport({}, result, status::finished, records), *series));
@@ -77,16 +74,22 @@ bool runCheck(std::optional<std::wstring> given) {
         return false;
     }
     const std::wstring_view path = *file;
-    result.demoName.assign(demoNameFromPath(path));
 
-    if (!isArchivePath(path)) {
-        checkAndDraw(std::filesystem::path(path), false, values.records.take(), result);
+    if (!platform::isArchiveName(path)) {
+        result.demoName.assign(demoNameFromPath(path));
+        checkAndDraw(std::filesystem::path(path), values.records.take(), result);
         return true;
     }
-    const auto demo = extractFirstDemo(path, result);
-    if (!demo) return true;
-    result.demoName.assign(std::wstring_view(demo->fileName).substr(0, demo->fileName.size() - 4));
-    checkAndDraw(demo->path, true, values.records.take(), result);
+    // An archive that gives no demo is named without its ending.
+    result.demoName.assign(archiveNameFromPath(path));
+    // The demo is taken out into a private folder and checked there by its
+    // full path; the folder is gone when this returns.
+    const platform::ArchiveOutcome outcome =
+        platform::visitArchiveDemos(std::filesystem::path(path), [&](const platform::ArchiveDemo& demo) {
+            result.demoName.assign(demoNameFromPath(platform::utf8ToWide(demo.entry)));
+            checkAndDraw(demo.file, values.records.take(), result);
+        });
+    if (outcome != platform::ArchiveOutcome::read) reportArchiveWithoutDemo(outcome, result);
     return true;
 }
 

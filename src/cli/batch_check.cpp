@@ -4,16 +4,17 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
-#include <exception>
 #include <memory>
 #include <mutex>
+#include <exception>
 #include <optional>
-#include <set>
 #include <system_error>
 #include <thread>
 
+#include "analysis/archive_check.h"
 #include "analysis/demo_walk.h"
 #include "analysis/run_graph.h"
+#include "platform/archive.h"
 #include "platform/file_system.h"
 #include "platform/text.h"
 
@@ -21,6 +22,10 @@ namespace rw::cli {
 namespace {
 
 constexpr uint64_t kProgressThreshold = 64ull << 20;
+
+bool isArchiveName(const std::filesystem::path& p) {
+    return platform::isArchiveName(platform::utf8ToWide(pathToUtf8(p.filename())));
+}
 
 std::string lowerAscii(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
@@ -47,39 +52,54 @@ void showProgress(void* context) {
     std::fflush(stderr);
 }
 
-CheckReport checkOne(const DemoInput& demo, const RecordsDatabase* records, bool progress) {
+// Checks one demo file; `entry` names it inside the archive `shown`, if any.
+// Its run graph is drawn when `graph` is set and the run was judged.
+CheckReport checkFile(const std::string& shown, const std::filesystem::path& file, const std::string& entry,
+                      const RecordsDatabase* records, bool progress, bool graph) {
     auto result = std::make_unique<CheckResult>();
     Progress state;
     std::error_code ec;
-    const auto size = std::filesystem::file_size(demo.path, ec);
+    const auto size = std::filesystem::file_size(file, ec);
     const bool show = progress && !ec && size > kProgressThreshold;
     if (show) {
         state.result = result.get();
-        state.name = demo.shown;
+        state.name = entry.empty() ? shown : shown + ": " + entry;
         result->repaint = {&showProgress, &state};
     }
-    result->demoName.assign(demoNameFromPath(platform::utf8ToWide(pathToUtf8(demo.path))));
-    std::unique_ptr<RunSeries> series = demo.graph.empty() ? nullptr : std::make_unique<RunSeries>();
-    checkDemoFile(demo.path, false, records, *result, series.get());
+    const std::string named = entry.empty() ? pathToUtf8(file) : entry;
+    result->demoName.assign(demoNameFromPath(platform::utf8ToWide(named)));
+    const auto series = graph ? std::make_unique<RunSeries>() : nullptr;
+    checkDemoFile(file, false, records, *result, series.get());  // an entry that could not be taken out has no file
     if (show && state.shown) {
         std::lock_guard lock(gProgressLock);
         std::fprintf(stderr, "\r%*s\r", static_cast<int>(state.name.size() + 6), "");
         std::fflush(stderr);
     }
-    CheckReport report = makeReport(demo.shown, *result, result->status(), records);
-    if (series) {
-        report.graph.emplace();
-        if (report.status == status::finished) {
-            const std::string svg = runGraphSvg(report, *series);
-            if (platform::writeFileSafely(demo.graph, {reinterpret_cast<const uint8_t*>(svg.data()), svg.size()})) {
-                report.graph = pathToUtf8(demo.graph);
-            } else {
-                std::lock_guard lock(gProgressLock);
-                std::fprintf(stderr, "runwarden-check: cannot write %s\n", pathToUtf8(demo.graph).c_str());
-            }
-        }
-    }
+    CheckReport report = makeReport(shown, *result, result->status(), records);
+    report.entry = entry;
+    if (series && report.status == status::finished) report.graphSvg = runGraphSvg(report, *series);
     return report;
+}
+
+// One report for each demo inside, in archive order; one alone when it holds
+// none or cannot be read.
+std::vector<CheckReport> checkArchive(const DemoInput& archive, const RecordsDatabase* records, bool progress) {
+    std::vector<CheckReport> reports;
+    const platform::ArchiveOutcome outcome =
+        platform::visitArchiveDemos(archive.path, [&](const platform::ArchiveDemo& demo) {
+            reports.push_back(checkFile(archive.shown, demo.file, demo.entry, records, progress, archive.graph));
+        });
+    if (outcome == platform::ArchiveOutcome::read) return reports;
+    CheckResult result;
+    const std::wstring path = platform::utf8ToWide(pathToUtf8(archive.path));
+    result.demoName.assign(archiveNameFromPath(path));
+    reportArchiveWithoutDemo(outcome, result);
+    return {makeReport(archive.shown, result, result.status(), records)};
+}
+
+std::vector<CheckReport> checkOne(const DemoInput& demo, const RecordsDatabase* records, bool progress) {
+    if (isArchiveName(demo.path)) return checkArchive(demo, records, progress);
+    return {checkFile(demo.shown, demo.path, {}, records, progress, demo.graph)};
 }
 
 }  // namespace
@@ -108,7 +128,8 @@ std::vector<DemoInput> expandDemoArguments(const std::vector<std::string>& args,
             for (const auto end = decltype(it)(); it != end; it.increment(ec)) {
                 if (ec) break;
                 std::error_code fe;
-                if (it->is_regular_file(fe) && isDemoName(it->path())) found.push_back(it->path());
+                const bool wanted = isDemoName(it->path()) || isArchiveName(it->path());
+                if (wanted && it->is_regular_file(fe)) found.push_back(it->path());
             }
         };
         if (recursive) {
@@ -124,31 +145,42 @@ std::vector<DemoInput> expandDemoArguments(const std::vector<std::string>& args,
     return out;
 }
 
-bool assignGraphTargets(std::vector<DemoInput>& demos, const std::vector<std::string>& args,
-                        const std::string& graphPath, std::string& error) {
-    const std::filesystem::path target = pathFromUtf8(graphPath);
+bool makeGraphTarget(const std::vector<DemoInput>& demos, const std::vector<std::string>& args,
+                     const std::string& graphPath, GraphTarget& target, std::string& error) {
+    target.path = pathFromUtf8(graphPath);
     std::error_code ec;
-    bool folder = graphPath.back() == '/' || graphPath.back() == '\\' || std::filesystem::is_directory(target, ec) ||
-                  demos.size() > 1;
-    for (const std::string& arg : args) folder = folder || std::filesystem::is_directory(pathFromUtf8(arg), ec);
-    if (!folder) {
-        for (DemoInput& d : demos) d.graph = target;
-        return true;
-    }
-    std::filesystem::create_directories(target, ec);
-    if (!std::filesystem::is_directory(target, ec)) {
-        error = "cannot make the graph folder " + graphPath;
-        return false;
-    }
-    // Names compared as Windows does, without regard to case.
-    std::set<std::string> taken;
-    for (DemoInput& d : demos) {
-        const std::string stem = pathToUtf8(d.path.stem());
+    target.folder = graphPath.back() == '/' || graphPath.back() == '\\' ||
+                    std::filesystem::is_directory(target.path, ec) || demos.size() > 1;
+    for (const DemoInput& d : demos) target.folder = target.folder || isArchiveName(d.path);
+    for (const std::string& arg : args) target.folder = target.folder || std::filesystem::is_directory(pathFromUtf8(arg), ec);
+    if (!target.folder) return true;
+    std::filesystem::create_directories(target.path, ec);
+    if (std::filesystem::is_directory(target.path, ec)) return true;
+    error = "cannot make the graph folder " + graphPath;
+    return false;
+}
+
+void writeGraph(GraphTarget& target, CheckReport& report) {
+    report.graph.emplace();
+    if (report.graphSvg.empty()) return;
+    std::filesystem::path file = target.path;
+    if (target.folder) {
+        // The demo's name, made safe for a file name on every system.
+        std::string stem = report.demo;
+        for (char& c : stem) {
+            if (static_cast<unsigned char>(c) < 0x20 || std::string_view("<>:\"/\\|?*").find(c) != std::string_view::npos) c = '_';
+        }
         std::string name = stem + ".svg";
-        for (unsigned n = 2; !taken.insert(lowerAscii(name)).second; ++n) name = stem + "-" + std::to_string(n) + ".svg";
-        d.graph = target / pathFromUtf8(name);
+        for (unsigned n = 2; !target.taken.insert(lowerAscii(name)).second; ++n) name = stem + "-" + std::to_string(n) + ".svg";
+        file /= pathFromUtf8(name);
     }
-    return true;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(report.graphSvg.data());
+    if (platform::writeFileSafely(file, {bytes, report.graphSvg.size()})) {
+        report.graph = pathToUtf8(file);
+    } else {
+        std::fprintf(stderr, "runwarden-check: cannot write %s\n", pathToUtf8(file).c_str());
+    }
+    report.graphSvg.clear();
 }
 
 std::thread startStdThread(std::function<void()> work) { return std::thread(std::move(work)); }
@@ -160,18 +192,18 @@ BatchSummary runBatch(const std::vector<DemoInput>& demos, const RecordsDatabase
     if (demos.empty()) return summary;
     jobs = std::clamp<unsigned>(jobs, 1, static_cast<unsigned>(demos.size()));
 
-    std::vector<std::optional<CheckReport>> reports(demos.size());
+    std::vector<std::optional<std::vector<CheckReport>>> reports(demos.size());
     std::mutex lock;
     std::condition_variable ready;
     std::atomic<size_t> next{0};
     auto worker = [&] {
         for (size_t i = next++; i < demos.size(); i = next++) {
-            CheckReport r;
+            std::vector<CheckReport> r;
             // A failure ends this demo's check, never the worker or the batch.
             try {
                 r = checkOne(demos[i], records, progress);
             } catch (const std::exception& e) {
-                r = CheckReport{demos[i].shown, -1, std::string("the check failed: ") + e.what()};
+                r = {CheckReport{demos[i].shown, -1, std::string("the check failed: ") + e.what()}};
             }
             {
                 std::lock_guard guard(lock);
@@ -202,20 +234,22 @@ BatchSummary runBatch(const std::vector<DemoInput>& demos, const RecordsDatabase
     if (threads.started.empty()) worker();
 
     for (size_t i = 0; i < demos.size(); ++i) {
-        CheckReport r;
+        std::vector<CheckReport> done;
         {
             std::unique_lock guard(lock);
             ready.wait(guard, [&] { return reports[i].has_value(); });
-            r = std::move(*reports[i]);
+            done = std::move(*reports[i]);
             reports[i].reset();
         }
-        ++summary.checked;
-        if (r.status == status::finished) {
-            ++summary.finished;
-        } else {
-            ++summary.rejected;
+        for (const CheckReport& r : done) {
+            ++summary.checked;
+            if (r.status == status::finished) {
+                ++summary.finished;
+            } else {
+                ++summary.rejected;
+            }
+            emit(r);
         }
-        emit(r);
     }
     return summary;
 }

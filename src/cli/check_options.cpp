@@ -5,11 +5,17 @@
 namespace rw::cli {
 
 std::string checkUsage() {
-    return R"(Usage: runwarden-check [OPTIONS] DEMO|FOLDER...
+    return R"(Usage: runwarden-check [OPTIONS] DEMO|ARCHIVE|FOLDER...
 
 Checks recorded Counter-Strike climbing runs (.dem files): player, SteamID, map,
 run time between the map's start and stop buttons, world records, frame rate,
 server settings, and whether the demo was recorded on a LAN server.
+
+Archives: on Linux every .dem entry of a .zip, .7z, .rar, .tar, .tar.gz or
+.tar.xz is checked, in archive order, through libarchive; each report names the
+archive and the entry. On Windows the first .dem entry of a .rar, .zip or .7z is
+checked, taken out with WinRAR's rar.exe (.rar only), else 7-Zip's 7z.exe, else
+Windows' own tar.exe (Windows 10 1803 and later).
 
 Options:
   --records PATH        records data file (default: RecData.dat in the current
@@ -19,11 +25,12 @@ Options:
   --graph PATH          draw each finished run as an SVG picture: frame rate over
                         time, the start and stop presses, wrong settings. For a
                         single demo file PATH is the picture's file name, unless
-                        it is a folder or ends in a slash; for several demos, or
-                        a FOLDER, PATH is a folder (made when missing) that gets
-                        one NAME.svg per demo, NAME-2.svg and so on when names
-                        repeat
-  --recursive           also check .dem files in subfolders of FOLDER arguments
+                        it is a folder or ends in a slash; for several demos, an
+                        ARCHIVE or a FOLDER, PATH is a folder (made when missing)
+                        that gets one NAME.svg per demo, NAME-2.svg and so on
+                        when names repeat
+  --recursive           also check .dem files and archives in subfolders of FOLDER
+                        arguments
   --jobs N              check N demos at a time (default: one per core)
   --refresh             bring the records file up to date from the update server
                         first, as the Windows program does at start-up, and save
