@@ -2,7 +2,10 @@
 
 #include <shellapi.h>
 
-#include "app/startup_values_win32.h"
+#include <array>
+#include <cwchar>
+
+#include "platform/archiver_commands.h"
 #include "platform/win32/handle.h"
 
 namespace rw::app {
@@ -16,8 +19,9 @@ std::wstring& graphFile() {
 // A new file of a name no one else holds: CREATE_NEW neither opens nor
 // follows what is there already.
 platform::KernelHandle createPrivateFile(std::wstring& path) {
-    const std::wstring folder(startupValues().tempFolder.view());
-    if (folder.empty()) return {};
+    std::array<wchar_t, platform::kPathCapacity> buffer{};
+    if (!platform::tempFolderFits(GetTempPathW(platform::kPathCapacity, buffer.data()))) return {};
+    const std::wstring folder(buffer.data(), wcsnlen(buffer.data(), buffer.size()));
     for (unsigned attempt = 0; attempt < 16; ++attempt) {
         path = folder + L"Runwarden-graph-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                std::to_wstring(GetTickCount64() + attempt) + L".svg";
