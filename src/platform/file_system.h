@@ -3,18 +3,20 @@
 // program file during an update, archive extracts).
 #include <cstdint>
 #include <filesystem>
-#include <optional>
 #include <span>
 #include <vector>
 
+#include "base/result.h"
+
 namespace rw::platform {
 
-// The whole file, when it can be read and its size lies in [minSize, maxSize].
-std::optional<std::vector<uint8_t>> readFileBounded(const std::filesystem::path& path, uint64_t minSize,
-                                                    uint64_t maxSize);
-// Exactly the first n bytes, or none when the file is shorter or unreadable.
-std::optional<std::vector<uint8_t>> readFilePrefix(const std::filesystem::path& path, size_t n);
-std::optional<uint64_t> fileSize(const std::filesystem::path& path);
+// The whole file, when it can be read and its size lies in [minSize, maxSize];
+// else why not: missing, unreadable, tooSmall or tooLarge.
+Result<std::vector<uint8_t>> readFileBounded(const std::filesystem::path& path, uint64_t minSize, uint64_t maxSize);
+// Exactly the first n bytes; else missing, unreadable or tooSmall.
+Result<std::vector<uint8_t>> readFilePrefix(const std::filesystem::path& path, size_t n);
+// The backends' shared verdict on a file of `size` bytes read within bounds.
+Result<> checkFileSize(uint64_t size, uint64_t minSize, uint64_t maxSize);
 bool fileExists(const std::filesystem::path& path);
 // Creates or replaces the file with these bytes, safely: they are written to
 // a temporary file beside it ("NAME.tmp"), made durable, and only then moved

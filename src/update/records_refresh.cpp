@@ -14,26 +14,14 @@
 namespace rw {
 namespace {
 
-// The local file as the pass last loaded it. Each field keeps its value when
-// a load finds nothing to load, as the header words of a file too large to
-// load must still be compared.
+// The local file as the pass last loaded it: accepted, or why not.
 struct LoadedFile {
-    std::vector<uint8_t> bytes;
-    uint32_t storedCrc = 0;
-    uint32_t format = 0;
+    Result<RecordsImage> image = Failure{FailureKind::missing, {}};
 };
 
 void loadFile(RecordsDatabase& db, LoadedFile& file) {
-    file.bytes.clear();
-    std::optional<std::vector<uint8_t>> bytes = loadRecordsFile(db.fileName);
-    if (!bytes) return;
-    const std::optional<RecordsHeader> header = parseRecordsHeader(*bytes);
-    if (!header) return;
-    db.revision = header->revision;
-    file.format = header->formatVersion;
-    file.storedCrc = header->bodyCrc;
-    db.bodyCrc = recordsBodyCrc(*bytes);
-    file.bytes = std::move(*bytes);
+    file.image = acceptRecordsFile(db.fileName);
+    if (file.image) db.revision = file.image->revision;
 }
 
 enum class Download {
@@ -52,7 +40,7 @@ Download downloadVerified(const RecordsDatabase& db, const RecordsSources& sourc
     part += ".part";
     Download outcome = Download::Failed;
     if (platform::fetchToFile(url, platform::kRecordsAgent, part, kRecordsMaxFileSize)) {
-        const std::optional<std::vector<uint8_t>> bytes = loadRecordsFile(part);
+        const auto bytes = loadRecordsFile(part);
         if (!bytes || !verifyRecordsImage(*bytes, db.maxFormatVersion)) {
             outcome = Download::Refused;
         } else if (!checkReleaseSignature(sources.releaseKey, url, *bytes)) {
@@ -100,12 +88,12 @@ std::optional<std::wstring> refreshRecords(RecordsDatabase& db, const RecordsSou
     // 1. Both headers.
     db.revision = 0;
     db.bodyCrc = 0;
-    std::optional<RecordsHeader> server;
+    std::optional<RecordsHeader> server;  // none: unreachable
     if (auto prefix = platform::fetchPrefix(sources.recordsUrl, platform::kRecordsAgent, kRecordsHeaderSize)) {
-        server = parseRecordsHeader(*prefix);
+        if (auto header = parseRecordsHeader(*prefix)) server = *header;
     }
     const bool serverUsable = server && server->formatVersion <= db.maxFormatVersion;
-    const std::optional<RecordsHeader> local = readLocalRecordsHeader(db.fileName);
+    const Result<RecordsHeader> local = readLocalRecordsHeader(db.fileName);
     if (local) {
         db.revision = local->revision;
         db.bodyCrc = local->bodyCrc;
@@ -130,12 +118,13 @@ std::optional<std::wstring> refreshRecords(RecordsDatabase& db, const RecordsSou
     // 3. Verify the local file.
     LoadedFile file;
     if (local) loadFile(db, file);
-    const bool verified = local && file.storedCrc == db.bodyCrc;
+    const bool verified = local && file.image;
 
     // 4. Restore a file that failed its check. A copy that arrived but does
     // not verify is the server's fault, not the connection's.
     bool restoreRefused = false;
-    if (!verified && file.format <= db.maxFormatVersion && serverUsable && !downloadFailed) {
+    const bool newerLocal = !file.image && file.image.kind() == FailureKind::newerFormat;
+    if (!verified && !newerLocal && serverUsable && !downloadFailed) {
         const Download restore = downloadVerified(db, sources);
         if (restore == Download::Replaced) {
             loadFile(db, file);
@@ -143,7 +132,7 @@ std::optional<std::wstring> refreshRecords(RecordsDatabase& db, const RecordsSou
         } else if (restore == Download::Refused) {
             restoreRefused = true;
         } else if (restore == Download::Forged) {
-            db.state = -1;
+            db.state = RecordsState::rejected;
             db.records.clear();
             return signatureErrorText(db.fileName);
         } else {
@@ -152,21 +141,20 @@ std::optional<std::wstring> refreshRecords(RecordsDatabase& db, const RecordsSou
     }
 
     // 5. Still failing: the CRC message, and the records list is not fetched.
-    if (file.storedCrc != db.bodyCrc || restoreRefused) {
-        db.state = -1;
+    // With no file at all the database is loaded and empty.
+    if ((!file.image && file.image.kind() != FailureKind::missing) || restoreRefused) {
+        db.state = RecordsState::rejected;
         db.records.clear();
         return crcErrorText(db.fileName);
     }
 
-    // 6. Decode. With no file at all (or one whose stored checksum is 0 but
-    // which is too large to load) the database is loaded and empty.
-    if (file.bytes.empty()) {
+    // 6. Decode.
+    if (file.image) {
+        db.decodeRecords(std::move(*file.image));
+    } else {
         db.records.clear();
-        db.state = 1;
-    } else if (!db.decodeRecords(file.bytes)) {
-        return crcErrorText(db.fileName);
+        db.state = RecordsState::loaded;
     }
-    file.bytes = {};
 
     // 7. The world-record list.
     mergeList(db, sources, runsList);

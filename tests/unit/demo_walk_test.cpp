@@ -40,7 +40,7 @@ RecordsDatabase database(uint8_t mode, std::vector<ByteString> start, std::vecto
     db.records = {MapRecord{.name = "kz_test", .mode = mode, .startEntries = std::move(start),
                             .stopEntries = std::move(stop), .startKinds = std::move(startKinds),
                             .stopKinds = std::move(stopKinds)}};
-    db.state = 1;
+    db.state = RecordsState::loaded;
     return db;
 }
 
@@ -124,7 +124,7 @@ TEST(DemoWalk, Verdicts) {
                           originAfterUse = database(3, {msg::positionEntry(0, 0, 0)}, {kStop}, {false}, {true});
     RecordsDatabase cup = db0, notLoaded = db0;
     cup.records[0].name = "kz_cup_storage";
-    notLoaded.state = 0;
+    notLoaded.state = RecordsState::notLoaded;
     auto frames = [](std::vector<ClientState> states) {
         DemoBuilder b;
         b.startMarker();
