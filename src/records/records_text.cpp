@@ -32,6 +32,26 @@ std::string hexByte(uint8_t b) {
     return {kDigits[b >> 4], kDigits[b & 0xF]};
 }
 
+// A name as the text writes it: bare when it can be, else quoted with escapes.
+std::string recordsTextName(std::string_view nameField) {
+    bool bare = !nameField.empty();
+    for (char c : nameField) bare = bare && isBareByte(static_cast<unsigned char>(c));
+    if (bare) return std::string(nameField);
+    std::string out = "\"";
+    for (char c : nameField) {
+        const auto b = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (b < 0x20 || b >= 0x7F) {
+            out += "\\x" + hexByte(b);
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
 struct Token {
     std::string text;
     bool quoted = false;
@@ -316,25 +336,6 @@ void appendEntry(std::string& out, const char* side, const StoredEntry& e, bool 
 }
 
 }  // namespace
-
-std::string recordsTextName(std::string_view nameField) {
-    bool bare = !nameField.empty();
-    for (char c : nameField) bare = bare && isBareByte(static_cast<unsigned char>(c));
-    if (bare) return std::string(nameField);
-    std::string out = "\"";
-    for (char c : nameField) {
-        const auto b = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (b < 0x20 || b >= 0x7F) {
-            out += "\\x" + hexByte(b);
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
 
 Result<RecordsText> parseRecordsText(std::string_view text, std::string_view source) {
     return TextParser().run(text, source);

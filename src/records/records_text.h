@@ -50,7 +50,4 @@ struct RecordsText {
 Result<RecordsText> parseRecordsText(std::string_view text, std::string_view source);
 std::string printRecordsText(const RecordsImage& image);
 
-// A name as the text writes it: bare when it can be, else quoted.
-std::string recordsTextName(std::string_view nameField);
-
 }  // namespace rw

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <span>
 
-#include "analysis/demo_walk.h"
+#include "check_bytes.h"
 #include "analysis/steam_id.h"
 #include "app/archive_listing.h"
 #include "base/check_result.h"
@@ -38,7 +38,7 @@ void demoWalk(const uint8_t* data, size_t size) {
     CheckResult result;
     // The length picks the mode, so any seed reaches every mode's detector.
     const RecordsDatabase& db = fuzzDatabase(size % 4);
-    checkDemoBytes(std::span(data, size), &db, result);
+    test::checkDemoBytes(std::span(data, size), &db, result);
     // Everything the window or the command line would read must be terminated.
     if (result.messageText.size() >= kTextCapacity) __builtin_trap();
     (void)db.runCount(result.mapKeyView());

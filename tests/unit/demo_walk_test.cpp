@@ -11,6 +11,7 @@
 
 #include "analysis/demo_format.h"
 #include "analysis/demo_reader.h"
+#include "check_bytes.h"
 #include "demo_builder.h"
 #include "platform/async_file.h"
 #include "platform/file_system.h"
@@ -21,6 +22,7 @@ namespace {
 
 using namespace demo;
 using test::Bytes;
+using test::checkDemoBytes;
 using test::ClientState;
 using test::DemoBuilder;
 namespace msg = test::msg;
@@ -282,7 +284,7 @@ TEST(DemoWalk, FailedReadEndsTheCheckWithTheReadError) {
     b.networkFrame(at(2.0f), stopBlock).startMarker();
     CheckResult result;
     checkDemo(std::make_unique<FailingFile>(platform::openMemoryFile(b.bytes()), stopFrame + kMessagesOffset + 1000),
-              &db, result);
+              nullptr, &db, result);
     EXPECT_EQ(result.status(), -2);
     EXPECT_EQ(result.messageText.view(), readErrorAt(static_cast<int64_t>(b.size() - kStartMarkerSize),
                                                      static_cast<int64_t>(stopBlock.size())));
