@@ -1,8 +1,8 @@
 #pragma once
-// Plain HTTP GET downloads for the update pass and the records refresh. Every
-// call opens its own session with the given user agent and a 2000 ms connect
-// time-out, skips any cached copy, blocks until done and closes everything it
-// opened before it returns.
+// HTTP and HTTPS GET downloads for the update pass and the records refresh.
+// Every call opens its own session with the given user agent and a 2000 ms
+// connect time-out, skips any cached copy, blocks until done and closes
+// everything it opened before it returns.
 //
 // The HTTP status is never looked at: whatever body the server sends, an error
 // page included, is the data; callers protect themselves with length, format
