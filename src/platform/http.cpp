@@ -4,13 +4,28 @@
 
 namespace rw::platform {
 
-bool fetchToFile(std::string_view url, std::string_view agent, const std::filesystem::path& path, size_t limit) {
-    const FetchedFileAndBytes r = streamToFile(url, agent, path, false, limit);
-    return r.ok && !r.incomplete;
+Failure unreachable(std::string_view url) { return Failure{FailureKind::unreachable, "no reply from " + std::string(url)}; }
+
+Failure cannotWrite(const std::filesystem::path& path) {
+    return Failure{FailureKind::unreadable, "cannot write " + path.filename().string()};
 }
 
-FetchedFileAndBytes fetchToFileAndMemory(std::string_view url, std::string_view agent,
-                                         const std::filesystem::path& path, size_t limit) {
+Failure pastLimit(std::string_view url, size_t limit) {
+    return Failure{FailureKind::tooLarge, std::string(url) + " is longer than " + std::to_string(limit) + " bytes"};
+}
+
+Failure endedShort(std::string_view url, size_t wanted) {
+    return Failure{FailureKind::tooSmall, std::string(url) + " is shorter than " + std::to_string(wanted) + " bytes"};
+}
+
+Result<> fetchToFile(std::string_view url, std::string_view agent, const std::filesystem::path& path, size_t limit) {
+    Result<std::vector<uint8_t>> r = streamToFile(url, agent, path, false, limit);
+    if (!r) return r.failure();
+    return success();
+}
+
+Result<std::vector<uint8_t>> fetchToFileAndMemory(std::string_view url, std::string_view agent,
+                                                  const std::filesystem::path& path, size_t limit) {
     return streamToFile(url, agent, path, true, limit);
 }
 

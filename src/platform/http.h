@@ -11,9 +11,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <optional>
 #include <string_view>
 #include <vector>
+
+#include "base/result.h"
 
 namespace rw::platform {
 
@@ -25,35 +26,31 @@ inline constexpr uint32_t kConnectTimeoutMs = 2000;
 inline constexpr size_t kReadChunk = 1024;
 inline constexpr size_t kNoLimit = SIZE_MAX;
 
-// The first n bytes of the body, however slowly they arrive, or none when the
-// URL does not open or the reply ends sooner. The rest is never read.
-std::optional<std::vector<uint8_t>> fetchPrefix(std::string_view url, std::string_view agent, size_t n);
+// Every fetch fails as unreachable when the URL does not open (no reply came
+// back); the others say how.
 
-struct FetchedBytes {
-    bool opened = false;      // the URL opened (a reply came back)
-    bool overflowed = false;  // the body was longer than the limit; reading stopped there
+// The first n bytes of the body, however slowly they arrive; tooSmall when the
+// reply ends sooner. The rest is never read.
+Result<std::vector<uint8_t>> fetchPrefix(std::string_view url, std::string_view agent, size_t n);
+
+struct FetchedBody {
     std::vector<uint8_t> bytes;
+    bool cut = false;  // the body was longer than the limit; reading stopped there
 };
 
 // The whole body in memory, at most `limit` bytes of it.
-FetchedBytes fetchToMemory(std::string_view url, std::string_view agent, size_t limit);
+Result<FetchedBody> fetchToMemory(std::string_view url, std::string_view agent, size_t limit);
 
-// Streams the body into `path`, created or replaced. True when the URL opened
-// and the file was created, however short the body. False as well when the
-// body ran past `limit` or a write failed; the file then holds only part of
-// the body. When the URL does not open, an existing file is left untouched.
-bool fetchToFile(std::string_view url, std::string_view agent, const std::filesystem::path& path,
-                 size_t limit = kNoLimit);
-
-struct FetchedFileAndBytes {
-    bool ok = false;          // the URL opened and the file was created
-    bool incomplete = false;  // the body ran past the limit or a write failed: the file is not the body
-    std::vector<uint8_t> bytes;
-};
+// Streams the body into `path`, created or replaced, however short the body.
+// Fails as unreadable when the file cannot be created or written, tooLarge
+// when the body runs past `limit`; the file then holds only part of the body.
+// When the URL does not open, an existing file is left untouched.
+Result<> fetchToFile(std::string_view url, std::string_view agent, const std::filesystem::path& path,
+                     size_t limit = kNoLimit);
 
 // As fetchToFile, keeping the body in memory too. The file is closed and on
 // disk before this returns, so the caller may check, move, start or delete it.
-FetchedFileAndBytes fetchToFileAndMemory(std::string_view url, std::string_view agent,
-                                         const std::filesystem::path& path, size_t limit);
+Result<std::vector<uint8_t>> fetchToFileAndMemory(std::string_view url, std::string_view agent,
+                                                  const std::filesystem::path& path, size_t limit);
 
 }  // namespace rw::platform

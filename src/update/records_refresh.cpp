@@ -60,11 +60,11 @@ void dropCutLine(std::vector<uint8_t>& list) {
 }
 
 void mergeList(RecordsDatabase& db, const RecordsSources& sources, std::optional<std::vector<uint8_t>>* runsList) {
-    platform::FetchedBytes list = platform::fetchToMemory(sources.runsListUrl, platform::kUpdateAgent, kRunsListLimit);
-    if (!list.opened) return;
-    if (list.overflowed) dropCutLine(list.bytes);
-    mergeRunsList(db, list.bytes);
-    if (runsList) *runsList = std::move(list.bytes);
+    Result<platform::FetchedBody> list = platform::fetchToMemory(sources.runsListUrl, platform::kUpdateAgent, kRunsListLimit);
+    if (!list) return;
+    if (list->cut) dropCutLine(list->bytes);
+    mergeRunsList(db, list->bytes);
+    if (runsList) *runsList = std::move(list->bytes);
 }
 
 }  // namespace

@@ -70,10 +70,10 @@ bool replaceAndRestart(UpdateHost& host, const std::string& programUrl, uint32_t
     const std::filesystem::path programFile = folder / kProgramFileName;
     const std::filesystem::path updatingFile = folder / kUpdatingFileName;
 
-    const platform::FetchedFileAndBytes fetched =
+    const Result<std::vector<uint8_t>> fetched =
         platform::fetchToFileAndMemory(programUrl, platform::kUpdateAgent, download, kProgramFileLimit);
-    const bool verified = fetched.ok && !fetched.incomplete && crc32(fetched.bytes) == expectedCrc &&
-                          checkReleaseSignature(releaseKey, programUrl, fetched.bytes);
+    const bool verified =
+        fetched && crc32(*fetched) == expectedCrc && checkReleaseSignature(releaseKey, programUrl, *fetched);
     if (!verified || !clearUpdatingName(host, updatingFile) || !host.moveFile(*ownPath, updatingFile)) {
         host.deleteFile(download);
         return false;
@@ -128,10 +128,10 @@ UpdatePassEnd runUpdatePass(CheckResult& result, RecordsDatabase& db, UpdateHost
 
     // Change log and descriptor.
     if (justUpdated) {
-        platform::FetchedBytes log =
+        const Result<platform::FetchedBody> log =
             platform::fetchToMemory(settings.updateFolderUrl + "changelog.txt", platform::kUpdateAgent, kChangeLogLimit);
-        if (!log.opened) outcome = kConnectionFailed;
-        host.showChangeLog(std::string(log.bytes.begin(), log.bytes.end()));
+        if (!log) outcome = kConnectionFailed;
+        host.showChangeLog(log ? std::string(log->bytes.begin(), log->bytes.end()) : std::string());
     }
     const std::string platformFolder = settings.updateFolderUrl + "x64/";
     std::optional<UpdateDescriptor> descriptor;

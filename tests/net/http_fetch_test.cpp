@@ -62,26 +62,34 @@ TEST(Fetch, BodiesOfEveryShape) {
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.url);
-        const FetchedBytes got = fetchToMemory(r.url, kUpdateAgent, r.limit);
-        EXPECT_EQ(got.opened, r.opened);
-        EXPECT_EQ(got.overflowed, r.overflowed);
-        EXPECT_EQ(got.bytes, r.bytes);
-        const auto prefix = r.bytes.size() < 8 ? std::nullopt : std::optional(Bytes(r.bytes.begin(), r.bytes.begin() + 8));
-        EXPECT_EQ(fetchPrefix(r.url, kUpdateAgent, 8), prefix);
+        const Result<FetchedBody> got = fetchToMemory(r.url, kUpdateAgent, r.limit);
+        ASSERT_EQ(got.ok(), r.opened);
+        EXPECT_EQ(got ? got->cut : false, r.overflowed);
+        EXPECT_EQ(got ? got->bytes : Bytes{}, r.bytes);
+        EXPECT_TRUE(got || got.kind() == FailureKind::unreachable);
+        const Result<Bytes> prefix = fetchPrefix(r.url, kUpdateAgent, 8);
+        EXPECT_EQ(prefix ? *prefix : Bytes{}, r.bytes.size() < 8 ? Bytes{} : Bytes(r.bytes.begin(), r.bytes.begin() + 8));
+        EXPECT_TRUE(prefix || prefix.kind() == (r.opened ? FailureKind::tooSmall : FailureKind::unreachable));
 
+        // Past the limit the file keeps the part that fitted.
         const auto old = dir.write("old.dat", std::string("old contents"));
-        EXPECT_EQ(fetchToFile(r.url, kRecordsAgent, old, r.limit), r.opened && !r.overflowed);
-        EXPECT_EQ(test::readAll(old), r.opened ? r.bytes : bytesOf("old contents"));  // past the limit: the part
+        const Result<> toFile = fetchToFile(r.url, kRecordsAgent, old, r.limit);
+        EXPECT_EQ(toFile.ok(), r.opened && !r.overflowed);
+        EXPECT_TRUE(!r.overflowed || toFile.kind() == FailureKind::tooLarge);
+        EXPECT_EQ(test::readAll(old), r.opened ? r.bytes : bytesOf("old contents"));
         std::filesystem::remove(dir / "new.exe");
-        const FetchedFileAndBytes both = fetchToFileAndMemory(r.url, kUpdateAgent, dir / "new.exe", r.limit);
-        EXPECT_EQ(both.ok, r.opened);
-        EXPECT_EQ(both.incomplete, r.overflowed);
-        EXPECT_EQ(both.bytes, r.bytes);
+        const Result<Bytes> both = fetchToFileAndMemory(r.url, kUpdateAgent, dir / "new.exe", r.limit);
+        EXPECT_EQ(both.ok(), r.opened && !r.overflowed);
+        EXPECT_TRUE(r.opened || both.kind() == FailureKind::unreachable);
+        EXPECT_EQ(both ? *both : Bytes{}, r.overflowed ? Bytes{} : r.bytes);
         EXPECT_EQ(r.opened ? test::readAll(dir / "new.exe") : Bytes{}, r.bytes);
         EXPECT_EQ(std::filesystem::exists(dir / "new.exe"), r.opened);
     }
-    EXPECT_FALSE(fetchToFile(special("bytes/10"), kRecordsAgent, dir / "no-such-folder" / "out.dat"));
-    EXPECT_FALSE(fetchToFileAndMemory(special("bytes/10"), kUpdateAgent, dir / "no-such-folder" / "a", kNoLimit).ok);
+    // A file that cannot be created is not a connection failure.
+    const Result<> noFolder = fetchToFile(special("bytes/10"), kRecordsAgent, dir / "no-such-folder" / "out.dat");
+    EXPECT_TRUE(!noFolder && noFolder.kind() == FailureKind::unreadable);
+    const Result<Bytes> noFolderBoth = fetchToFileAndMemory(special("bytes/10"), kUpdateAgent, dir / "no-such-folder" / "a", kNoLimit);
+    EXPECT_TRUE(!noFolderBoth && noFolderBoth.kind() == FailureKind::unreadable);
 }
 
 // The server's self-signed certificate is refused unless CURL_CA_BUNDLE names
@@ -91,12 +99,13 @@ TEST(Fetch, HttpsOnlyWithATrustedCertificate) {
     test::ServedFolder served;
     served.put("body.txt", "0123456789");
     const std::string url = test::serverUrl(served.path("body.txt"), 2);
-    EXPECT_FALSE(fetchToMemory(url, kUpdateAgent, kNoLimit).opened);
+    EXPECT_FALSE(fetchToMemory(url, kUpdateAgent, kNoLimit));
 #ifndef _WIN32
     ASSERT_EQ(setenv("CURL_CA_BUNDLE", (test::kServerState / "tls.pem").c_str(), 1), 0);
-    const FetchedBytes trusted = fetchToMemory(url, kUpdateAgent, kNoLimit);
+    const Result<FetchedBody> trusted = fetchToMemory(url, kUpdateAgent, kNoLimit);
     unsetenv("CURL_CA_BUNDLE");
-    EXPECT_EQ(trusted.bytes, bytesOf("0123456789"));
+    ASSERT_TRUE(trusted);
+    EXPECT_EQ(trusted->bytes, bytesOf("0123456789"));
 #endif
 }
 

@@ -198,7 +198,7 @@ struct LimitedSink {
 
 }  // namespace
 
-std::optional<std::vector<uint8_t>> fetchPrefix(std::string_view url, std::string_view agent, size_t n) {
+Result<std::vector<uint8_t>> fetchPrefix(std::string_view url, std::string_view agent, size_t n) {
     std::vector<uint8_t> prefix;
     Transfer t;
     t.onData = [&](const uint8_t* p, size_t len) {
@@ -206,12 +206,13 @@ std::optional<std::vector<uint8_t>> fetchPrefix(std::string_view url, std::strin
         prefix.insert(prefix.end(), p, p + keep);
         return prefix.size() < n;  // the rest of the reply is never read
     };
-    if (!run(url, agent, t) || prefix.size() != n) return std::nullopt;
+    if (!run(url, agent, t)) return unreachable(url);
+    if (prefix.size() != n) return endedShort(url, n);
     return prefix;
 }
 
-FetchedBytes fetchToMemory(std::string_view url, std::string_view agent, size_t limit) {
-    FetchedBytes out;
+Result<FetchedBody> fetchToMemory(std::string_view url, std::string_view agent, size_t limit) {
+    FetchedBody out;
     LimitedSink limiter{limit};
     Transfer t;
     t.onData = [&](const uint8_t* p, size_t len) {
@@ -220,14 +221,14 @@ FetchedBytes fetchToMemory(std::string_view url, std::string_view agent, size_t 
             return true;
         });
     };
-    out.opened = run(url, agent, t);
-    out.overflowed = limiter.overflowed;
+    if (!run(url, agent, t)) return unreachable(url);
+    out.cut = limiter.overflowed;
     return out;
 }
 
-FetchedFileAndBytes streamToFile(std::string_view url, std::string_view agent, const std::filesystem::path& path,
-                                 bool keepBytes, size_t limit) {
-    FetchedFileAndBytes out;
+Result<std::vector<uint8_t>> streamToFile(std::string_view url, std::string_view agent,
+                                          const std::filesystem::path& path, bool keepBytes, size_t limit) {
+    std::vector<uint8_t> out;
     OutputFile file;
     bool created = false;
     bool writeFailed = false;
@@ -243,14 +244,15 @@ FetchedFileAndBytes streamToFile(std::string_view url, std::string_view agent, c
                 writeFailed = true;
                 return false;
             }
-            if (keepBytes) out.bytes.insert(out.bytes.end(), q, q + m);
+            if (keepBytes) out.insert(out.end(), q, q + m);
             return true;
         });
     };
-    const bool opened = run(url, agent, t);
+    run(url, agent, t);
     if (!file.close()) writeFailed = true;
-    out.ok = opened && created;
-    out.incomplete = limiter.overflowed || writeFailed;
+    if (!t.opened) return unreachable(url);
+    if (!created || writeFailed) return cannotWrite(path);
+    if (limiter.overflowed) return pastLimit(url, limit);
     return out;
 }
 

@@ -67,29 +67,32 @@ KernelHandle createOutput(const std::filesystem::path& path) {
 
 }  // namespace
 
-FetchedFileAndBytes streamToFile(std::string_view url, std::string_view agent, const std::filesystem::path& path,
-                                 bool keepBytes, size_t limit) {
-    FetchedFileAndBytes out;
+Result<std::vector<uint8_t>> streamToFile(std::string_view url, std::string_view agent,
+                                          const std::filesystem::path& path, bool keepBytes, size_t limit) {
+    std::vector<uint8_t> out;
     OpenedUrl o = openUrl(url, agent);
-    if (!o.request) return out;
+    if (!o.request) return unreachable(url);
     KernelHandle file = createOutput(path);
-    if (!file) return out;
-    out.ok = true;
+    if (!file) return cannotWrite(path);
+    bool writeFailed = false;
     const bool whole = readLoop(o.request.get(), limit, [&](const uint8_t* p, size_t n) {
-        if (!writeAll(file.get(), p, n)) return false;
-        if (keepBytes) out.bytes.insert(out.bytes.end(), p, p + n);
+        writeFailed = !writeAll(file.get(), p, n);
+        if (writeFailed) return false;
+        if (keepBytes) out.insert(out.end(), p, p + n);
         return true;
     });
     // On disk before the caller moves the file into place.
-    out.incomplete = !whole || !FlushFileBuffers(file.get());
+    if (!FlushFileBuffers(file.get())) writeFailed = true;
     file.reset();  // closed before returning so the caller may check, start or delete it
+    if (writeFailed) return cannotWrite(path);
+    if (!whole) return pastLimit(url, limit);
     return out;
 }
 
-std::optional<std::vector<uint8_t>> fetchPrefix(std::string_view url, std::string_view agent, size_t n) {
-    if (n > MAXDWORD) return std::nullopt;
+Result<std::vector<uint8_t>> fetchPrefix(std::string_view url, std::string_view agent, size_t n) {
+    if (n > MAXDWORD) return pastLimit(url, MAXDWORD);
     OpenedUrl o = openUrl(url, agent);
-    if (!o.request) return std::nullopt;
+    if (!o.request) return unreachable(url);
     // A slow server hands the first bytes over in pieces: read until the
     // prefix is whole or the reply ends, never judging by what has arrived.
     std::vector<uint8_t> prefix(n);
@@ -97,23 +100,22 @@ std::optional<std::vector<uint8_t>> fetchPrefix(std::string_view url, std::strin
     while (have < n) {
         DWORD got = 0;
         if (!InternetReadFile(o.request.get(), prefix.data() + have, static_cast<DWORD>(n - have), &got) || got == 0) {
-            return std::nullopt;
+            return endedShort(url, n);
         }
         have += got;
     }
     return prefix;  // the rest of the reply is never read
 }
 
-FetchedBytes fetchToMemory(std::string_view url, std::string_view agent, size_t limit) {
-    FetchedBytes out;
+Result<FetchedBody> fetchToMemory(std::string_view url, std::string_view agent, size_t limit) {
+    FetchedBody out;
     OpenedUrl o = openUrl(url, agent);
-    if (!o.request) return out;
-    out.opened = true;
+    if (!o.request) return unreachable(url);
     const bool whole = readLoop(o.request.get(), limit, [&](const uint8_t* p, size_t n) {
         out.bytes.insert(out.bytes.end(), p, p + n);
         return true;
     });
-    out.overflowed = !whole;
+    out.cut = !whole;
     return out;
 }
 
