@@ -5,15 +5,17 @@
 //    returns a Result: its value, or a Failure holding a kind (what a caller
 //    decides on) and a text (what the user reads). A caller that passes a
 //    failure on keeps its kind and may put words in front of its text.
-//  - A plain yes/no question returns bool.
+//  - A plain yes/no answer returns bool: a predicate, or an operation whose
+//    only failure is that it did not happen and whose caller words it (a
+//    file written, moved or removed).
 //  - A parser of untrusted bytes reads through the sticky ByteCursor
 //    (byte_cursor.h), tests ok() once, and then answers with a Result.
 //
 // Nothing else: no int states (a state is an enum), no text that is empty on
-// success, no bool with a reason in an out-parameter, no flag fields next to
-// a value, no std::optional where there is a reason (optional is for a value
-// that may be absent, as a lookup that finds nothing), no decision made by
-// comparing texts, and no exception across a module.
+// success, no bool with a reason in an out-parameter, no ok flag beside a
+// value in a struct, no std::optional where there is a reason (optional is
+// for a value that may be absent, as a lookup that finds nothing), no
+// decision made by comparing texts, and no exception across a module.
 //
 //     Result<Header> h = parseHeader(bytes);
 //     if (!h) return Failure{h.kind(), "header: " + h.text()};
@@ -30,7 +32,7 @@ enum class FailureKind {
     missing,      // no such file, or one too short to hold a header
     tooSmall,     // a file below the size its kind of content needs
     tooLarge,     // larger than the program handles
-    unreadable,   // the system would not read, write or compute it
+    system,       // the system would not read, write or compute it
     malformed,    // bytes or text that do not follow their format
     newerFormat,  // a format version above the one this program reads
     checksum,     // the stored checksum is not that of the content

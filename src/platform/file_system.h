@@ -11,9 +11,9 @@
 namespace rw::platform {
 
 // The whole file, when it can be read and its size lies in [minSize, maxSize];
-// else why not: missing, unreadable, tooSmall or tooLarge.
+// else why not: missing, system (cannot be read), tooSmall or tooLarge.
 Result<std::vector<uint8_t>> readFileBounded(const std::filesystem::path& path, uint64_t minSize, uint64_t maxSize);
-// Exactly the first n bytes; else missing, unreadable or tooSmall.
+// Exactly the first n bytes; else missing, system or tooSmall.
 Result<std::vector<uint8_t>> readFilePrefix(const std::filesystem::path& path, size_t n);
 // The backends' shared verdict on a file of `size` bytes read within bounds.
 Result<> checkFileSize(uint64_t size, uint64_t minSize, uint64_t maxSize);

@@ -7,7 +7,7 @@ namespace rw::platform {
 Failure unreachable(std::string_view url) { return Failure{FailureKind::unreachable, "no reply from " + std::string(url)}; }
 
 Failure cannotWrite(const std::filesystem::path& path) {
-    return Failure{FailureKind::unreadable, "cannot write " + path.filename().string()};
+    return Failure{FailureKind::system, "cannot write " + path.filename().string()};
 }
 
 Failure pastLimit(std::string_view url, size_t limit) {

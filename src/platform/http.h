@@ -42,7 +42,7 @@ struct FetchedBody {
 Result<FetchedBody> fetchToMemory(std::string_view url, std::string_view agent, size_t limit);
 
 // Streams the body into `path`, created or replaced, however short the body.
-// Fails as unreadable when the file cannot be created or written, tooLarge
+// Fails as system when the file cannot be created or written, tooLarge
 // when the body runs past `limit`; the file then holds only part of the body.
 // When the URL does not open, an existing file is left untouched.
 Result<> fetchToFile(std::string_view url, std::string_view agent, const std::filesystem::path& path,

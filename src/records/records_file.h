@@ -23,7 +23,7 @@ struct RecordsHeader {
 Result<RecordsHeader> parseRecordsHeader(std::span<const uint8_t> bytes);
 
 // The header of a file; missing when there is no file or it is shorter than
-// 12 bytes (such a file counts as missing), unreadable when it cannot be read.
+// 12 bytes (such a file counts as missing), system when it cannot be read.
 Result<RecordsHeader> readLocalRecordsHeader(const std::filesystem::path& path);
 
 // The whole file, only when it holds 12 to 1,048,576 bytes; a shorter file

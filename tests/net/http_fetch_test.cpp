@@ -87,9 +87,9 @@ TEST(Fetch, BodiesOfEveryShape) {
     }
     // A file that cannot be created is not a connection failure.
     const Result<> noFolder = fetchToFile(special("bytes/10"), kRecordsAgent, dir / "no-such-folder" / "out.dat");
-    EXPECT_TRUE(!noFolder && noFolder.kind() == FailureKind::unreadable);
+    EXPECT_TRUE(!noFolder && noFolder.kind() == FailureKind::system);
     const Result<Bytes> noFolderBoth = fetchToFileAndMemory(special("bytes/10"), kUpdateAgent, dir / "no-such-folder" / "a", kNoLimit);
-    EXPECT_TRUE(!noFolderBoth && noFolderBoth.kind() == FailureKind::unreadable);
+    EXPECT_TRUE(!noFolderBoth && noFolderBoth.kind() == FailureKind::system);
 }
 
 // The server's self-signed certificate is refused unless CURL_CA_BUNDLE names

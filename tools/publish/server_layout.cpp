@@ -30,8 +30,8 @@ Result<> writeServed(const std::filesystem::path& root, const char* relative, st
     const std::filesystem::path target = root / relative;
     std::error_code ec;
     std::filesystem::create_directories(target.parent_path(), ec);
-    if (ec) return fail(target.parent_path(), "cannot create the folder: " + ec.message(), FailureKind::unreadable);
-    if (!platform::writeFileSafely(target, bytes)) return fail(target, "cannot write the file", FailureKind::unreadable);
+    if (ec) return fail(target.parent_path(), "cannot create the folder: " + ec.message(), FailureKind::system);
+    if (!platform::writeFileSafely(target, bytes)) return fail(target, "cannot write the file", FailureKind::system);
     return success();
 }
 

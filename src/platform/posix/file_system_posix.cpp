@@ -51,7 +51,7 @@ bool writeFully(int fd, const uint8_t* src, size_t n) {
     return true;
 }
 
-Failure readFailure() { return Failure{FailureKind::unreadable, "cannot be read"}; }
+Failure readFailure() { return Failure{FailureKind::system, "cannot be read"}; }
 
 Failure openFailure() {
     if (errno == ENOENT || errno == ENOTDIR) return Failure{FailureKind::missing, "does not exist"};

@@ -35,7 +35,7 @@ bool writeFully(HANDLE h, const uint8_t* src, size_t n) {
     return true;
 }
 
-Failure readFailure() { return Failure{FailureKind::unreadable, "cannot be read"}; }
+Failure readFailure() { return Failure{FailureKind::system, "cannot be read"}; }
 
 // Right after a failed open.
 Failure openFailure() {
