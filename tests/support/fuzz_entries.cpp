@@ -5,7 +5,7 @@
 #include <cstring>
 #include <span>
 
-#include "check_bytes.h"
+#include "demo_builder.h"
 #include "analysis/steam_id.h"
 #include "app/archive_listing.h"
 #include "base/check_result.h"
@@ -47,8 +47,7 @@ void demoWalk(const uint8_t* data, size_t size) {
 void recordsData(const uint8_t* data, size_t size) {
     const std::span<const uint8_t> bytes(data, size);
     (void)verifyRecordsImage(bytes);
-    // The body as if its checksum were right, which a fuzzer would rarely make.
-    Result<std::vector<StoredMap>> body = parseRecordsBody(bytes);
+    Result<std::vector<StoredMap>> body = parseRecordsBody(bytes);  // as if its checksum were right
     if (body) {
         RecordsDatabase db;
         db.decodeRecords(RecordsImage{0, kRecordsFormatVersion, std::move(*body)});

@@ -11,7 +11,6 @@
 
 #include "analysis/demo_format.h"
 #include "analysis/demo_reader.h"
-#include "check_bytes.h"
 #include "demo_builder.h"
 #include "platform/async_file.h"
 #include "platform/file_system.h"

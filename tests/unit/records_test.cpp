@@ -95,11 +95,10 @@ TEST(LocalRecords, EachFileIsAcceptedOrRejectedWithItsKind) {
         file.insert(file.end(), record.begin(), record.end());
         return test::resealed(file);
     };
-    Bytes headerOnly5 = test::recData(""), oversized = good, oversizedCrc0;
+    Bytes headerOnly5 = test::recData(""), oversized = good, oversizedCrc0 = test::recData("");
     headerOnly5[8] = 5;
     oversized.resize(kRecordsMaxFileSize + 1);
-    oversizedCrc0 = oversized;
-    std::fill_n(oversizedCrc0.begin() + 8, 4, 0);
+    oversizedCrc0.resize(kRecordsMaxFileSize + 1);
     const struct {
         const char* what;
         std::optional<Bytes> file;  // none: no file at all
@@ -124,16 +123,9 @@ TEST(LocalRecords, EachFileIsAcceptedOrRejectedWithItsKind) {
         SCOPED_TRACE(r.what);
         test::TempDir dir;
         if (r.file) dir.write("RecData.dat", *r.file);
-        Result<RecordsImage> image = acceptRecordsFile(dir / "RecData.dat");
-        if (r.rejected) {
-            EXPECT_TRUE(!image && image.kind() == *r.rejected) << image.text();
-            continue;
-        }
-        ASSERT_TRUE(image) << image.text();
-        RecordsDatabase db;
-        db.decodeRecords(std::move(*image));
-        EXPECT_EQ(db.records.size(), r.maps);
-        EXPECT_EQ(db.findMap("kz_a").has_value(), r.maps > 0);
+        const Result<RecordsImage> image = acceptRecordsFile(dir / "RecData.dat");
+        EXPECT_EQ(image ? std::optional<K>() : image.kind(), r.rejected) << image.text();
+        EXPECT_EQ(image ? image->maps.size() : 0, r.maps);
     }
 }
 
