@@ -63,7 +63,7 @@ Result<std::vector<uint8_t>> readInput(const std::filesystem::path& path, uint64
     if (bytes) return bytes;
     if (bytes.kind() == FailureKind::tooLarge) return fail(path, "the file " + bytes.text() + "; " + whyLimit, FailureKind::tooLarge);
     if (bytes.kind() == FailureKind::tooSmall) return fail(path, "the file is empty", FailureKind::tooSmall);
-    return fail(path, cannotRead, bytes.kind());
+    return fail(path, cannotRead + ": it " + bytes.text(), bytes.kind());
 }
 
 void checkRunsList(std::string_view list, const RecordsDatabase* records, RecordsSummary& summary) {

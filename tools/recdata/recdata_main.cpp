@@ -130,7 +130,7 @@ int compile(const std::vector<std::string>& args) {
     const std::string& input = opt.inputs[0];
 
     const auto text = rw::platform::readFileBounded(pathOf(input), 0, kMaxTextSize);
-    if (!text) return inputError(input, "cannot read the file (missing, unreadable or over 64 MiB)");
+    if (!text) return inputError(input, "cannot read the file: it " + text.text());
     rw::Result<rw::RecordsText> parsed =
         rw::parseRecordsText(std::string_view(reinterpret_cast<const char*>(text->data()), text->size()), input);
     if (!parsed) return printFailure(parsed.text());
@@ -166,7 +166,7 @@ int dump(const std::vector<std::string>& args) {
     if (!bytes) {
         return inputError(input, bytes.kind() == rw::FailureKind::tooLarge
                                      ? "larger than 1,048,576 bytes, which the program does not load"
-                                     : "cannot read the file");
+                                     : "cannot read the file: it " + bytes.text());
     }
     // Any format version: maintainers may dump files made for a newer program.
     const rw::Result<rw::RecordsImage> image = rw::verifyRecordsImage(*bytes, std::numeric_limits<uint32_t>::max());
