@@ -36,8 +36,8 @@ public:
 
     std::vector<MapRecord> records;
     RecordsState state = RecordsState::notLoaded;
-    uint32_t revision = 0;
-    uint32_t bodyCrc = 0;
+    uint32_t revision = 0;  // the local file's, as the refresh read it
+    uint32_t bodyCrc = 0;   // the body checksum stored in the local file's header
     std::filesystem::path fileName;
     // The highest RecData.dat format this program reads.
     static constexpr uint32_t maxFormatVersion = kRecordsFormatVersion;
@@ -47,7 +47,7 @@ public:
     // becomes loaded. The records are replaced, not added to.
     void decodeRecords(RecordsImage image);
 
-    // Index of the record with this lower-case name; none unless state is 1.
+    // Index of the record with this lower-case name; none unless loaded.
     std::optional<size_t> findMap(std::string_view lowerName) const;
     uint32_t runCount(std::string_view lowerName) const;
     // A copy of the line, or empty when there is none.
