@@ -4,7 +4,9 @@
 
 namespace rw::platform {
 
-Failure unreachable(std::string_view url) { return Failure{FailureKind::unreachable, "no reply from " + std::string(url)}; }
+Failure unreachable(std::string_view url) {
+    return Failure{FailureKind::unreachable, "no reply from " + std::string(url)};
+}
 
 Failure cannotWrite(const std::filesystem::path& path) {
     return Failure{FailureKind::system, "cannot write " + path.filename().string()};

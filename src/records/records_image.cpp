@@ -89,8 +89,9 @@ Result<std::vector<StoredMap>> parseRecordsBody(std::span<const uint8_t> file) {
         map.mode = cur.u8();
         if (!cur.ok()) return bodyFailure(modeAt, which, "mode runs past the end");
         const bool withKinds = map.mode == kPositionMode;
-        if (Result<> start = parseEntries(cur, withKinds, which, "start", map.startEntries); !start) return start.failure();
-        if (Result<> stop = parseEntries(cur, withKinds, which, "stop", map.stopEntries); !stop) return stop.failure();
+        for (auto [side, list] : {std::pair{"start", &map.startEntries}, std::pair{"stop", &map.stopEntries}}) {
+            if (Result<> r = parseEntries(cur, withKinds, which, side, *list); !r) return r.failure();
+        }
         maps.push_back(std::move(map));
     }
     return maps;

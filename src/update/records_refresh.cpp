@@ -60,7 +60,8 @@ void dropCutLine(std::vector<uint8_t>& list) {
 }
 
 void mergeList(RecordsDatabase& db, const RecordsSources& sources, std::optional<std::vector<uint8_t>>* runsList) {
-    Result<platform::FetchedBody> list = platform::fetchToMemory(sources.runsListUrl, platform::kUpdateAgent, kRunsListLimit);
+    Result<platform::FetchedBody> list =
+        platform::fetchToMemory(sources.runsListUrl, platform::kUpdateAgent, kRunsListLimit);
     if (!list) return;
     if (list->cut) dropCutLine(list->bytes);
     mergeRunsList(db, list->bytes);

@@ -20,10 +20,12 @@ Result<> checkReleaseSignature(std::span<const uint8_t> key, std::string_view fi
                                std::span<const uint8_t> file) {
     if (key.empty()) return success();
     const std::string url = std::string(fileUrl) + std::string(kSignatureSuffix);
-    const Result<platform::FetchedBody> signature = platform::fetchToMemory(url, platform::kUpdateAgent, kSignatureFileLimit);
+    const Result<platform::FetchedBody> signature =
+        platform::fetchToMemory(url, platform::kUpdateAgent, kSignatureFileLimit);
     if (!signature) return Failure{FailureKind::unreachable, "the signature " + url + " could not be fetched"};
     if (signature->cut || signature->bytes.size() != platform::kSignatureSize) {
-        return Failure{FailureKind::forged, "the signature " + url + " is not " + std::to_string(platform::kSignatureSize) + " bytes"};
+        return Failure{FailureKind::forged,
+                       "the signature " + url + " is not " + std::to_string(platform::kSignatureSize) + " bytes"};
     }
     if (!platform::verifySignature(key, file, signature->bytes)) {
         return Failure{FailureKind::forged, "the signature " + url + " does not match the file"};

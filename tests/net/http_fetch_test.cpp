@@ -67,7 +67,7 @@ TEST(Fetch, BodiesOfEveryShape) {
         EXPECT_EQ(got ? got->cut : false, r.overflowed);
         EXPECT_EQ(got ? got->bytes : Bytes{}, r.bytes);
         const Result<Bytes> prefix = fetchPrefix(r.url, kUpdateAgent, 8);
-        EXPECT_EQ(prefix ? *prefix : Bytes{}, r.bytes.size() < 8 ? Bytes{} : Bytes(r.bytes.begin(), r.bytes.begin() + 8));
+        EXPECT_EQ(prefix ? *prefix : Bytes{}, Bytes(r.bytes.begin(), r.bytes.begin() + (r.bytes.size() < 8 ? 0 : 8)));
         EXPECT_TRUE(prefix || prefix.kind() == (r.opened ? FailureKind::tooSmall : FailureKind::unreachable));
 
         // Past the limit the file keeps the part that fitted.
@@ -84,7 +84,8 @@ TEST(Fetch, BodiesOfEveryShape) {
         EXPECT_EQ(std::filesystem::exists(dir / "new.exe"), r.opened);
     }
     // A file that cannot be created is not a connection failure.
-    EXPECT_EQ(fetchToFile(special("bytes/10"), kRecordsAgent, dir / "no-such-folder" / "a").kind(), FailureKind::system);
+    EXPECT_EQ(fetchToFile(special("bytes/10"), kRecordsAgent, dir / "no-such-folder" / "a").kind(),
+              FailureKind::system);
     EXPECT_EQ(fetchToFileAndMemory(special("bytes/10"), kUpdateAgent, dir / "no-such-folder" / "a", kNoLimit).kind(),
               FailureKind::system);
 }

@@ -121,7 +121,8 @@ rw::Result<uint32_t> parseVersion(const std::string& text) {
     uint32_t n = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
     if (ec != std::errc() || end != text.data() + text.size()) {
-        return rw::Failure{rw::FailureKind::usage, "--version takes a whole number from 0 to 4294967295, not '" + text + "'"};
+        return rw::Failure{rw::FailureKind::usage,
+                           "--version takes a whole number from 0 to 4294967295, not '" + text + "'"};
     }
     return n;
 }

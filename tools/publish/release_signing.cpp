@@ -77,7 +77,9 @@ Result<> generateKeyPair(const std::filesystem::path& folder) {
     const std::filesystem::path publicPath = folder / kPublicKeyFile;
     std::error_code ec;
     for (const auto& p : {privatePath, publicPath}) {
-        if (std::filesystem::exists(p, ec)) return Failure{FailureKind::exists, p.string() + ": a key is there already; it is not replaced"};
+        if (std::filesystem::exists(p, ec)) {
+            return Failure{FailureKind::exists, p.string() + ": a key is there already; it is not replaced"};
+        }
     }
     std::filesystem::create_directories(folder, ec);
     if (ec) return Failure{FailureKind::system, folder.string() + ": cannot create the folder: " + ec.message()};
@@ -86,7 +88,9 @@ Result<> generateKeyPair(const std::filesystem::path& folder) {
     const std::string privatePem = pemText(key, true);
     const std::string publicPem = pemText(key, false);
     EVP_PKEY_free(key);
-    if (privatePem.empty() || publicPem.empty()) return Failure{FailureKind::system, "cannot write the key: " + openSslError()};
+    if (privatePem.empty() || publicPem.empty()) {
+        return Failure{FailureKind::system, "cannot write the key: " + openSslError()};
+    }
     if (Result<> r = writeNewFile(privatePath, privatePem, 0600); !r) return r;
     if (Result<> r = writeNewFile(publicPath, publicPem, 0644); !r) {
         ::unlink(privatePath.c_str());

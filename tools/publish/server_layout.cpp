@@ -61,7 +61,9 @@ Result<std::vector<uint8_t>> readInput(const std::filesystem::path& path, uint64
                                        const std::string& cannotRead, const std::string& whyLimit) {
     auto bytes = platform::readFileBounded(path, minSize, limit);
     if (bytes) return bytes;
-    if (bytes.kind() == FailureKind::tooLarge) return fail(path, "the file " + bytes.text() + "; " + whyLimit, FailureKind::tooLarge);
+    if (bytes.kind() == FailureKind::tooLarge) {
+        return fail(path, "the file " + bytes.text() + "; " + whyLimit, FailureKind::tooLarge);
+    }
     if (bytes.kind() == FailureKind::tooSmall) return fail(path, "the file is empty", FailureKind::tooSmall);
     return fail(path, cannotRead + ": it " + bytes.text(), bytes.kind());
 }

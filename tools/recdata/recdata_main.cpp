@@ -81,7 +81,9 @@ int printFailure(const std::string& text) {
     return kExitInvalidInput;
 }
 
-int inputError(const std::string& where, const std::string& message) { return printFailure(where + ": error: " + message); }
+int inputError(const std::string& where, const std::string& message) {
+    return printFailure(where + ": error: " + message);
+}
 
 struct Options {
     std::vector<std::string> inputs;

@@ -40,7 +40,9 @@ Failure readFailure() { return Failure{FailureKind::system, "cannot be read"}; }
 // Right after a failed open.
 Failure openFailure() {
     const DWORD err = GetLastError();
-    if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) return Failure{FailureKind::missing, "does not exist"};
+    if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) {
+        return Failure{FailureKind::missing, "does not exist"};
+    }
     return readFailure();
 }
 
