@@ -7,6 +7,7 @@
 #include "platform/http.h"
 #include "records/records_file.h"
 #include "records/records_image.h"
+#include "base/result.h"
 #include "update/release_signature.h"
 #include "records/runs_list.h"
 #include "rw_config.h"
@@ -26,31 +27,27 @@ void loadFile(RecordsDatabase& db, LoadedFile& file) {
 
 enum class Download {
     Replaced,  // the server's copy verified and is now the local file
-    Failed,    // no copy arrived (or it could not be moved into place)
+    Failed,    // no copy arrived (or it could not be written)
     Refused,   // a copy arrived but is not one the program would load
-    Forged,    // a copy arrived that the release key did not sign
+    Forged,    // a copy arrived that the release key did not sign, or an older one
 };
 
-// Downloads the server's file beside the local one and moves it over the
-// local file only once it verifies, so a transfer cut short or a damaged copy
-// on the server never replaces a good local file.
-Download downloadVerified(const RecordsDatabase& db, const RecordsSources& sources) {
-    const std::string& url = sources.recordsUrl;
-    std::filesystem::path part = db.fileName;
-    part += ".part";
-    Download outcome = Download::Failed;
-    if (platform::fetchToFile(url, platform::kRecordsAgent, part, kRecordsMaxFileSize)) {
-        const auto bytes = loadRecordsFile(part);
-        if (!bytes || !verifyRecordsImage(*bytes, db.maxFormatVersion)) {
-            outcome = Download::Refused;
-        } else if (!checkReleaseSignature(sources.releaseKey, url, *bytes)) {
-            outcome = Download::Forged;
-        } else if (platform::replaceFile(part, db.fileName)) {
-            outcome = Download::Replaced;
-        }
+// Downloads the server's file into memory and writes it over the local file
+// only once it verifies, so a transfer cut short, a damaged copy or a replay
+// of an older signed file never replaces a good local file. With `above`
+// the copy's revision must be higher.
+Download downloadVerified(const RecordsDatabase& db, const RecordsSources& sources, std::optional<uint32_t> above) {
+    const platform::FetchedBytes got =
+        platform::fetchToMemory(sources.recordsUrl, platform::kRecordsAgent, kRecordsMaxFileSize, sources.deadline);
+    if (!got.opened) return Download::Failed;
+    const Result<RecordsImage> image = verifyRecordsImage(got.bytes, db.maxFormatVersion);
+    if (got.overflowed || !image) return Download::Refused;
+    if ((above && image->revision <= *above) ||
+        !checkReleaseSignature(sources.releaseKey, sources.recordsUrl, kRecordsRole, image->revision, got.bytes,
+                               sources.deadline)) {
+        return Download::Forged;
     }
-    if (outcome != Download::Replaced) platform::removeFile(part);
-    return outcome;
+    return platform::writeFileSafely(db.fileName, got.bytes) ? Download::Replaced : Download::Failed;
 }
 
 // An oversized list is merged up to its last whole line.
@@ -60,12 +57,12 @@ void dropCutLine(std::vector<uint8_t>& list) {
 }
 
 void mergeList(RecordsDatabase& db, const RecordsSources& sources, std::optional<std::vector<uint8_t>>* runsList) {
-    Result<platform::FetchedBody> list =
-        platform::fetchToMemory(sources.runsListUrl, platform::kUpdateAgent, kRunsListLimit);
-    if (!list) return;
-    if (list->cut) dropCutLine(list->bytes);
-    mergeRunsList(db, list->bytes);
-    if (runsList) *runsList = std::move(list->bytes);
+    platform::FetchedBytes list =
+        platform::fetchToMemory(sources.runsListUrl, platform::kUpdateAgent, kRunsListLimit, sources.deadline);
+    if (!list.opened) return;
+    if (list.overflowed) dropCutLine(list.bytes);
+    mergeRunsList(db, list.bytes);
+    if (runsList) *runsList = std::move(list.bytes);
 }
 
 }  // namespace
@@ -76,21 +73,37 @@ RecordsSources defaultRecordsSources() {
                           std::string(RW_LIST_SERVER) + "/demos_tcl.txt", std::vector<uint8_t>(key.begin(), key.end())};
 }
 
+// The messages name the file, not the folder it lives in.
 std::wstring updatedFileText(const RecordsDatabase& db, uint32_t serverRevision) {
-    return L"Updated file: " + quotedFileName(db.fileName) + L" (" + std::to_wstring(serverRevision) + L")";
+    return L"Updated file: " + quotedFileName(db.fileName.filename()) + L" (" + std::to_wstring(serverRevision) + L")";
 }
 
-std::wstring restoredFileText(const RecordsDatabase& db) { return L"Restored file: " + quotedFileName(db.fileName); }
+std::wstring restoredFileText(const RecordsDatabase& db) {
+    return L"Restored file: " + quotedFileName(db.fileName.filename());
+}
 
-std::optional<std::wstring> refreshRecords(RecordsDatabase& db, const RecordsSources& sources,
-                                           std::optional<std::vector<uint8_t>>* runsList) {
-    std::optional<std::wstring> message;  // a later message replaces an earlier one
+RefreshOutcome refreshRecords(RecordsDatabase& db, const RecordsSources& sources,
+                              std::optional<std::vector<uint8_t>>* runsList) {
+    RefreshOutcome out;  // a later message replaces an earlier one
+    const auto say = [&](RefreshKind kind, std::wstring text) {
+        out.kind = kind;
+        out.message = std::move(text);
+    };
+    const std::filesystem::path shownName = db.fileName.filename();
+    const auto fail = [&](RefreshKind kind, std::wstring text) {
+        db.state = RecordsState::rejected;
+        db.records.clear();
+        say(kind, std::move(text));
+        return out;
+    };
+    const bool signedOnly = !sources.releaseKey.empty();
 
     // 1. Both headers.
     db.revision = 0;
     db.bodyCrc = 0;
-    std::optional<RecordsHeader> server;  // none: unreachable
-    if (auto prefix = platform::fetchPrefix(sources.recordsUrl, platform::kRecordsAgent, kRecordsHeaderSize)) {
+    std::optional<RecordsHeader> server;
+    if (auto prefix = platform::fetchPrefix(sources.recordsUrl, platform::kRecordsAgent, kRecordsHeaderSize,
+                                            sources.deadline)) {
         if (auto header = parseRecordsHeader(*prefix)) server = *header;
     }
     const bool serverUsable = server && server->formatVersion <= db.maxFormatVersion;
@@ -100,18 +113,21 @@ std::optional<std::wstring> refreshRecords(RecordsDatabase& db, const RecordsSou
         db.bodyCrc = local->bodyCrc;
     }
 
-    // 2. A newer file on the server. A missing local file waits for step 4.
+    // 2. A newer file on the server: signed, only a higher revision; unsigned,
+    // any difference. A missing local file waits for step 4.
     bool downloadFailed = false;
+    const bool newer = server && (signedOnly ? server->revision > db.revision
+                                             : server->revision != db.revision || server->bodyCrc != db.bodyCrc);
     if (!server) {
-        message = kConnectionMessage;
-    } else if (serverUsable && local && (server->revision != db.revision || server->bodyCrc != db.bodyCrc)) {
-        const Download update = downloadVerified(db, sources);
+        say(RefreshKind::ConnectionFailed, std::wstring(kConnectionMessage));
+    } else if (serverUsable && local && newer) {
+        const Download update = downloadVerified(db, sources, signedOnly ? std::optional(db.revision) : std::nullopt);
         if (update == Download::Replaced) {
-            message = updatedFileText(db, server->revision);
+            say(RefreshKind::Updated, updatedFileText(db, server->revision));
         } else if (update == Download::Forged) {
-            message = signatureErrorText(db.fileName);  // the local file stays in use
+            say(RefreshKind::SignatureFailed, signatureErrorText(shownName));  // the local file stays in use
         } else {
-            message = kConnectionMessage;
+            say(RefreshKind::ConnectionFailed, std::wstring(kConnectionMessage));
             downloadFailed = true;
         }
     }
@@ -121,32 +137,28 @@ std::optional<std::wstring> refreshRecords(RecordsDatabase& db, const RecordsSou
     if (local) loadFile(db, file);
     const bool verified = local && file.image;
 
-    // 4. Restore a file that failed its check. A copy that arrived but does
-    // not verify is the server's fault, not the connection's.
+    // 4. Restore a file that failed its check, from any good copy. A copy
+    // that arrived but does not verify is the server's fault, not the connection's.
     bool restoreRefused = false;
     const bool newerLocal = !file.image && file.image.kind() == FailureKind::newerFormat;
     if (!verified && !newerLocal && serverUsable && !downloadFailed) {
-        const Download restore = downloadVerified(db, sources);
+        const Download restore = downloadVerified(db, sources, std::nullopt);
         if (restore == Download::Replaced) {
             loadFile(db, file);
-            message = restoredFileText(db);
+            say(RefreshKind::Restored, restoredFileText(db));
         } else if (restore == Download::Refused) {
             restoreRefused = true;
         } else if (restore == Download::Forged) {
-            db.state = RecordsState::rejected;
-            db.records.clear();
-            return signatureErrorText(db.fileName);
+            return fail(RefreshKind::SignatureFailed, signatureErrorText(shownName));
         } else {
-            message = kConnectionMessage;
+            say(RefreshKind::ConnectionFailed, std::wstring(kConnectionMessage));
         }
     }
 
     // 5. Still failing: the CRC message, and the records list is not fetched.
     // With no file at all the database is loaded and empty.
     if ((!file.image && file.image.kind() != FailureKind::missing) || restoreRefused) {
-        db.state = RecordsState::rejected;
-        db.records.clear();
-        return crcErrorText(db.fileName);
+        return fail(RefreshKind::ChecksumFailed, crcErrorText(shownName));
     }
 
     // 6. Decode.
@@ -159,7 +171,7 @@ std::optional<std::wstring> refreshRecords(RecordsDatabase& db, const RecordsSou
 
     // 7. The world-record list.
     mergeList(db, sources, runsList);
-    return message;
+    return out;
 }
 
 }  // namespace rw

@@ -35,12 +35,12 @@ Result<> writeServed(const std::filesystem::path& root, const char* relative, st
     return success();
 }
 
-// With a key, the signature goes up first: a client that sees the new file
-// finds its signature beside it.
-Result<> writeServedSigned(const std::filesystem::path& root, const char* relative, std::span<const uint8_t> bytes,
-                           const SigningKey* key) {
+// With a key, the signature (naming the file's role and version) goes up
+// first: a client that sees the new file finds its signature beside it.
+Result<> writeServedSigned(const std::filesystem::path& root, const char* relative, std::string_view role,
+                           uint32_t version, std::span<const uint8_t> bytes, const SigningKey* key) {
     if (key) {
-        const Result<std::array<uint8_t, 64>> signature = signFile(*key, bytes);
+        const Result<std::array<uint8_t, 64>> signature = signFile(*key, signedMessage(role, version, bytes));
         if (!signature) return fail(root / relative, signature.text(), signature.kind());
         const std::string sigPath = std::string(relative) + std::string(kSignatureSuffix);
         if (Result<> r = writeServed(root, sigPath.c_str(), *signature); !r) return r;
@@ -119,9 +119,16 @@ Result<ReleaseSummary> publishRelease(const ReleaseInput& in) {
     summary.programSize = program->size();
     summary.changeLogSize = changeLog->size();
     const auto descriptor = encodeUpdateDescriptor(UpdateDescriptor{in.version, summary.programCrc});
-    if (Result<> r = writeServedSigned(in.out, kProgramPath, *program, key->get()); !r) return r.failure();
-    if (Result<> r = writeServed(in.out, kChangeLogPath, *changeLog); !r) return r.failure();
-    if (Result<> r = writeServed(in.out, kDescriptorPath, descriptor); !r) return r.failure();
+    const SigningKey* signer = key->get();
+    if (Result<> r = writeServedSigned(in.out, kProgramPath, kProgramRole, in.version, *program, signer); !r) {
+        return r.failure();
+    }
+    if (Result<> r = writeServedSigned(in.out, kChangeLogPath, kChangeLogRole, 0, *changeLog, signer); !r) {
+        return r.failure();
+    }
+    if (Result<> r = writeServedSigned(in.out, kDescriptorPath, kDescriptorRole, in.version, descriptor, signer); !r) {
+        return r.failure();
+    }
     return summary;
 }
 
@@ -156,7 +163,8 @@ Result<RecordsSummary> publishRecords(const RecordsInput& in) {
     }
 
     if (recData) {
-        if (Result<> r = writeServedSigned(in.out, kRecordsPath, *recData, key->get()); !r) return r.failure();
+        const Result<> r = writeServedSigned(in.out, kRecordsPath, kRecordsRole, summary.revision, *recData, key->get());
+        if (!r) return r.failure();
     }
     if (list) {
         if (Result<> r = writeServed(in.listOut, kRunsListPath, *list); !r) return r.failure();
