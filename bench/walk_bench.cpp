@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
     map.startEntries = {{0xDE, 0xAD, 0xBE, 0xEF, 0x01}, {0x2A, 0x0B, 0x53}};
     map.stopEntries = {{0xFE, 0xED}};
     db.records.push_back(map);
-    db.state = 1;
+    db.state = rw::RecordsState::loaded;
 
     plainRead(file);  // page cache
     const long rssBefore = peakRssKiB();

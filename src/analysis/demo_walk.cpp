@@ -318,19 +318,14 @@ CheckEnd walkDemo(std::unique_ptr<platform::AsyncFile> demo, const RecordsDataba
 
 void checkDemoFile(const std::filesystem::path& demoPath, bool fromArchive, const RecordsDatabase* records,
                    CheckResult& result, RunSeries* series) {
-    const CheckEnd end = walkDemo(platform::openAsyncFile(demoPath), records, result, series);
-    if (fromArchive) platform::removeFile(demoPath);
+    checkDemo(platform::openAsyncFile(demoPath), fromArchive ? &demoPath : nullptr, records, result, series);
+}
+
+void checkDemo(std::unique_ptr<platform::AsyncFile> demo, const std::filesystem::path* extracted,
+               const RecordsDatabase* records, CheckResult& result, RunSeries* series) {
+    const CheckEnd end = walkDemo(std::move(demo), records, result, series);
+    if (extracted) platform::removeFile(*extracted);
     publish(end, result);
-}
-
-void checkDemo(std::unique_ptr<platform::AsyncFile> demo, const RecordsDatabase* records, CheckResult& result,
-               RunSeries* series) {
-    publish(walkDemo(std::move(demo), records, result, series), result);
-}
-
-void checkDemoBytes(std::span<const uint8_t> demo, const RecordsDatabase* records, CheckResult& result,
-                    RunSeries* series) {
-    checkDemo(platform::openMemoryFile(demo), records, result, series);
 }
 
 std::wstring demoNameFromPath(std::wstring_view path) {
