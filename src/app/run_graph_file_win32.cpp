@@ -2,10 +2,7 @@
 
 #include <shellapi.h>
 
-#include <array>
-#include <cwchar>
-
-#include "platform/archiver_commands.h"
+#include "platform/file_system.h"
 #include "platform/win32/handle.h"
 
 namespace rw::app {
@@ -19,9 +16,9 @@ std::wstring& graphFile() {
 // A new file of a name no one else holds: CREATE_NEW neither opens nor
 // follows what is there already.
 platform::KernelHandle createPrivateFile(std::wstring& path) {
-    std::array<wchar_t, platform::kPathCapacity> buffer{};
-    if (!platform::tempFolderFits(GetTempPathW(platform::kPathCapacity, buffer.data()))) return {};
-    const std::wstring folder(buffer.data(), wcsnlen(buffer.data(), buffer.size()));
+    const auto temp = platform::temporaryFolder();
+    if (!temp) return {};
+    const std::wstring folder = temp->wstring();
     for (unsigned attempt = 0; attempt < 16; ++attempt) {
         path = folder + L"Runwarden-graph-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                std::to_wstring(GetTickCount64() + attempt) + L".svg";

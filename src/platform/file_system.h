@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -19,6 +20,9 @@ Result<std::vector<uint8_t>> readFilePrefix(const std::filesystem::path& path, s
 // The backends' shared verdict on a file of `size` bytes read within bounds.
 Result<> checkFileSize(uint64_t size, uint64_t minSize, uint64_t maxSize);
 bool fileExists(const std::filesystem::path& path);
+// The user's folder for temporary files (on Windows ending in its separator);
+// none when the system names none, or none that fits a path buffer.
+std::optional<std::filesystem::path> temporaryFolder();
 // A file written beside its target and moved over it only once it is whole.
 // It is created exclusively: never into an existing file and never through a
 // symbolic link (a leftover of its name, link or file, is removed first, not

@@ -36,9 +36,10 @@ using Reader = std::unique_ptr<archive, ReaderFree>;
 class PrivateFolder {
 public:
     PrivateFolder() {
-        std::error_code ec;
-        std::string name = (std::filesystem::temp_directory_path(ec) / "runwarden-XXXXXX").string();
-        if (!ec && mkdtemp(name.data())) path_ = name;
+        const auto temp = temporaryFolder();
+        if (!temp) return;
+        std::string name = (*temp / "runwarden-XXXXXX").string();
+        if (mkdtemp(name.data())) path_ = name;
     }
     PrivateFolder(const PrivateFolder&) = delete;
     PrivateFolder& operator=(const PrivateFolder&) = delete;

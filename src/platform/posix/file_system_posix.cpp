@@ -172,4 +172,11 @@ bool removeFile(const std::filesystem::path& path) {
     return ::unlink(path.c_str()) == 0 || errno == ENOENT;
 }
 
+std::optional<std::filesystem::path> temporaryFolder() {
+    std::error_code ec;
+    std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
+    if (ec) return std::nullopt;
+    return folder;
+}
+
 }  // namespace rw::platform

@@ -64,13 +64,6 @@ FoundArchivers findArchivers() {
     return found;
 }
 
-std::optional<std::wstring> tempFolder() {
-    std::array<wchar_t, kPathCapacity> buffer{};
-    const DWORD length = GetTempPathW(kPathCapacity, buffer.data());
-    if (!tempFolderFits(length)) return std::nullopt;
-    return std::wstring(buffer.data(), wcsnlen(buffer.data(), buffer.size()));
-}
-
 // A fresh folder of this check's own in the temporary folder, removed with
 // all it holds.
 class PrivateFolder {
@@ -225,7 +218,7 @@ std::vector<std::wstring> archiveExtensions() {
 }
 
 std::vector<std::wstring> openableArchiveExtensions() {
-    return tempFolder() ? openedExtensions(findArchivers()) : std::vector<std::wstring>{};
+    return temporaryFolder() ? openedExtensions(findArchivers()) : std::vector<std::wstring>{};
 }
 
 ArchiveOutcome visitArchiveDemos(const std::filesystem::path& archivePath,
@@ -235,7 +228,7 @@ ArchiveOutcome visitArchiveDemos(const std::filesystem::path& archivePath,
     const std::wstring archive = std::filesystem::absolute(archivePath, ec).wstring();
     if (ec) return ArchiveOutcome::unreadable;
     const auto archiver = archiverFor(archive, findArchivers());
-    const auto temp = tempFolder();
+    const auto temp = temporaryFolder();
     if (!archiver || !temp) return ArchiveOutcome::unreadable;
     const PrivateFolder folder(*temp);
     if (folder.path().empty()) return ArchiveOutcome::unreadable;

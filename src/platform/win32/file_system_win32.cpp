@@ -1,8 +1,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
+#include <cwchar>
 
 #include "platform/file_system.h"
+#include "platform/archiver_commands.h"
 #include "platform/win32/handle.h"
 
 namespace rw::platform {
@@ -169,6 +172,13 @@ bool removeFile(const std::filesystem::path& path) {
     if (DeleteFileW(path.c_str())) return true;
     const DWORD err = GetLastError();
     return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND;
+}
+
+std::optional<std::filesystem::path> temporaryFolder() {
+    std::array<wchar_t, kPathCapacity> buffer{};
+    const DWORD length = GetTempPathW(kPathCapacity, buffer.data());
+    if (!tempFolderFits(length)) return std::nullopt;
+    return std::filesystem::path(std::wstring(buffer.data(), wcsnlen(buffer.data(), buffer.size())));
 }
 
 }  // namespace rw::platform
