@@ -3,17 +3,23 @@
 // MiB is already being read while the walk consumes the current one. Reads are
 // served from memory; a forward walk waits at most once per MiB. A read that
 // fails or finds the file shorter than at open ends the serving: every read
-// after it fails, so no byte that is not the file's is ever handed out.
+// after it fails, so no byte that is not the file's is ever handed out. A file
+// cut after its bytes were read is caught by finish, when the walk ends.
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <span>
 #include <vector>
 
 #include "platform/async_file.h"
 
 namespace rw {
+
+enum class ReaderState : uint8_t {
+    usable,
+    cannotOpen,  // missing, not a plain file, held by another program, or empty
+    readFailed,  // a read failed or the file shrank: nothing more is served
+};
 
 class DemoReader {
 public:
@@ -24,19 +30,15 @@ public:
     DemoReader(const DemoReader&) = delete;
     DemoReader& operator=(const DemoReader&) = delete;
 
-    // Status 0 when usable; -1 when the file cannot be opened or is empty.
-    int32_t open(const std::filesystem::path& path,
-                 platform::ReadThread readThread = platform::ReadThread::automatic);
-    // Reads from bytes the caller keeps alive until close (tests, fuzzing).
-    int32_t openMemory(std::span<const uint8_t> bytes);
     // Reads through a file already opened; null is a file that cannot be opened.
-    int32_t open(std::unique_ptr<platform::AsyncFile> file);
+    ReaderState open(std::unique_ptr<platform::AsyncFile> file);
     void close();
 
-    int32_t status() const { return status_; }
+    ReaderState state() const { return state_; }
     int64_t size() const { return size_; }
-    // True once a read failed before the size known at open.
-    bool readFailed() const { return readFailed_; }
+    // The state once the walk is over: a file that no longer holds every byte
+    // read from it makes it readFailed.
+    ReaderState finish();
 
     // Copies count bytes at position into destination, advances position by
     // what was copied, and answers true only when all count bytes were copied.
@@ -75,7 +77,7 @@ private:
     std::vector<uint8_t> buffer_[2];
     const uint8_t* bytes_[2] = {nullptr, nullptr};  // where window i's bytes are: its buffer, or the backend's
     int64_t size_ = 0;
-    int32_t status_ = -1;
+    ReaderState state_ = ReaderState::cannotOpen;
     int64_t windowStart_[2] = {0, 0};
     int64_t windowEnd_[2] = {0, 0};
     // One past the last byte of window i that has arrived: windowStart while
@@ -83,7 +85,7 @@ private:
     int64_t readyEnd_[2] = {0, 0};
     uint8_t pending_[2] = {0, 0};
     int last_ = 0;
-    bool readFailed_ = false;
+    int64_t readEnd_ = 0;  // one past the furthest byte read
 };
 
 }  // namespace rw

@@ -14,6 +14,9 @@ class AsyncFile {
 public:
     virtual ~AsyncFile() = default;
     virtual int64_t size() const = 0;
+    // The size now, which another program may have changed since open; 0
+    // when it cannot be told.
+    virtual int64_t currentSize() const = 0;
     // Starts reading n bytes at offset for the given slot (0 or 1), into dst
     // or into memory of the backend's own (a mapping of the file), and answers
     // where the bytes will be once collected; valid until the slot's next
@@ -23,6 +26,8 @@ public:
     // place and answers how many are (need <= answer <= n). When the read
     // fails, or the file ends before the size known at open, it answers the
     // bytes that did arrive, fewer than need: the rest of dst is not the file's.
+    // Bytes count as arrived only when the file still held them after they
+    // were read: a read racing a cut may deliver zeros without an error.
     virtual uint32_t collect(int slot, uint32_t need) = 0;
     // Cancels every read not yet collected and waits until the system no
     // longer touches their buffers, so the slots can be reused at once. A

@@ -256,6 +256,7 @@ public:
         : inner_(std::move(inner)), failFrom_(failFrom) {}
 
     int64_t size() const override { return inner_->size(); }
+    int64_t currentSize() const override { return inner_->currentSize(); }
     const uint8_t* issue(int slot, int64_t offset, uint8_t* dst, uint32_t n) override {
         good_[slot] = static_cast<uint32_t>(std::clamp<int64_t>(failFrom_ - offset, 0, n));
         return inner_->issue(slot, offset, dst, n);

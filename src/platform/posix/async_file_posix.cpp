@@ -72,6 +72,10 @@ public:
     }
 
     int64_t size() const override { return size_; }
+    int64_t currentSize() const override {
+        struct stat st {};
+        return ::fstat(fd_, &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
+    }
 
     const uint8_t* issue(int slot, int64_t offset, uint8_t* dst, uint32_t n) override {
         {
@@ -132,15 +136,22 @@ private:
 
     // Reads the piece after the first `from` bytes; answers how many bytes are
     // in place afterwards, none when the read fails or the file ends first (it
-    // was cut after open).
-    std::optional<uint32_t> readPiece(const Request& r, uint32_t from) const {
+    // was cut after open). A cut shortens the file before it drops its pages,
+    // so a file still long enough after the read held these bytes during it.
+    struct Piece {
+        uint32_t done;  // bytes of the request in place
+        bool ended;     // the read failed or the file was cut: done is final
+    };
+    Piece readPiece(const Request& r, uint32_t from) const {
         const uint32_t k = std::min(kPiece, r.n - from);
-        for (;;) {
-            const ssize_t got = ::pread(fd_, r.dst + from, k, static_cast<off_t>(r.offset + from));
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) return std::nullopt;
-            return from + static_cast<uint32_t>(got);
-        }
+        ssize_t got;
+        do {
+            got = ::pread(fd_, r.dst + from, k, static_cast<off_t>(r.offset + from));
+        } while (got < 0 && errno == EINTR);
+        if (got <= 0) return {from, true};
+        const int64_t held = currentSize() - (r.offset + from);
+        if (held < got) return {from + static_cast<uint32_t>(std::max<int64_t>(held, 0)), true};
+        return {from + static_cast<uint32_t>(got), false};
     }
 
     uint32_t collectHere(Request& r, uint32_t need) {
@@ -148,12 +159,12 @@ private:
         if (!r.live || r.failed.load(std::memory_order_relaxed)) return done;
         need = std::min(need, r.n);
         while (done < need) {
-            const std::optional<uint32_t> next = readPiece(r, done);
-            if (!next) {
+            const Piece next = readPiece(r, done);
+            done = next.done;
+            if (next.ended) {
                 r.failed.store(true, std::memory_order_relaxed);
                 break;
             }
-            done = *next;
         }
         r.done.store(done, std::memory_order_relaxed);
         return done;
@@ -181,13 +192,10 @@ private:
             Request& r = req_[running_];
             const uint32_t from = r.done.load(std::memory_order_relaxed);
             lock.unlock();
-            const std::optional<uint32_t> done = readPiece(r, from);
+            const Piece next = readPiece(r, from);
             lock.lock();
-            if (done) {
-                r.done.store(*done, std::memory_order_release);
-            } else {
-                r.failed.store(true, std::memory_order_release);
-            }
+            r.done.store(next.done, std::memory_order_release);
+            if (next.ended) r.failed.store(true, std::memory_order_release);
             running_ = -1;
             progress_.notify_all();
         }
