@@ -5,9 +5,8 @@
 //
 // Generates (or reuses) a demo of a mode-0 map whose type-1 frames carry
 // 200-1500-byte message blocks, so the button detector scans every frame.
-// In-process: the walk with the reads on the walk's thread and on a thread of
-// their own, against a plain read of the file, each pinned to one core and on
-// all, from the page cache and from the disk. With --check: the whole program
+// In-process: the walk against a plain read of the file, each pinned to one
+// core and on all, from the page cache and from the disk. With --check: the whole program
 // against `cat` and `/bin/true`, on one core and on all, with ratios and the
 // program's peak memory. Every figure is the median of N runs (default 11).
 // "--detector off" walks without records, so nothing is scanned.
@@ -29,7 +28,6 @@
 
 #include "analysis/demo_format.h"
 #include "analysis/demo_walk.h"
-#include "platform/async_file.h"
 #include "base/check_result.h"
 #include "records/records_database.h"
 
@@ -202,14 +200,14 @@ rw::RecordsDatabase benchRecords() {
     return db;
 }
 
-// The in-process table: each reading way, pinned to one core and on all,
+// The in-process table: the walk and a plain read, pinned to one core and on all,
 // from the page cache and (cold) from the disk.
 void inProcess(const std::filesystem::path& file, const rw::RecordsDatabase* records, int runs) {
     const double mib = static_cast<double>(std::filesystem::file_size(file)) / (1 << 20);
     struct Way {
         const char* name;
-        int thread;  // -1: plain read
-    } ways[] = {{"plain read", -1}, {"walk, reads on its thread", 0}, {"walk, read thread", 1}};
+        bool walk;
+    } ways[] = {{"plain read", false}, {"walk", true}};
     std::printf("in-process, %.0f MiB, median of %d (ms; ratio to the plain read)\n", mib, runs);
     std::printf("%-28s %18s %18s %18s %18s\n", "", "cached, 1 core", "cached, all", "disk, 1 core", "disk, all");
     double read[4] = {};
@@ -227,22 +225,20 @@ void inProcess(const std::filesystem::path& file, const rw::RecordsDatabase* rec
                     } else {
                         plainRead(file);
                     }
-                    if (way.thread < 0) {
+                    if (!way.walk) {
                         times.push_back(plainRead(file));
                         continue;
                     }
                     rw::CheckResult result;
                     const auto start = Clock::now();
-                    rw::checkDemo(rw::platform::openAsyncFile(file, way.thread ? rw::platform::ReadThread::always
-                                                                                 : rw::platform::ReadThread::never),
-                                  records, result);
+                    rw::checkDemoFile(file, false, records, result);
                     times.push_back(seconds(start));
                     status = result.status();
                 }
                 const double t = median(times);
-                if (way.thread < 0) read[column] = t;
+                if (!way.walk) read[column] = t;
                 std::printf("   %7.1f (%5.2fx)", t * 1e3, t / read[column]);
-                if (way.thread >= 0 && status != rw::status::finished) std::printf(" status %d", status);
+                if (way.walk && status != rw::status::finished) std::printf(" status %d", status);
                 ++column;
             }
         }

@@ -1,8 +1,8 @@
 #pragma once
 // Asynchronous positioned reads for the demo reader: up to two reads in flight,
 // one per request slot. The Win32 backend uses overlapped ReadFile; the POSIX
-// backend reads piece by piece, on a thread of its own or as it is collected;
-// the in-memory one has nothing to read.
+// backend reads piece by piece as it is collected; the in-memory one has
+// nothing to read.
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -35,15 +35,9 @@ public:
     virtual void cancelAll() = 0;
 };
 
-// Whether a POSIX file's reads run on a thread of their own: automatic gives
-// one while the process has a core free for it. Windows reads are overlapped
-// by the system either way.
-enum class ReadThread { automatic, never, always };
-
 // Opens an existing file for reading, with no sharing where the OS has share
 // modes. Null when it cannot be opened.
-std::unique_ptr<AsyncFile> openAsyncFile(const std::filesystem::path& path,
-                                         ReadThread mode = ReadThread::automatic);
+std::unique_ptr<AsyncFile> openAsyncFile(const std::filesystem::path& path);
 
 // Serves reads from bytes the caller keeps alive (tests and fuzzing).
 std::unique_ptr<AsyncFile> openMemoryFile(std::span<const uint8_t> bytes);
