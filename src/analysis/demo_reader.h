@@ -1,7 +1,8 @@
 #pragma once
-// Double-buffered reader for one demo file: two 1 MiB windows, and the next
-// MiB is already being read while the walk consumes the current one. Reads are
-// served from memory; a forward walk waits at most once per MiB. A read that
+// Double-buffered reader for one demo file: two 1 MiB windows. On Windows the
+// next MiB is already being read while the walk consumes the current one;
+// elsewhere the walk reads each piece as it reaches it, while the kernel reads
+// ahead from the disk. Reads are served from memory. A read that
 // fails or finds the file shorter than at open ends the serving: every read
 // after it fails, so no byte that is not the file's is ever handed out. A file
 // cut after its bytes were read is caught by finish, when the walk ends.
