@@ -29,6 +29,7 @@ std::vector<uint8_t> patternFile(int64_t size) {
 class DemoReaderTest : public ::testing::Test {
 protected:
     DemoReader& openWith(int64_t size) {
+        reader_.close();  // Windows cannot replace a file held open
         bytes_ = patternFile(size);
         reader_.open(platform::openAsyncFile(dir_.write("demo.dem", bytes_)));
         return reader_;
