@@ -5,8 +5,9 @@
 //
 // Generates (or reuses) a demo of a mode-0 map whose type-1 frames carry
 // 200-1500-byte message blocks, so the button detector scans every frame.
-// In-process: the walk against a plain read of the file, each pinned to one
-// core and on all, from the page cache and from the disk. With --check: the whole program
+// In-process: the walk, with the file mapped and copied, against a plain read
+// of the file, each pinned to one core and on all, from the page cache and
+// from the disk. With --check: the whole program
 // against `cat` and `/bin/true`, on one core and on all, with ratios and the
 // program's peak memory. Every figure is the median of N runs (default 11).
 // "--detector off" walks without records, so nothing is scanned.
@@ -28,6 +29,7 @@
 
 #include "analysis/demo_format.h"
 #include "analysis/demo_walk.h"
+#include "platform/async_file.h"
 #include "base/check_result.h"
 #include "records/records_database.h"
 
@@ -207,7 +209,10 @@ void inProcess(const std::filesystem::path& file, const rw::RecordsDatabase* rec
     struct Way {
         const char* name;
         bool walk;
-    } ways[] = {{"plain read", false}, {"walk", true}};
+        rw::platform::FileAccess access;
+    } ways[] = {{"plain read", false, rw::platform::FileAccess::copy},
+                {"walk, file mapped", true, rw::platform::FileAccess::map},
+                {"walk, file copied", true, rw::platform::FileAccess::copy}};
     std::printf("in-process, %.0f MiB, median of %d (ms; ratio to the plain read)\n", mib, runs);
     std::printf("%-28s %18s %18s %18s %18s\n", "", "cached, 1 core", "cached, all", "disk, 1 core", "disk, all");
     double read[4] = {};
@@ -231,7 +236,7 @@ void inProcess(const std::filesystem::path& file, const rw::RecordsDatabase* rec
                     }
                     rw::CheckResult result;
                     const auto start = Clock::now();
-                    rw::checkDemoFile(file, false, records, result);
+                    rw::checkDemo(rw::platform::openAsyncFile(file, way.access), records, result);
                     times.push_back(seconds(start));
                     status = result.status();
                 }

@@ -35,6 +35,7 @@ void DemoReader::close() {
     state_ = ReaderState::cannotOpen;
     last_ = 0;
     readEnd_ = 0;
+    prefetched_ = 0;
 }
 
 void DemoReader::cancelAll() {

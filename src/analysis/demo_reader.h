@@ -6,6 +6,7 @@
 // fails or finds the file shorter than at open ends the serving: every read
 // after it fails, so no byte that is not the file's is ever handed out. A file
 // cut after its bytes were read is caught by finish, when the walk ends.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -65,7 +66,21 @@ public:
         return viewSlow(position, count);
     }
 
+    // Asks the memory for the bytes of the current window up to a few pages
+    // past position. Mapped bytes come from main memory, and a walk that only
+    // reads each frame's fixed part would otherwise wait for every frame.
+    void prefetch(int64_t position) {
+        const int i = last_;
+        if (position < windowStart_[i] || position >= readyEnd_[i]) return;
+        int64_t at = std::max(prefetched_, position);
+        const int64_t to = std::min(position + kPrefetchAhead, readyEnd_[i]);
+        for (; at < to; at += 64) __builtin_prefetch(bytes_[i] + (at - windowStart_[i]));
+        prefetched_ = std::max(prefetched_, at);
+    }
+
 private:
+    static constexpr int64_t kPrefetchAhead = 16 << 10;
+
     bool readSlow(int64_t& position, uint8_t* destination, uint32_t count);
     const uint8_t* viewSlow(int64_t position, uint32_t count);
     int chooseWindow(int64_t position);
@@ -86,7 +101,8 @@ private:
     int64_t readyEnd_[2] = {0, 0};
     uint8_t pending_[2] = {0, 0};
     int last_ = 0;
-    int64_t readEnd_ = 0;  // one past the furthest byte read
+    int64_t readEnd_ = 0;     // one past the furthest byte read
+    int64_t prefetched_ = 0;  // one past the furthest byte asked for
 };
 
 }  // namespace rw

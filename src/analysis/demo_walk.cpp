@@ -101,6 +101,7 @@ public:
                 setStatusAndRepaint(result_, progressCode(position_, size_));
                 nextProgressMark_ += kProgressStep;
             }
+            reader_.prefetch(position_);
             uint8_t type = kNoFrame;
             if (position_ < size_) reader_.read(position_, &type, 1);
             if (type > kLastFrameType) return readError();

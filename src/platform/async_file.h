@@ -1,8 +1,8 @@
 #pragma once
 // Asynchronous positioned reads for the demo reader: up to two reads in flight,
 // one per request slot. The Win32 backend uses overlapped ReadFile; the POSIX
-// backend reads piece by piece as it is collected; the in-memory one has
-// nothing to read.
+// backend maps the file, or reads it piece by piece as it is collected; the
+// in-memory one has nothing to read.
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -35,9 +35,14 @@ public:
     virtual void cancelAll() = 0;
 };
 
+// How a POSIX file's bytes reach the reader: mapped (no copy) where the
+// system can map the file, else copied; or copied always. Windows reads are
+// overlapped either way.
+enum class FileAccess { map, copy };
+
 // Opens an existing file for reading, with no sharing where the OS has share
 // modes. Null when it cannot be opened.
-std::unique_ptr<AsyncFile> openAsyncFile(const std::filesystem::path& path);
+std::unique_ptr<AsyncFile> openAsyncFile(const std::filesystem::path& path, FileAccess access = FileAccess::map);
 
 // Serves reads from bytes the caller keeps alive (tests and fuzzing).
 std::unique_ptr<AsyncFile> openMemoryFile(std::span<const uint8_t> bytes);

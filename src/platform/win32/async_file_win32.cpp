@@ -79,7 +79,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<AsyncFile> openAsyncFile(const std::filesystem::path& path) {
+std::unique_ptr<AsyncFile> openAsyncFile(const std::filesystem::path& path, FileAccess) {
     KernelHandle file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return nullptr;
