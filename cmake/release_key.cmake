@@ -33,7 +33,15 @@ set(RW_RELEASE_KEY_BYTES "")
 if(RW_RELEASE_PUBLIC_KEY)
   rw_public_key_bytes(${RW_RELEASE_PUBLIC_KEY} RW_RELEASE_KEY_BYTES)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${RW_RELEASE_PUBLIC_KEY})
+elseif(RW_UNSIGNED_UPDATES)
+  message(WARNING "\n*** RW_UNSIGNED_UPDATES is ON and there is no release key: this build installs ANY program "
+                  "its update server sends, unchecked. Use it on a closed test network only; NEVER publish it. ***\n")
 else()
-  message(WARNING "RW_RELEASE_PUBLIC_KEY is empty: updates are not signed. "
+  message(WARNING "RW_RELEASE_PUBLIC_KEY is empty: this build offers no program updates (records still refresh). "
                   "Set it to the release key's public PEM file for a build that is published.")
+endif()
+if(RW_UNSIGNED_UPDATES)
+  set(RW_UNSIGNED_UPDATES_VALUE 1)
+else()
+  set(RW_UNSIGNED_UPDATES_VALUE 0)
 endif()

@@ -68,7 +68,15 @@ bool runCheck(std::optional<std::wstring> given) {
 
 DWORD WINAPI checkThreadMain(void* file) {
     std::unique_ptr<std::wstring> given(static_cast<std::wstring*>(file));
-    const bool checked = runCheck(given ? std::optional<std::wstring>(std::move(*given)) : std::nullopt);
+    bool checked = true;
+    // A failure ends this check with a message; the program keeps running.
+    try {
+        checked = runCheck(given ? std::optional<std::wstring>(std::move(*given)) : std::nullopt);
+    } catch (const std::exception&) {
+        CheckResult result;
+        publishToWindow(result);
+        reportFailure(result, L"The check failed.", -1);
+    }
     PostMessageW(startupValues().mainWindowHandle, WM_CHECKDONE, checked, 0);
     return 0;
 }

@@ -181,10 +181,10 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             paintResultPanel(window, w);
             return 0;
         case WM_CLOSE:
-            if (!refusesClose(resultBoard().snapshot(), message, wParam)) DestroyWindow(window);
+            if (!refusesClose(message, wParam)) DestroyWindow(window);
             return 0;
         case WM_SYSCOMMAND:
-            if (refusesClose(resultBoard().snapshot(), message, wParam)) return 0;
+            if (refusesClose(message, wParam)) return 0;
             return DefWindowProcW(window, message, wParam, lParam);
         case WM_COMMAND:
             if (commandStartsCheck(static_cast<uint64_t>(wParam), resultBoard().status(), w.checkRunning))

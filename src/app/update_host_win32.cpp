@@ -2,12 +2,17 @@
 
 #include <shellapi.h>
 
+#include <atomic>
+
 #include "platform/win32/handle.h"
 
 namespace rw::app {
 namespace {
 
 using LocalMemory = platform::UniqueHandle<platform::NullHandleTraits<LPWSTR*, LocalFree>>;
+
+// Set by the update thread, read by the window thread.
+std::atomic<bool> closeHeld{false};
 
 }  // namespace
 
@@ -64,10 +69,12 @@ bool Win32UpdateHost::confirmUpdate() {
 // Posted, not sent: the window thread may be waiting for this thread to end.
 void Win32UpdateHost::closeMainWindow() { PostMessageW(mainWindow_, WM_CLOSE, kCloseAfterUpdate, 0); }
 
-bool refusesClose(const ResultSnapshot& shown, UINT message, WPARAM wParam) {
+void Win32UpdateHost::holdClose(bool hold) { closeHeld = hold; }
+
+bool refusesClose(UINT message, WPARAM wParam) {
     const bool fromUser = (message == WM_CLOSE && wParam != kCloseAfterUpdate) ||
                           (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE);
-    return fromUser && shown.status == status::updateMessage && shown.fields.messageText.view() == kUpdatingText;
+    return fromUser && closeHeld;
 }
 
 }  // namespace rw::app

@@ -18,9 +18,9 @@ std::optional<std::filesystem::path> programPath();
 inline constexpr WPARAM kCloseAfterUpdate = 0x5257;
 
 // True when the window must ignore this message: a close from the user
-// (WM_CLOSE, or SC_CLOSE from the title bar, system menu or Alt+F4) while
-// "Updating Software ..." is shown, as the program file is being replaced.
-bool refusesClose(const ResultSnapshot& shown, UINT message, WPARAM wParam);
+// (WM_CLOSE, or SC_CLOSE from the title bar, system menu or Alt+F4) while the
+// update pass holds closing off, as the program file is being swapped.
+bool refusesClose(UINT message, WPARAM wParam);
 
 class Win32UpdateHost : public UpdateHost {
 public:
@@ -37,6 +37,7 @@ public:
     void showChangeLog(const std::string& text) override;
     bool confirmUpdate() override;
     void closeMainWindow() override;
+    void holdClose(bool hold) override;
 
 private:
     HWND mainWindow_;

@@ -11,8 +11,15 @@ DWORD WINAPI updateThreadMain(void*) {
     Win32UpdateHost host(values.mainWindowHandle);
     CheckResult result;
     publishToWindow(result);
-    if (runUpdatePass(result, *values.records, host, defaultUpdateSettings()) == UpdatePassEnd::Finished)
-        PostMessageW(values.mainWindowHandle, WM_UPDATEDONE, 0, 0);
+    UpdatePassEnd end = UpdatePassEnd::Finished;
+    // A failure ends the pass with a message; the program keeps running.
+    try {
+        end = runUpdatePass(result, *values.records, host, defaultUpdateSettings());
+    } catch (const std::exception&) {
+        host.holdClose(false);
+        reportFailure(result, kUpdateFailedText, -1);
+    }
+    if (end == UpdatePassEnd::Finished) PostMessageW(values.mainWindowHandle, WM_UPDATEDONE, 0, 0);
     return 0;
 }
 

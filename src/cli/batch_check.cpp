@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <exception>
 #include <system_error>
 #include <thread>
 
@@ -120,7 +121,13 @@ BatchSummary runBatch(const std::vector<DemoInput>& demos, const RecordsDatabase
     std::atomic<size_t> next{0};
     auto worker = [&] {
         for (size_t i = next++; i < demos.size(); i = next++) {
-            CheckReport r = checkOne(demos[i], records, progress);
+            CheckReport r;
+            // A failure ends this demo's check, never the worker or the batch.
+            try {
+                r = checkOne(demos[i], records, progress);
+            } catch (const std::exception& e) {
+                r = CheckReport{demos[i].shown, -1, std::string("the check failed: ") + e.what()};
+            }
             {
                 std::lock_guard guard(lock);
                 reports[i] = std::move(r);

@@ -68,12 +68,12 @@ bool refreshLocalRecords(const rw::cli::CheckOptions& o, rw::RecordsDatabase& db
     if (!o.updateServer.empty()) sources.recordsUrl = o.updateServer + "/intern/Runwarden/RecData.dat";
     if (!o.listServer.empty()) sources.runsListUrl = o.listServer + "/demos_tcl.txt";
     std::optional<std::vector<uint8_t>> list;
-    const std::optional<std::wstring> message = rw::refreshRecords(db, sources, &list);
-    failed = db.state != 1;
-    if (message) {
-        const std::string text = rw::platform::wideToUtf8(*message);
+    const rw::RefreshOutcome outcome = rw::refreshRecords(db, sources, &list);
+    failed = db.state != 1 || outcome.kind == rw::RefreshKind::ConnectionFailed ||
+             outcome.kind == rw::RefreshKind::SignatureFailed || outcome.kind == rw::RefreshKind::ChecksumFailed;
+    if (outcome.message) {
+        const std::string text = rw::platform::wideToUtf8(*outcome.message);
         std::fprintf(stderr, "runwarden-check: %s\n", text.c_str());
-        failed = failed || *message == rw::kConnectionMessage || *message == rw::signatureErrorText(db.fileName);
     }
     if (list) {
         const std::filesystem::path runs =
@@ -97,8 +97,8 @@ int run(const std::vector<std::string>& args) {
         return 0;
     }
     if (o.version) {
-        std::printf("runwarden-check %u, %s\n", RW_PROGRAM_VERSION,
-                    rw::releasePublicKey().empty() ? "unsigned updates" : "signed updates");
+        const std::string_view trust = rw::updateTrustText(rw::buildUpdateTrust());
+        std::printf("runwarden-check %u, %.*s\n", RW_PROGRAM_VERSION, static_cast<int>(trust.size()), trust.data());
         return 0;
     }
 

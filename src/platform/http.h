@@ -1,16 +1,18 @@
 #pragma once
-// Plain HTTP GET downloads for the update pass and the records refresh. Every
-// call opens its own session with the given user agent and a 2000 ms connect
-// time-out, skips any cached copy, blocks until done and closes everything it
-// opened before it returns.
+// HTTP GET downloads for the update pass and the records refresh, into memory
+// only: whatever is written to disk is written from verified bytes. Every call
+// opens its own session with the given user agent and a 2000 ms connect
+// time-out, asks the server for a fresh copy and caches nothing, blocks until
+// done and closes everything it opened before it returns.
 //
-// The HTTP status is never looked at: whatever body the server sends, an error
-// page included, is the data; callers protect themselves with length, format
-// and checksum tests. A transfer broken off half-way ends like the end of the
-// body: the bytes that arrived are the result.
+// A transfer fails (as a connection failure does) when the final reply is not
+// 200, when it runs past its deadline, or when a secure URL ("https://" in any
+// letter case) would end on plain HTTP. A body broken off half-way ends like
+// the end of the body: callers protect themselves with length, format,
+// checksum and signature tests.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -24,36 +26,26 @@ inline constexpr std::string_view kRecordsAgent = "VoZedida";  // the records da
 inline constexpr uint32_t kConnectTimeoutMs = 2000;
 inline constexpr size_t kReadChunk = 1024;
 inline constexpr size_t kNoLimit = SIZE_MAX;
+// The whole transfer, from the request to the last byte.
+inline constexpr std::chrono::milliseconds kTransferDeadline = std::chrono::seconds(60);
 
-// The first n bytes of the body, however slowly they arrive, or none when the
-// URL does not open or the reply ends sooner. The rest is never read.
-std::optional<std::vector<uint8_t>> fetchPrefix(std::string_view url, std::string_view agent, size_t n);
+// True for a URL whose scheme is https, in any letter case.
+bool isSecureUrl(std::string_view url);
+
+// The first n bytes of the body, however slowly they arrive within the
+// deadline, or none when the transfer fails or the reply ends sooner. The
+// rest is never read.
+std::optional<std::vector<uint8_t>> fetchPrefix(std::string_view url, std::string_view agent, size_t n,
+                                                std::chrono::milliseconds deadline = kTransferDeadline);
 
 struct FetchedBytes {
-    bool opened = false;      // the URL opened (a reply came back)
+    bool opened = false;      // a 200 reply came back and ended within the deadline
     bool overflowed = false;  // the body was longer than the limit; reading stopped there
     std::vector<uint8_t> bytes;
 };
 
 // The whole body in memory, at most `limit` bytes of it.
-FetchedBytes fetchToMemory(std::string_view url, std::string_view agent, size_t limit);
-
-// Streams the body into `path`, created or replaced. True when the URL opened
-// and the file was created, however short the body. False as well when the
-// body ran past `limit` or a write failed; the file then holds only part of
-// the body. When the URL does not open, an existing file is left untouched.
-bool fetchToFile(std::string_view url, std::string_view agent, const std::filesystem::path& path,
-                 size_t limit = kNoLimit);
-
-struct FetchedFileAndBytes {
-    bool ok = false;          // the URL opened and the file was created
-    bool incomplete = false;  // the body ran past the limit or a write failed: the file is not the body
-    std::vector<uint8_t> bytes;
-};
-
-// As fetchToFile, keeping the body in memory too. The file is closed and on
-// disk before this returns, so the caller may check, move, start or delete it.
-FetchedFileAndBytes fetchToFileAndMemory(std::string_view url, std::string_view agent,
-                                         const std::filesystem::path& path, size_t limit);
+FetchedBytes fetchToMemory(std::string_view url, std::string_view agent, size_t limit,
+                           std::chrono::milliseconds deadline = kTransferDeadline);
 
 }  // namespace rw::platform

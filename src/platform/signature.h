@@ -1,5 +1,5 @@
 #pragma once
-// Release signatures: ECDSA P-256 over the SHA-256 of a whole file, stored as
+// Release signatures: ECDSA P-256 with SHA-256 over a message, stored as
 // the raw 64 bytes r||s (the form Windows' CNG takes as it is). The public key
 // is a SubjectPublicKeyInfo in DER, as `openssl pkey -pubin -outform DER`
 // writes it.
@@ -12,6 +12,10 @@
 namespace rw::platform {
 
 inline constexpr size_t kSignatureSize = 64;
+inline constexpr size_t kSha256Size = 32;
+
+// None only when the system's hash fails.
+std::optional<std::array<uint8_t, kSha256Size>> sha256(std::span<const uint8_t> bytes);
 inline constexpr size_t kP256PointSize = 65;  // 0x04, X, Y
 
 // The uncompressed point of a P-256 SubjectPublicKeyInfo; none for any other key.

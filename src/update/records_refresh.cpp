@@ -7,6 +7,7 @@
 #include "platform/http.h"
 #include "records/records_file.h"
 #include "records/records_image.h"
+#include "base/result.h"
 #include "update/release_signature.h"
 #include "records/runs_list.h"
 #include "rw_config.h"
@@ -38,31 +39,27 @@ void loadFile(RecordsDatabase& db, LoadedFile& file) {
 
 enum class Download {
     Replaced,  // the server's copy verified and is now the local file
-    Failed,    // no copy arrived (or it could not be moved into place)
+    Failed,    // no copy arrived (or it could not be written)
     Refused,   // a copy arrived but is not one the program would load
-    Forged,    // a copy arrived that the release key did not sign
+    Forged,    // a copy arrived that the release key did not sign, or an older one
 };
 
-// Downloads the server's file beside the local one and moves it over the
-// local file only once it verifies, so a transfer cut short or a damaged copy
-// on the server never replaces a good local file.
-Download downloadVerified(const RecordsDatabase& db, const RecordsSources& sources) {
-    const std::string& url = sources.recordsUrl;
-    std::filesystem::path part = db.fileName;
-    part += ".part";
-    Download outcome = Download::Failed;
-    if (platform::fetchToFile(url, platform::kRecordsAgent, part, kRecordsMaxFileSize)) {
-        const std::optional<std::vector<uint8_t>> bytes = loadRecordsFile(part);
-        if (!bytes || !verifyRecordsImage(*bytes, db.maxFormatVersion)) {
-            outcome = Download::Refused;
-        } else if (!checkReleaseSignature(sources.releaseKey, url, *bytes)) {
-            outcome = Download::Forged;
-        } else if (platform::replaceFile(part, db.fileName)) {
-            outcome = Download::Replaced;
-        }
+// Downloads the server's file into memory and writes it over the local file
+// only once it verifies, so a transfer cut short, a damaged copy or a replay
+// of an older signed file never replaces a good local file. With `above`
+// the copy's revision must be higher.
+Download downloadVerified(const RecordsDatabase& db, const RecordsSources& sources, std::optional<uint32_t> above) {
+    const platform::FetchedBytes got =
+        platform::fetchToMemory(sources.recordsUrl, platform::kRecordsAgent, kRecordsMaxFileSize, sources.deadline);
+    if (!got.opened) return Download::Failed;
+    const Result<RecordsImage> image = verifyRecordsImage(got.bytes, db.maxFormatVersion);
+    if (got.overflowed || !image) return Download::Refused;
+    if ((above && image->revision <= *above) ||
+        !checkReleaseSignature(sources.releaseKey, sources.recordsUrl, kRecordsRole, image->revision, got.bytes,
+                               sources.deadline)) {
+        return Download::Forged;
     }
-    if (outcome != Download::Replaced) platform::removeFile(part);
-    return outcome;
+    return platform::writeFileSafely(db.fileName, got.bytes) ? Download::Replaced : Download::Failed;
 }
 
 // An oversized list is merged up to its last whole line.
@@ -72,7 +69,8 @@ void dropCutLine(std::vector<uint8_t>& list) {
 }
 
 void mergeList(RecordsDatabase& db, const RecordsSources& sources, std::optional<std::vector<uint8_t>>* runsList) {
-    platform::FetchedBytes list = platform::fetchToMemory(sources.runsListUrl, platform::kUpdateAgent, kRunsListLimit);
+    platform::FetchedBytes list =
+        platform::fetchToMemory(sources.runsListUrl, platform::kUpdateAgent, kRunsListLimit, sources.deadline);
     if (!list.opened) return;
     if (list.overflowed) dropCutLine(list.bytes);
     mergeRunsList(db, list.bytes);
@@ -87,21 +85,37 @@ RecordsSources defaultRecordsSources() {
                           std::string(RW_LIST_SERVER) + "/demos_tcl.txt", std::vector<uint8_t>(key.begin(), key.end())};
 }
 
+// The messages name the file, not the folder it lives in.
 std::wstring updatedFileText(const RecordsDatabase& db, uint32_t serverRevision) {
-    return L"Updated file: " + quotedFileName(db.fileName) + L" (" + std::to_wstring(serverRevision) + L")";
+    return L"Updated file: " + quotedFileName(db.fileName.filename()) + L" (" + std::to_wstring(serverRevision) + L")";
 }
 
-std::wstring restoredFileText(const RecordsDatabase& db) { return L"Restored file: " + quotedFileName(db.fileName); }
+std::wstring restoredFileText(const RecordsDatabase& db) {
+    return L"Restored file: " + quotedFileName(db.fileName.filename());
+}
 
-std::optional<std::wstring> refreshRecords(RecordsDatabase& db, const RecordsSources& sources,
-                                           std::optional<std::vector<uint8_t>>* runsList) {
-    std::optional<std::wstring> message;  // a later message replaces an earlier one
+RefreshOutcome refreshRecords(RecordsDatabase& db, const RecordsSources& sources,
+                              std::optional<std::vector<uint8_t>>* runsList) {
+    RefreshOutcome out;  // a later message replaces an earlier one
+    const auto say = [&](RefreshKind kind, std::wstring text) {
+        out.kind = kind;
+        out.message = std::move(text);
+    };
+    const std::filesystem::path shownName = db.fileName.filename();
+    const auto fail = [&](RefreshKind kind, std::wstring text) {
+        db.state = -1;
+        db.records.clear();
+        say(kind, std::move(text));
+        return out;
+    };
+    const bool signedOnly = !sources.releaseKey.empty();
 
     // 1. Both headers.
     db.revision = 0;
     db.bodyCrc = 0;
     std::optional<RecordsHeader> server;
-    if (auto prefix = platform::fetchPrefix(sources.recordsUrl, platform::kRecordsAgent, kRecordsHeaderSize)) {
+    if (auto prefix = platform::fetchPrefix(sources.recordsUrl, platform::kRecordsAgent, kRecordsHeaderSize,
+                                            sources.deadline)) {
         server = parseRecordsHeader(*prefix);
     }
     const bool serverUsable = server && server->formatVersion <= db.maxFormatVersion;
@@ -111,18 +125,21 @@ std::optional<std::wstring> refreshRecords(RecordsDatabase& db, const RecordsSou
         db.bodyCrc = local->bodyCrc;
     }
 
-    // 2. A newer file on the server. A missing local file waits for step 4.
+    // 2. A newer file on the server: signed, only a higher revision; unsigned,
+    // any difference. A missing local file waits for step 4.
     bool downloadFailed = false;
+    const bool newer = server && (signedOnly ? server->revision > db.revision
+                                             : server->revision != db.revision || server->bodyCrc != db.bodyCrc);
     if (!server) {
-        message = kConnectionMessage;
-    } else if (serverUsable && local && (server->revision != db.revision || server->bodyCrc != db.bodyCrc)) {
-        const Download update = downloadVerified(db, sources);
+        say(RefreshKind::ConnectionFailed, std::wstring(kConnectionMessage));
+    } else if (serverUsable && local && newer) {
+        const Download update = downloadVerified(db, sources, signedOnly ? std::optional(db.revision) : std::nullopt);
         if (update == Download::Replaced) {
-            message = updatedFileText(db, server->revision);
+            say(RefreshKind::Updated, updatedFileText(db, server->revision));
         } else if (update == Download::Forged) {
-            message = signatureErrorText(db.fileName);  // the local file stays in use
+            say(RefreshKind::SignatureFailed, signatureErrorText(shownName));  // the local file stays in use
         } else {
-            message = kConnectionMessage;
+            say(RefreshKind::ConnectionFailed, std::wstring(kConnectionMessage));
             downloadFailed = true;
         }
     }
@@ -132,31 +149,25 @@ std::optional<std::wstring> refreshRecords(RecordsDatabase& db, const RecordsSou
     if (local) loadFile(db, file);
     const bool verified = local && file.storedCrc == db.bodyCrc;
 
-    // 4. Restore a file that failed its check. A copy that arrived but does
-    // not verify is the server's fault, not the connection's.
+    // 4. Restore a file that failed its check, from any good copy. A copy
+    // that arrived but does not verify is the server's fault, not the connection's.
     bool restoreRefused = false;
     if (!verified && file.format <= db.maxFormatVersion && serverUsable && !downloadFailed) {
-        const Download restore = downloadVerified(db, sources);
+        const Download restore = downloadVerified(db, sources, std::nullopt);
         if (restore == Download::Replaced) {
             loadFile(db, file);
-            message = restoredFileText(db);
+            say(RefreshKind::Restored, restoredFileText(db));
         } else if (restore == Download::Refused) {
             restoreRefused = true;
         } else if (restore == Download::Forged) {
-            db.state = -1;
-            db.records.clear();
-            return signatureErrorText(db.fileName);
+            return fail(RefreshKind::SignatureFailed, signatureErrorText(shownName));
         } else {
-            message = kConnectionMessage;
+            say(RefreshKind::ConnectionFailed, std::wstring(kConnectionMessage));
         }
     }
 
     // 5. Still failing: the CRC message, and the records list is not fetched.
-    if (file.storedCrc != db.bodyCrc || restoreRefused) {
-        db.state = -1;
-        db.records.clear();
-        return crcErrorText(db.fileName);
-    }
+    if (file.storedCrc != db.bodyCrc || restoreRefused) return fail(RefreshKind::ChecksumFailed, crcErrorText(shownName));
 
     // 6. Decode. With no file at all (or one whose stored checksum is 0 but
     // which is too large to load) the database is loaded and empty.
@@ -164,13 +175,14 @@ std::optional<std::wstring> refreshRecords(RecordsDatabase& db, const RecordsSou
         db.records.clear();
         db.state = 1;
     } else if (!db.decodeRecords(file.bytes)) {
-        return crcErrorText(db.fileName);
+        say(RefreshKind::ChecksumFailed, crcErrorText(shownName));
+        return out;
     }
     file.bytes = {};
 
     // 7. The world-record list.
     mergeList(db, sources, runsList);
-    return message;
+    return out;
 }
 
 }  // namespace rw

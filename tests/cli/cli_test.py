@@ -38,7 +38,8 @@ RELEASED = ["srv/intern/Runwarden/changelog.txt", "srv/intern/Runwarden/x64/Runw
 
 # name, tool, files, args, code, stdout regex, stderr regex, extra expectations.
 # Extra: pre (steps that must succeed first), left (files under srv/ and list/),
-# order (JSON file names and statuses), same (files equal to the example's), site (served files).
+# order (JSON file names and statuses), same (files equal to the example's), site (served files),
+# links (names made symbolic links to victim files, which must stay as they were).
 CASES = [
     ("check.json", "check", EXAMPLE, ["--records", "RecData.dat", "--runs", "demos_tcl.txt", "--json", SAMPLE],
      0, "^" + re.escape(JSON_SAMPLE) + "$", "", {}),
@@ -88,12 +89,15 @@ CASES = [
     ("check.odd_name_after_dashes", "check", {"--odd.dem": b"HLDEMO"}, ["--json", "--", "--odd.dem"], 1,
      '"file":"--odd.dem","status":-2', "", {}),
     ("check.help", "check", {}, ["--help"], 0, "Usage: runwarden-check", "", {}),
-    ("check.version", "check", {}, ["--version"], 0, r"^runwarden-check 15, unsigned updates\r?\n$", "", {}),
+    ("check.version", "check", {}, ["--version"], 0, r"^runwarden-check 15, unsigned updates \(program updates off\)\r?\n$", "", {}),
     ("check.refresh", "check", {SAMPLE: SAMPLE}, REFRESH + ["--json", SAMPLE], 0,
      r'"time":"01:23\.45".*"world_records":\["[^"]+","[^"]+"\]', 'Restored file: "RecData.dat"',
      {"site": SITE, "same": ["RecData.dat", "demos_tcl.txt"]}),
     # A second refresh finds the same file: nothing to say.
     ("check.refresh_again", "check", EXAMPLE, REFRESH, 0, "", "^$", {"site": SITE, "same": ["RecData.dat"]}),
+    # Links planted at the names the refresh writes are replaced, never written through.
+    ("check.refresh_planted_links", "check", {}, REFRESH, 0, "", 'Restored file: "RecData.dat"',
+     {"site": SITE, "same": ["RecData.dat", "demos_tcl.txt"], "links": ["RecData.dat.tmp", "demos_tcl.txt.tmp"]}),
     ("check.refresh_unreachable", "check", {"RecData.dat": "RecData.dat"}, DEAD, 1, "",
      "Unable to connect to update server!", {"site": {}, "same": ["RecData.dat"]}),
 
@@ -183,6 +187,10 @@ def left_files(work):
 def check(case, work, urls):
     name, tool, files, args, code, out_re, err_re, extra = case
     lay_out(work, files)
+    victims = os.path.join(os.path.dirname(work), "victims")
+    for link in extra.get("links", []):
+        lay_out(victims, {link: b"victim"})
+        os.symlink(os.path.join(victims, link), os.path.join(work, link))
     for step in extra.get("pre", []):
         if step[0] == "append":  # bytes more in the body: the stored checksum no longer matches
             with open(os.path.join(work, step[1]), "ab") as f:
@@ -211,6 +219,8 @@ def check(case, work, urls):
     for f in extra.get("same", []):
         if content(f) != content_at(work, f):
             problems.append(f"{f} differs from the example")
+    if any(content_at(victims, link) != b"victim" for link in extra.get("links", [])):
+        problems.append("a victim file was written through a link")
     for a, b in extra.get("equal", []):
         if content_at(work, a) != content_at(work, b):
             problems.append(f"{a} and {b} differ")

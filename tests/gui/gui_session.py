@@ -36,6 +36,7 @@ def write(path, data):
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "wb") as f:
         f.write(data)
+    return path
 
 
 class Panel:

@@ -97,7 +97,7 @@ def scenario(s):
                  windows_path(s.args.fake_rar_dir), "/f") == 0, "could not register the archiver")
     write_files(s)
     s.start_server(os.path.join(s.work, "server"))
-    s.start_app()
+    s.start_app(exe=write(os.path.join(s.work, "Runwarden.exe"), open(s.args.exe, "rb").read()))  # beside its records
     s.keep(s.wait_panel("the idle panel", lambda p: framed(p) and button_enabled(p) and not text(p, 0, 41, 280, 320)),
            "idle")
     check(not underlined(s.keep(check_file(s, os.path.join(EXAMPLES, "sample.dem"), good), "good_result")),

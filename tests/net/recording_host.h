@@ -2,6 +2,7 @@
 // An UpdateHost for tests: file operations are real; the prompts, the program
 // start, the close and the clock are recorded or scripted.
 #include <filesystem>
+#include <functional>
 
 #include "platform/text.h"
 #include "update/self_update.h"
@@ -17,6 +18,7 @@ struct RecordingHost : UpdateHost {
     std::vector<std::string> events;
     std::vector<std::string> changeLogs;
     uint64_t clockMs = 0;
+    std::function<void(const Path& from)> beforeMove;  // an attacker's moment
 
     std::vector<std::wstring> commandLineArguments() override { return args; }
     bool deleteFile(const Path& file) override {
@@ -32,6 +34,7 @@ struct RecordingHost : UpdateHost {
     }
     bool moveFile(const Path& from, const Path& to) override {
         events.push_back("move " + from.filename().string() + " > " + to.filename().string());
+        if (beforeMove) beforeMove(from);
         std::error_code ec;
         if (!std::filesystem::exists(to)) std::filesystem::rename(from, to, ec);  // MoveFileW does not replace
         return !ec && !std::filesystem::exists(from);
@@ -49,6 +52,7 @@ struct RecordingHost : UpdateHost {
         return answerYes;
     }
     void closeMainWindow() override { events.push_back("close"); }
+    void holdClose(bool) override {}
 };
 
 }  // namespace rw::test

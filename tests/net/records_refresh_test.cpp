@@ -1,17 +1,13 @@
 // The records refresh against a real HTTP server: which file ends up on disk
-// and in the database, which message is left, and which requests were made;
-// and what runwarden-publish lays out is what the program accepts, only with
-// its own signatures.
+// and in the database, which message is left, and which requests were made.
+// (Signed records: update_attack_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "recdata.h"
-#include "recording_host.h"
 #include "records/records_file.h"
 #include "update/records_refresh.h"
-#include "release_signing.h"
-#include "server_layout.h"
 #include "test_server.h"
 
 namespace rw {
@@ -77,12 +73,12 @@ TEST(RecordsRefresh, WhichFileWinsAndWhatIsSaid) {
         RecordsDatabase db(dir / "RecData.dat");
         std::wstring message = r.message;
         if (const size_t at = message.find(L'%'); at != std::wstring::npos)
-            message.replace(at, 1, quotedFileName(db.fileName));
+            message.replace(at, 1, L"\"RecData.dat\"");
         const std::string url = r.server ? served.url(kServerFile) : test::deadUrl("/RecData.dat");
-        EXPECT_EQ(refreshRecords(db, {url, served.url("demos_tcl.txt")}).value_or(L""), message);
+        EXPECT_EQ(refreshRecords(db, {url, served.url("demos_tcl.txt")}).message.value_or(L""), message);
         EXPECT_EQ(std::filesystem::exists(dir / "RecData.dat") ? Maybe(test::readAll(dir / "RecData.dat")) : Maybe(),
                   r.after);
-        EXPECT_FALSE(std::filesystem::exists(dir / "RecData.dat.part"));
+        EXPECT_FALSE(std::filesystem::exists(dir / "RecData.dat.tmp"));
         EXPECT_EQ(db.state, r.state);
         EXPECT_EQ(db.records.size(), r.maps);
         const auto made = served.requests();
@@ -108,61 +104,10 @@ TEST(RecordsRefresh, ListsPastTheLimitAreMergedUpToTheirLastWholeLine) {
     served.put("demos_tcl.txt", list);
     RecordsDatabase db(dir / "RecData.dat");
     std::optional<std::vector<uint8_t>> got;
-    EXPECT_EQ(refreshRecords(db, {served.url(kServerFile), served.url("demos_tcl.txt")}, &got), std::nullopt);
+    EXPECT_EQ(refreshRecords(db, {served.url(kServerFile), served.url("demos_tcl.txt")}, &got).message, std::nullopt);
     EXPECT_EQ(db.runAt("kz_a", 0), "early");
     EXPECT_EQ(db.runCount("kz_a") + db.runCount("kz_b"), 1u);
     EXPECT_EQ(got ? got->size() : 0, limit - 6);
-}
-
-TEST(Publish, SignedReleaseAndRecordsAreTakenOnlyWithTheirOwnSignatures) {
-    using namespace publish;
-    test::TempDir keys;
-    ASSERT_TRUE(generateKeyPair(keys.path()));
-    EXPECT_EQ(std::filesystem::status(keys / kPrivateKeyFile).permissions() & std::filesystem::perms::all,
-              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-    Result<SigningKeyPtr> key = loadSigningKey(keys / kPrivateKeyFile);
-    ASSERT_TRUE(key);
-
-    const Bytes program = test::bytesOf("MZ signed program, version 16");
-    enum Tamper { none, missing, wrongLength, otherFile };
-    for (const Tamper tamper : {none, missing, wrongLength, otherFile}) {
-        SCOPED_TRACE(tamper);
-        test::ServedFolder served;
-        test::TempDir in, work;
-        ReleaseInput release{in.write("Runwarden.exe", program), 16, in.write("notes.txt", std::string("16")),
-                             served.dir(), keys / kPrivateKeyFile};
-        RecordsInput records{in.write("RecData.dat", twoMaps(60)), std::nullopt, served.dir(), served.dir(),
-                             keys / kPrivateKeyFile};
-        ReleaseSummary rs;
-        RecordsSummary recs;
-        PublishError error;
-        ASSERT_TRUE(publishRelease(release, rs, error) && publishRecords(records, recs, error)) << error.message;
-        for (const char* file : {kProgramPath, kRecordsPath}) {
-            const std::string sig = std::string(file) + ".sig";
-            if (tamper == missing) std::filesystem::remove(served.dir() / sig);
-            if (tamper == wrongLength) served.put(sig, Bytes(63, 1));
-            if (tamper == otherFile) served.put(sig, *signFile(**key, test::bytesOf("another file")));
-        }
-
-        test::RecordingHost host;
-        host.answerYes = true;
-        host.ownPath = work.write("Runwarden.exe", std::string("MZ old"));
-        work.write("RecData.dat", damaged(twoMaps(60)));  // the server's header: only a restore fetches it
-        UpdateSettings settings{served.url("intern/Runwarden/"),
-                                {served.url(kRecordsPath), test::deadUrl("/list"), publicKeyDer(**key)}};
-        CheckResult result;
-        RecordsDatabase db(work / "RecData.dat");
-        const UpdatePassEnd end = runUpdatePass(result, db, host, settings);
-        EXPECT_EQ(test::readAll(work / "Runwarden.exe"), tamper == none ? program : test::bytesOf("MZ old"));
-        EXPECT_EQ(end, tamper == none ? UpdatePassEnd::Restarted : UpdatePassEnd::Finished);
-        EXPECT_EQ(std::wstring(result.messageText.view()),
-                  tamper == none ? L"Updating Software ..." : signatureErrorText(db.fileName));  // records message last
-        // The records refresh on its own: a forged copy never replaces the local file.
-        RecordsDatabase again(work / "RecData.dat");
-        EXPECT_EQ(refreshRecords(again, settings.records),
-                  tamper == none ? restoredFileText(again) : signatureErrorText(again.fileName));
-        EXPECT_EQ(test::readAll(work / "RecData.dat"), tamper == none ? twoMaps(60) : damaged(twoMaps(60)));
-    }
 }
 
 }  // namespace

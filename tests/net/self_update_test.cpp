@@ -3,7 +3,6 @@
 // program start and the close.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <optional>
 
 #include "recdata.h"
@@ -18,19 +17,13 @@ using test::Bytes;
 using Strings = std::vector<std::string>;
 namespace fs = std::filesystem;
 
-std::map<std::string, Bytes> snapshot(const fs::path& dir) {
-    std::map<std::string, Bytes> files;
-    for (const auto& e : fs::directory_iterator(dir))
-        files[e.path().filename().string()] = e.is_directory() ? Bytes{'/'} : test::readAll(e.path());
-    return files;
-}
-
 class SelfUpdate : public ::testing::Test {
 protected:
     SelfUpdate() {
         settings.updateFolderUrl = served.url("intern/Runwarden/");
         settings.records = {served.url("intern/Runwarden/RecData.dat"), served.url("demos_tcl.txt")};
         settings.programVersion = 15;
+        settings.unsignedProgramUpdates = true;
         // Records equal on both sides: the refresh leaves no message of its own.
         served.put("intern/Runwarden/RecData.dat", test::recData("map kz_a\nmode 0\n"));
         dir.write("RecData.dat", test::recData("map kz_a\nmode 0\n"));
@@ -78,15 +71,14 @@ TEST_F(SelfUpdate, AShortDescriptorSkipsThePromptButRefreshesRecords) {
     EXPECT_EQ(run(), UpdatePassEnd::Finished);
     EXPECT_EQ(repaints, Strings{"-1 Unable to connect to update server!"});
     EXPECT_TRUE(requested("/demos_tcl.txt"));
-    EXPECT_TRUE(host.events.empty());
+    EXPECT_EQ(host.events, Strings{"module path"});
 }
 
 TEST_F(SelfUpdate, AcceptedUpdateReplacesTheProgramAndRestarts) {
     publish(16);
     EXPECT_EQ(run(), UpdatePassEnd::Restarted);
-    EXPECT_EQ(host.events, (Strings{"prompt", "module path", "move Runwarden.exe > Updating.tmp",
-                                    "move Runwarden.new > Runwarden.exe", "start Runwarden.exe \"-delete Updating.tmp\"",
-                                    "close"}));
+    EXPECT_EQ(host.events, (Strings{"module path", "prompt", "move Runwarden.exe > Updating.tmp",
+                                    "start Runwarden.exe \"-delete Updating.tmp\"", "close"}));
     EXPECT_EQ(repaints, Strings{"102 Updating Software ..."});
     // The records refresh does not run when the new program was started.
     EXPECT_FALSE(requested("/demos_tcl.txt"));
@@ -105,11 +97,11 @@ TEST_F(SelfUpdate, FailedUpdateRestoresTheFolderExactly) {
         }
         host.startSucceeds = fault != doesNotStart;
         if (fault == unopenedUrl) served.put("intern/Runwarden/x64/Runwarden.exe.unreachable", "");
-        if (fault == uncreatableFile) fs::create_directory(dir / "Runwarden.exe");  // in the way of the new program
-        const auto before = snapshot(dir.path());
+        if (fault == uncreatableFile) test::writeFile(dir / "Runwarden.new" / "x", {});  // in the way of the new program
+        const auto before = test::folderFiles(dir.path());
         host.events.clear();
         EXPECT_EQ(run(), UpdatePassEnd::Finished);
-        EXPECT_EQ(snapshot(dir.path()), before);
+        EXPECT_EQ(test::folderFiles(dir.path()), before);
         EXPECT_EQ(text(), "Update Failed!");
         EXPECT_EQ(result->status(), -1);
         if (fault == doesNotStart) {
@@ -119,24 +111,28 @@ TEST_F(SelfUpdate, FailedUpdateRestoresTheFolderExactly) {
 }
 
 // After an update the first argument starting with the switch names the old
-// program, and counts only when it fits its 260-character buffer; the change log
-// is shown and the version checked again.
+// program, and counts only when it fits its 260-character buffer and names an
+// update's leftover in the program's own folder; the change log is shown and
+// the version checked again.
 TEST_F(SelfUpdate, AfterAnUpdate) {
-    const std::wstring prefix = L"-delete " + dir.path().wstring() + L"/";
-    const std::wstring fits = prefix + std::wstring(259 - prefix.size(), L'f');
-    const std::wstring tooLong = prefix + std::wstring(260 - prefix.size(), L'g');
-    test::writeFile(fits.substr(8), {});
-    test::writeFile(tooLong.substr(8), {});
+    const std::wstring own = dir.path().wstring() + L"/";
+    for (const char* name : {"Updating.tmp", "Updating-7.tmp", "victim.txt"}) dir.write(name, std::string("x"));
     publish(15);
-    host.args = {L"x", tooLong, fits};
-    run();
-    EXPECT_EQ(text(), "");
-    EXPECT_TRUE(fs::exists(fits.substr(8)) && fs::exists(tooLong.substr(8)));
-    host.args = {L"x", fits};
+    const std::vector<std::wstring> refused = {L"-delete ../victim.txt", L"-delete " + own + L"victim.txt",
+                                               L"-delete /tmp/Updating.tmp", L"-delete Updating-x.tmp"};
+    for (const std::wstring& arg : refused) {
+        host.args = {L"x", arg};
+        run();
+        EXPECT_EQ(text(), "");
+        EXPECT_TRUE(fs::exists(dir / "victim.txt") && fs::exists(dir / "Updating.tmp"));
+    }
+    EXPECT_FALSE(fs::exists(dir / "Updating-7.tmp"));  // a leftover, removed at start
+    host.events.clear();
+    host.args = {L"x", L"-delete " + own + L"Updating.tmp", L"-delete victim.txt"};
     run();
     EXPECT_EQ(text(), "Updated Successfully");
-    EXPECT_FALSE(fs::exists(fits.substr(8)));
-    EXPECT_EQ(host.events, Strings{"change log"});  // no prompt for version 15
+    EXPECT_FALSE(fs::exists(dir / "Updating.tmp"));
+    EXPECT_EQ(host.events, (Strings{"module path", "change log"}));  // no prompt for version 15
     EXPECT_EQ(host.changeLogs, Strings{"Version 16:\r\n- faster"});
     EXPECT_TRUE(requested("RWUpdate /intern/Runwarden/x64/UpdateData.dat"));
 }

@@ -1,7 +1,8 @@
 // A stand-in for Runwarden.exe in the end-to-end self-update test: a main
 // window and an UpdateThread running the real update pass with the real
 // Windows host; copies of it are the "newer build" the test server offers.
-// The environment names the server laid out as the real ones (RW_E2E_SERVER)
+// The environment names the server laid out as the real ones (RW_E2E_SERVER),
+// asks for a build without a release key (RW_E2E_NO_KEY=1)
 // and RW_E2E_RESULT, a file each finished pass appends
 // "<-delete given 0|1>\t<status code>\t<message text>" to.
 #include <windows.h>
@@ -33,7 +34,7 @@ void updateThread(HWND window) {
     settings.updateFolderUrl = server + "/intern/Runwarden/";
     settings.records = {server + "/intern/Runwarden/RecData.dat", server + "/demos_tcl.txt"};
     static constexpr uint8_t kReleaseKey[] = {RW_E2E_RELEASE_KEY};
-    settings.records.releaseKey.assign(std::begin(kReleaseKey), std::end(kReleaseKey));
+    if (env(L"RW_E2E_NO_KEY") != L"1") settings.records.releaseKey.assign(std::begin(kReleaseKey), std::end(kReleaseKey));
     rw::app::Win32UpdateHost host(window);
     rw::RecordsDatabase database(L"RecData.dat");
     if (rw::runUpdatePass(g_result, database, host, settings) != rw::UpdatePassEnd::Finished) return;
@@ -46,7 +47,7 @@ void updateThread(HWND window) {
 }
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if ((msg == WM_CLOSE || msg == WM_SYSCOMMAND) && rw::app::refusesClose(g_board.snapshot(), msg, wp)) return 0;
+    if ((msg == WM_CLOSE || msg == WM_SYSCOMMAND) && rw::app::refusesClose(msg, wp)) return 0;
     if (msg == WM_DESTROY) PostQuitMessage(0);
     return DefWindowProcW(hwnd, msg, wp, lp);
 }
@@ -69,6 +70,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-    worker.join();
+    worker.detach();  // as in the program, closing the window ends the process and a running pass with it
     return 0;
 }

@@ -9,7 +9,8 @@ It serves the files under DIR, and paths that misbehave on purpose (pattern byte
 i is (i * 7 + 3) & 0xff): /_/status/CODE (an HTML error page), /_/bytes/N (N pattern
 bytes), /_/bytes/N/M (announce N, send M, close), /_/stream/N (no Content-Length)
 and /_/redirect/PATH. FILE.unreachable beside FILE redirects it to a port where nothing
-listens; FILE.slow sends FILE a few bytes at a time. Each request is appended to
+listens; FILE.slow sends FILE a few bytes at a time; FILE.insecure, over HTTPS,
+redirects FILE to the same path on the plain HTTP port. Each request is appended to
 STATE/requests.log as "AGENT PATH"; STATE/port holds the port, a refusing port and
 the HTTPS port, whose self-signed certificate for 127.0.0.1 (STATE/tls.pem) no system trusts.
 """
@@ -42,7 +43,9 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         path = urllib.parse.urlsplit(self.path).path
         full = self.translate_path(path)
         try:
-            if os.path.exists(full + ".unreachable"):
+            if os.path.exists(full + ".insecure") and self.server.insecure_port:
+                self.head(302, 0, [("Location", f"http://127.0.0.1:{self.server.insecure_port}{path}")])
+            elif os.path.exists(full + ".unreachable"):
                 self.head(302, 0, [("Location", f"http://127.0.0.1:{self.server.dead_port}{path}")])
             elif os.path.exists(full + ".slow"):
                 data = open(full, "rb").read()
@@ -113,6 +116,7 @@ def serve(root, state, port):
     httpd, httpsd = Server(("127.0.0.1", port), Handler), Server(("127.0.0.1", 0), Handler)
     for server in (httpd, httpsd):
         server.__dict__.update(shared)
+    httpd.insecure_port, httpsd.insecure_port = None, httpd.server_address[1]
     cert, key = os.path.join(state, "tls.pem"), os.path.join(state, "tls.key")
     subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes",
                     "-days", "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",

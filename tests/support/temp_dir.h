@@ -5,7 +5,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace rw::test {
@@ -21,6 +23,14 @@ inline std::filesystem::path writeFile(const std::filesystem::path& path, std::s
 inline std::vector<uint8_t> readAll(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Each entry of a folder by name: a file's bytes, "/" for a folder.
+inline std::map<std::string, std::vector<uint8_t>> folderFiles(const std::filesystem::path& dir) {
+    std::map<std::string, std::vector<uint8_t>> files;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        files[e.path().filename().string()] = e.is_directory() ? std::vector<uint8_t>{'/'} : readAll(e.path());
+    return files;
 }
 
 class TempDir {

@@ -1,7 +1,7 @@
 #pragma once
 // The release key on the publishing side: making a key pair and signing the
-// files the program downloads and trusts. Signatures are ECDSA P-256 over the
-// SHA-256 of the whole file, as the raw 64 bytes r||s.
+// files the program downloads and trusts. Signatures are ECDSA P-256 with
+// SHA-256 over signedMessage() of a file, as the raw 64 bytes r||s.
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -31,7 +31,7 @@ Result<SigningKeyPtr> loadSigningKey(const std::filesystem::path& privateKeyPem)
 // The public half as the program holds it (SubjectPublicKeyInfo, DER).
 std::vector<uint8_t> publicKeyDer(const SigningKey& key);
 
-// A signature of `file`, already checked against the public half.
-Result<std::array<uint8_t, 64>> signFile(const SigningKey& key, std::span<const uint8_t> file);
+// A signature of `message`, already checked against the public half.
+Result<std::array<uint8_t, 64>> signFile(const SigningKey& key, std::span<const uint8_t> message);
 
 }  // namespace rw::publish

@@ -37,12 +37,12 @@ bool writeServed(const std::filesystem::path& root, const char* relative, std::s
     return true;
 }
 
-// With a key, the signature goes up first: a client that sees the new file
-// finds its signature beside it.
-bool writeServedSigned(const std::filesystem::path& root, const char* relative, std::span<const uint8_t> bytes,
-                       const SigningKey* key, PublishError& error) {
+// With a key, the signature (naming the file's role and version) goes up
+// first: a client that sees the new file finds its signature beside it.
+bool writeServedSigned(const std::filesystem::path& root, const char* relative, std::string_view role,
+                       uint32_t version, std::span<const uint8_t> bytes, const SigningKey* key, PublishError& error) {
     if (key) {
-        const Result<std::array<uint8_t, 64>> signature = signFile(*key, bytes);
+        const Result<std::array<uint8_t, 64>> signature = signFile(*key, signedMessage(role, version, bytes));
         if (!signature) return fail(error, root / relative, signature.reason());
         const std::string sigPath = std::string(relative) + std::string(kSignatureSuffix);
         if (!writeServed(root, sigPath.c_str(), *signature, error)) return false;
@@ -123,9 +123,9 @@ bool publishRelease(const ReleaseInput& in, ReleaseSummary& summary, PublishErro
     summary.programSize = program->size();
     summary.changeLogSize = changeLog->size();
     const auto descriptor = encodeUpdateDescriptor(UpdateDescriptor{in.version, summary.programCrc});
-    return writeServedSigned(in.out, kProgramPath, *program, key.get(), error) &&
-           writeServed(in.out, kChangeLogPath, *changeLog, error) &&
-           writeServed(in.out, kDescriptorPath, descriptor, error);
+    return writeServedSigned(in.out, kProgramPath, kProgramRole, in.version, *program, key.get(), error) &&
+           writeServedSigned(in.out, kChangeLogPath, kChangeLogRole, 0, *changeLog, key.get(), error) &&
+           writeServedSigned(in.out, kDescriptorPath, kDescriptorRole, in.version, descriptor, key.get(), error);
 }
 
 bool publishRecords(const RecordsInput& in, RecordsSummary& summary, PublishError& error) {
@@ -164,7 +164,9 @@ bool publishRecords(const RecordsInput& in, RecordsSummary& summary, PublishErro
         summary.listSize = list->size();
     }
 
-    if (recData && !writeServedSigned(in.out, kRecordsPath, *recData, key.get(), error)) return false;
+    if (recData && !writeServedSigned(in.out, kRecordsPath, kRecordsRole, summary.revision, *recData, key.get(), error)) {
+        return false;
+    }
     if (list && !writeServed(in.listOut, kRunsListPath, *list, error)) return false;
     return true;
 }

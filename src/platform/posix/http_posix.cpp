@@ -1,28 +1,21 @@
 // Downloads through libcurl, behaving like the WinINet backend: the same user
-// agents, no proxy, a 2000 ms connect time-out, redirects followed, the status
-// code ignored, and a transfer broken off half-way ending like the end of the
-// body. "Opened" means the final reply's headers arrived, which is when
-// InternetOpenUrlW hands back its request handle.
+// agents, no proxy, a 2000 ms connect time-out, redirects followed, only a
+// final 200 taken, an overall deadline, and a transfer broken off half-way
+// ending like the end of the body. "Opened" means the final reply's headers
+// arrived, which is when InternetOpenUrlW hands back its request handle.
 #include <curl/curl.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
 
 #include "platform/http.h"
-#include "platform/http_stream.h"
 
 namespace rw::platform {
 namespace {
 
-// WinINet ends a transfer that stalls by its receive time-out; without a limit
-// of its own a silent server would hold the update pass forever.
-constexpr long kStallSeconds = 60;
 constexpr long kMaxRedirects = 10;
 
 void initCurlOnce() {
@@ -47,45 +40,8 @@ private:
     CURL* h_;
 };
 
-class OutputFile {
-public:
-    OutputFile() = default;
-    ~OutputFile() { close(); }
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-
-    bool create(const std::filesystem::path& path) {
-        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        return fd_ >= 0;
-    }
-    bool write(const uint8_t* p, size_t n) {
-        while (n > 0) {
-            ssize_t put = ::write(fd_, p, n);
-            if (put < 0 && errno == EINTR) continue;
-            if (put <= 0) return false;
-            p += put;
-            n -= static_cast<size_t>(put);
-        }
-        return true;
-    }
-    // On disk before the caller moves the file into place.
-    bool close() {
-        if (fd_ < 0) return true;
-        int fd = fd_;
-        fd_ = -1;
-        const bool synced = ::fsync(fd) == 0;
-        return ::close(fd) == 0 && synced;
-    }
-
-private:
-    int fd_ = -1;
-};
-
-// One GET. onOpened runs once when the final reply's headers are complete and
-// may refuse the transfer; onData takes each piece of the body and returns
-// false to stop reading.
+// One GET. onData takes each piece of the body and returns false to stop reading.
 struct Transfer {
-    std::function<bool()> onOpened;
     std::function<bool(const uint8_t*, size_t)> onData;
 
     CURL* curl = nullptr;
@@ -95,15 +51,10 @@ struct Transfer {
 };
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        unsigned char a = static_cast<unsigned char>(text[i]);
-        unsigned char b = static_cast<unsigned char>(prefix[i]);
-        if (a >= 'A' && a <= 'Z') a = static_cast<unsigned char>(a - 'A' + 'a');
-        if (b >= 'A' && b <= 'Z') b = static_cast<unsigned char>(b - 'A' + 'a');
-        if (a != b) return false;
-    }
-    return true;
+    return text.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+               return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == (b >= 'A' && b <= 'Z' ? b - 'A' + 'a' : b);
+           });
 }
 
 size_t onHeader(char* data, size_t size, size_t count, void* user) {
@@ -121,7 +72,7 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
         const bool redirected = code >= 300 && code < 400 && t->sawLocation;
         if (!interim && !redirected && !t->opened) {
             t->opened = true;
-            if (t->onOpened && !t->onOpened()) {
+            if (code != 200) {  // an error page or a portal's page is not the file
                 t->refused = true;
                 return 0;  // aborts the transfer
             }
@@ -140,7 +91,7 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
 
 // Runs the transfer; true when the reply opened (and the opening step agreed).
 // Whatever error ends the body afterwards is not an error here.
-bool run(std::string_view url, std::string_view agent, Transfer& t) {
+bool run(std::string_view url, std::string_view agent, std::chrono::milliseconds deadline, Transfer& t) {
     initCurlOnce();
     CurlEasy easy;
     if (!easy.get()) return false;
@@ -153,14 +104,13 @@ bool run(std::string_view url, std::string_view agent, Transfer& t) {
     curl_easy_setopt(c, CURLOPT_PROXY, "");  // direct connection, like INTERNET_OPEN_TYPE_DIRECT
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(kConnectTimeoutMs));
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(deadline.count()));
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(c, CURLOPT_MAXREDIRS, kMaxRedirects);
-    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-    // A secure URL is never redirected to plain HTTP.
-    const bool secure = urlText.rfind("https://", 0) == 0;
-    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
+    // A secure URL never ends on plain HTTP.
+    const char* protocols = isSecureUrl(urlText) ? "https" : "http,https";
+    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, protocols);
+    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, protocols);
     // Certificates are checked against the system's store; CURL_CA_BUNDLE names
     // another one, as it does for the curl tool (a company's own authority).
     if (const char* bundle = std::getenv("CURL_CA_BUNDLE"); bundle && *bundle) {
@@ -171,9 +121,9 @@ bool run(std::string_view url, std::string_view agent, Transfer& t) {
     curl_easy_setopt(c, CURLOPT_HEADERDATA, &t);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, onBody);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &t);
-    curl_easy_perform(c);
+    const CURLcode ended = curl_easy_perform(c);
     t.curl = nullptr;
-    return t.opened && !t.refused;
+    return t.opened && !t.refused && ended != CURLE_OPERATION_TIMEDOUT;
 }
 
 // Passes at most `limit` bytes in total to `sink`; notes when more arrived.
@@ -198,7 +148,8 @@ struct LimitedSink {
 
 }  // namespace
 
-std::optional<std::vector<uint8_t>> fetchPrefix(std::string_view url, std::string_view agent, size_t n) {
+std::optional<std::vector<uint8_t>> fetchPrefix(std::string_view url, std::string_view agent, size_t n,
+                                                std::chrono::milliseconds deadline) {
     std::vector<uint8_t> prefix;
     Transfer t;
     t.onData = [&](const uint8_t* p, size_t len) {
@@ -206,11 +157,12 @@ std::optional<std::vector<uint8_t>> fetchPrefix(std::string_view url, std::strin
         prefix.insert(prefix.end(), p, p + keep);
         return prefix.size() < n;  // the rest of the reply is never read
     };
-    if (!run(url, agent, t) || prefix.size() != n) return std::nullopt;
+    if (!run(url, agent, deadline, t) || prefix.size() != n) return std::nullopt;
     return prefix;
 }
 
-FetchedBytes fetchToMemory(std::string_view url, std::string_view agent, size_t limit) {
+FetchedBytes fetchToMemory(std::string_view url, std::string_view agent, size_t limit,
+                           std::chrono::milliseconds deadline) {
     FetchedBytes out;
     LimitedSink limiter{limit};
     Transfer t;
@@ -220,37 +172,8 @@ FetchedBytes fetchToMemory(std::string_view url, std::string_view agent, size_t 
             return true;
         });
     };
-    out.opened = run(url, agent, t);
+    out.opened = run(url, agent, deadline, t);
     out.overflowed = limiter.overflowed;
-    return out;
-}
-
-FetchedFileAndBytes streamToFile(std::string_view url, std::string_view agent, const std::filesystem::path& path,
-                                 bool keepBytes, size_t limit) {
-    FetchedFileAndBytes out;
-    OutputFile file;
-    bool created = false;
-    bool writeFailed = false;
-    LimitedSink limiter{limit};
-    Transfer t;
-    t.onOpened = [&] {
-        created = file.create(path);
-        return created;
-    };
-    t.onData = [&](const uint8_t* p, size_t len) {
-        return limiter.take(p, len, [&](const uint8_t* q, size_t m) {
-            if (!file.write(q, m)) {
-                writeFailed = true;
-                return false;
-            }
-            if (keepBytes) out.bytes.insert(out.bytes.end(), q, q + m);
-            return true;
-        });
-    };
-    const bool opened = run(url, agent, t);
-    if (!file.close()) writeFailed = true;
-    out.ok = opened && created;
-    out.incomplete = limiter.overflowed || writeFailed;
     return out;
 }
 

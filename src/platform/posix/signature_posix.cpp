@@ -55,6 +55,16 @@ std::vector<uint8_t> derSignature(std::span<const uint8_t> raw) {
 
 }  // namespace
 
+std::optional<std::array<uint8_t, kSha256Size>> sha256(std::span<const uint8_t> bytes) {
+    std::array<uint8_t, kSha256Size> digest{};
+    unsigned int size = 0;
+    if (EVP_Digest(bytes.data(), bytes.size(), digest.data(), &size, EVP_sha256(), nullptr) != 1 ||
+        size != digest.size()) {
+        return std::nullopt;
+    }
+    return digest;
+}
+
 bool verifyP256(const std::array<uint8_t, kP256PointSize>& point, std::span<const uint8_t> message,
                 std::span<const uint8_t, kSignatureSize> signature) {
     const PkeyPtr key = publicKeyFromPoint(point);

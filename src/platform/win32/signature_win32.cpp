@@ -26,8 +26,10 @@ Algorithm openAlgorithm(LPCWSTR name) {
     return Algorithm(succeeded(BCryptOpenAlgorithmProvider(&h, name, nullptr, 0)) ? h : nullptr);
 }
 
+}  // namespace
+
 // BCryptHash would be one call, but it needs Windows 10; this runs on Windows 7 too.
-std::optional<std::array<UCHAR, 32>> sha256(std::span<const uint8_t> message) {
+std::optional<std::array<uint8_t, kSha256Size>> sha256(std::span<const uint8_t> message) {
     const Algorithm algorithm = openAlgorithm(BCRYPT_SHA256_ALGORITHM);
     BCRYPT_HASH_HANDLE h = nullptr;
     if (!algorithm || !succeeded(BCryptCreateHash(algorithm.get(), &h, nullptr, 0, nullptr, 0, 0))) return std::nullopt;
@@ -39,18 +41,16 @@ std::optional<std::array<UCHAR, 32>> sha256(std::span<const uint8_t> message) {
             return std::nullopt;
         }
     }
-    std::array<UCHAR, 32> digest{};
+    std::array<uint8_t, kSha256Size> digest{};
     if (!succeeded(BCryptFinishHash(hash.get(), digest.data(), static_cast<ULONG>(digest.size()), 0))) {
         return std::nullopt;
     }
     return digest;
 }
 
-}  // namespace
-
 bool verifyP256(const std::array<uint8_t, kP256PointSize>& point, std::span<const uint8_t> message,
                 std::span<const uint8_t, kSignatureSize> signature) {
-    const std::optional<std::array<UCHAR, 32>> digest = sha256(message);
+    const auto digest = sha256(message);
     if (!digest) return false;
 
     // BCRYPT_ECCKEY_BLOB followed by X and Y.
@@ -66,7 +66,7 @@ bool verifyP256(const std::array<uint8_t, kP256PointSize>& point, std::span<cons
         return false;
     }
     const Key key(k);
-    return succeeded(BCryptVerifySignature(key.get(), nullptr, const_cast<PUCHAR>(digest->data()), 32,
+    return succeeded(BCryptVerifySignature(key.get(), nullptr, const_cast<PUCHAR>(digest->data()), kSha256Size,
                                            const_cast<PUCHAR>(signature.data()), static_cast<ULONG>(signature.size()),
                                            0));
 }
