@@ -44,6 +44,9 @@ RW_FORWARD(int, ECDSA_SIG_set0, (ECDSA_SIG * sig, BIGNUM* r, BIGNUM* s), (sig, r
 RW_FORWARD(int, i2d_ECDSA_SIG, (const ECDSA_SIG* sig, unsigned char** pp), (sig, pp), 0)
 RW_FORWARD(EVP_MD_CTX*, EVP_MD_CTX_new, (void), (), nullptr)
 RW_FORWARD(const EVP_MD*, EVP_sha256, (void), (), nullptr)
+RW_FORWARD(int, EVP_Digest,
+           (const void* data, size_t count, unsigned char* md, unsigned int* size, const EVP_MD* type, ENGINE* impl),
+           (data, count, md, size, type, impl), 0)
 RW_FORWARD(int, EVP_DigestVerifyInit,
            (EVP_MD_CTX * ctx, EVP_PKEY_CTX** pctx, const EVP_MD* type, ENGINE* e, EVP_PKEY* pkey),
            (ctx, pctx, type, e, pkey), 0)
