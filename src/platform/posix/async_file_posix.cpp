@@ -148,6 +148,8 @@ void unregisterMapping(LiveMapping& m) {
     m.taken.store(false, std::memory_order_release);
 }
 
+constexpr int64_t kFillerFrom = 8 << 20;
+
 #ifndef MADV_POPULATE_READ
 #define MADV_POPULATE_READ 22
 #endif
@@ -161,7 +163,8 @@ public:
     MappedFile(int fd, int64_t size, uint8_t* base, LiveMapping& entry)
         : fd_(fd), size_(size), base_(base), entry_(entry) {
         ::madvise(base_, static_cast<size_t>(size_), MADV_SEQUENTIAL);
-        if (usableProcessors() < 2) return;
+        // A demo of a few windows is walked before a thread would have started.
+        if (size_ < kFillerFrom || usableProcessors() < 2) return;
         try {
             filler_ = std::thread([this] { fillPageTables(); });
         } catch (const std::system_error&) {
