@@ -11,8 +11,8 @@
 #include "app/file_to_check.h"
 #include "app/gdiplus_win32.h"
 #include "app/main_window_win32.h"
+#include "app/process_win32.h"
 #include "app/startup_values_win32.h"
-#include "app/update_host_win32.h"
 #include "app/update_thread_win32.h"
 #include "app/window_placement.h"
 #include "platform/win32/handle.h"
@@ -107,7 +107,6 @@ int run(HINSTANCE instance, int show) {
     findFolders(values);
     values.fileToOpen = commandLineFile(processArguments());
     if (values.fileToOpen) moveBesideProgram(*values.fileToOpen);
-    values.records = new RecordsDatabase("RecData.dat");  // filled by the update pass, never freed
     values.osVersion = OSVERSIONINFOEXW{};
     values.osVersion.dwOSVersionInfoSize = sizeof values.osVersion;
     GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&values.osVersion));
@@ -137,7 +136,8 @@ int run(HINSTANCE instance, int show) {
     }
     Gdiplus::GdiplusShutdown(gdiplusToken);
 
-    values.workerThread.reset(CreateThread(nullptr, 0, updateThreadMain, nullptr, 0, nullptr));
+    // Nobody waits for the update thread: its records come through their hand-over.
+    const platform::ThreadHandle updateThread(CreateThread(nullptr, 0, updateThreadMain, nullptr, 0, nullptr));
     ShowWindow(window, show);
     UpdateWindow(window);
 

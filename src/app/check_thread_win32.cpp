@@ -13,6 +13,8 @@
 #include "app/archive_extraction_win32.h"
 #include "app/archive_listing.h"
 #include "app/startup_values_win32.h"
+#include "app/window_messages_win32.h"
+#include "app/window_repaint_win32.h"
 
 namespace rw::app {
 namespace {
@@ -23,6 +25,17 @@ constexpr wchar_t kFilterWithArchives[] =
 constexpr wchar_t kFilterDemosOnly[] = L"Demo Files (*.dem)\0*.dem\0All Files (*.*)\0*.*\0";
 
 // The file the user picks in the open-file dialog; none when cancelled.
+//
+// The dialog, like the update pass's two message boxes, runs on the worker
+// that needs its answer, owned by the main window. A modal window owned
+// across threads disables its owner and sends it messages (enabling,
+// activation) that the window thread must answer; that deadlocks only if the
+// window thread waits for the worker, and it never does: it starts workers
+// and reads what they publish, nothing more. Shown on the window thread
+// instead, the dialog would make the worker wait for the window, and its
+// modal loop would run the window procedure re-entrantly (a close, a second
+// check) in the middle of a message. Here the window keeps painting while
+// the dialog is up.
 std::optional<std::wstring> askForFile(const StartupValues& values) {
     std::array<wchar_t, MAX_PATH> chosen{};
     OPENFILENAMEW request{};
@@ -54,13 +67,13 @@ bool runCheck(std::optional<std::wstring> given) {
     result.demoName.assign(demoNameFromPath(path));
 
     if (!isArchivePath(path)) {
-        checkDemoFile(std::filesystem::path(path), false, values.records, result);
+        checkDemoFile(std::filesystem::path(path), false, values.records.take(), result);
         return true;
     }
     const auto demo = extractFirstDemo(path, result);
     if (!demo) return true;
     result.demoName.assign(std::wstring_view(demo->fileName).substr(0, demo->fileName.size() - 4));
-    checkDemoFile(demo->path, true, values.records, result);
+    checkDemoFile(demo->path, true, values.records.take(), result);
     return true;
 }
 

@@ -11,15 +11,16 @@
 #include "app/command_rule.h"
 #include "app/dpi_win32.h"
 #include "app/gdiplus_win32.h"
+#include "app/result_board_win32.h"
 #include "app/result_panel_win32.h"
 #include "app/startup_values_win32.h"
 #include "app/update_host_win32.h"
 #include "app/window_input_win32.h"
+#include "app/window_messages_win32.h"
+#include "platform/win32/handle.h"
 
 namespace rw::app {
 namespace {
-
-constexpr LPARAM kFarOutside = 0xFFFFFFFF;  // x 65535, y 65535: outside every element
 
 // The picture as an ordinary bitmap, opaque black behind transparent pixels.
 void decodePicture(MainWindow& w) {
@@ -128,18 +129,17 @@ void moveToDpi(HWND window, MainWindow& w, int32_t dpi, const RECT& suggested) {
     InvalidateRect(window, nullptr, FALSE);
 }
 
-// `file`: the file to check; none to ask in the dialog.
+// `file`: the file to check; none to ask in the dialog. Nothing here waits
+// for another thread. A check's thread posts WM_CHECKDONE only once its work,
+// its files included, is done, and no check starts before that; the update
+// pass's records come through their hand-over.
 void startCheck(MainWindow& w, std::optional<std::wstring> file = std::nullopt) {
-    StartupValues& values = startupValues();
-    // The previous worker (the update pass, then the last check) may still be
-    // tidying up after publishing its result; wait for it to end.
-    if (values.workerThread) WaitForSingleObject(values.workerThread.get(), INFINITE);
     EnableWindow(w.checkButton, FALSE);
     w.checkRunning = true;
     std::unique_ptr<std::wstring> given(file ? new std::wstring(std::move(*file)) : nullptr);
-    values.workerThread.reset(CreateThread(nullptr, 0, checkThreadMain, given.get(), 0, nullptr));
-    if (values.workerThread) {
-        given.release();  // the thread's now
+    const platform::ThreadHandle thread(CreateThread(nullptr, 0, checkThreadMain, given.get(), 0, nullptr));
+    if (thread) {
+        given.release();  // the thread's now; it ends by posting WM_CHECKDONE
     } else {
         w.checkRunning = false;
     }
@@ -209,8 +209,8 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             if (notClaimed) setClassCursor(window, LoadCursorW(nullptr, IDC_ARROW));
             return 0;
         case WM_MOUSELEAVE:
-            // Still tracking during this move, so it does not arm the notice again.
-            SendMessageW(window, WM_MOUSEMOVE, 0, kFarOutside);
+            // The link has dropped its hover above; the arrow waits for the pointer's return.
+            SetClassLongPtrW(window, GCLP_HCURSOR, reinterpret_cast<LONG_PTR>(LoadCursorW(nullptr, IDC_ARROW)));
             w.trackingLeave = false;
             return 0;
         case WM_STARTCHECK:

@@ -91,7 +91,7 @@ public:
     // A message centred on the panel over a band, on two lines when one is
     // too narrow for it; the second ends in "..." if it is still too long.
     void message(std::wstring_view t) {
-        const int32_t room = 2 * (px(kTextRightEdge) - px(kMessageCentre));
+        const int32_t room = 2 * std::min(px(kMessageCentre), px(kTextRightEdge) - px(kMessageCentre));
         const auto width = textWidth();
         std::wstring_view second;
         if (width(t) > room) {
@@ -216,7 +216,7 @@ PanelLayout layoutPanel(int32_t status, const ResultFields& result, const WorldR
 
     out.fadeLine(362, 80, colour::black);
     out.fadeLine(40, 80, colour::black);
-    out.text(275, 329, kProductName, colour::footer, PanelFont::footer, TextAlign::right);
+    out.text(kFooterRightEdge, 329, kProductName, colour::footer, PanelFont::footer, TextAlign::right);
 
     if (status >= 1 && status <= status::finished) {
         out.band(41, 67);

@@ -93,9 +93,10 @@ inline constexpr int32_t kDesignDpi = 96;
 // to 24..960, and the result to the int32 range.
 int32_t scaleToDpi(int32_t length, int32_t dpi);
 
-// Texts end at this column, the footer's right edge; a centred message has
-// as much room on its left.
-inline constexpr int32_t kTextRightEdge = 275;
+// Texts may run to the window's right edge; a centred message has as much
+// room on its left. The footer alone ends short of it.
+inline constexpr int32_t kTextRightEdge = kPanelWidth;
+inline constexpr int32_t kFooterRightEdge = 275;
 
 struct PanelLayout {
     std::vector<PanelOp> ops;

@@ -43,16 +43,18 @@ bool linkContains(const ProfileLinkState& link, int64_t px, int64_t py) {
 LinkMouseEffects handleLinkMouse(ProfileLinkState& link, uint32_t message, uint64_t lParam, bool& notClaimed) {
     LinkMouseEffects effects;
     if (!link.initialised) return effects;
-    if (message != mouse_message::move && message != mouse_message::leftDown && message != mouse_message::leftUp)
+    if (message != mouse_message::move && message != mouse_message::leftDown && message != mouse_message::leftUp &&
+        message != mouse_message::leave)
         return effects;
 
     const int64_t px = static_cast<int64_t>(lParam & 0xFFFF);
     const int64_t py = static_cast<int64_t>((lParam >> 16) & 0xFFFF);
-    const bool onLink = notClaimed && linkContains(link, px, py);
+    const bool onLink = message != mouse_message::leave && notClaimed && linkContains(link, px, py);
     if (onLink) notClaimed = false;
 
     switch (message) {
         case mouse_message::move:
+        case mouse_message::leave:
             if (onLink && !link.hovered) {
                 link.hovered = true;
                 effects.showHand = true;

@@ -13,6 +13,7 @@ namespace mouse_message {
 inline constexpr uint32_t move = 0x0200;        // WM_MOUSEMOVE
 inline constexpr uint32_t leftDown = 0x0201;    // WM_LBUTTONDOWN
 inline constexpr uint32_t leftUp = 0x0202;      // WM_LBUTTONUP
+inline constexpr uint32_t leave = 0x02A3;       // WM_MOUSELEAVE
 }  // namespace mouse_message
 
 struct ProfileLinkState {
@@ -39,13 +40,14 @@ bool linkContains(const ProfileLinkState& link, int64_t px, int64_t py);
 
 struct LinkMouseEffects {
     bool showHand = false;     // make the hand the class cursor and show it now
-    bool repaint = false;      // invalidate the window and post a paint
+    bool repaint = false;      // invalidate the window
     bool openAddress = false;  // open `address` in the browser
 };
 
 // Called for every window message. The pointer is read from lParam: x from
 // its low 16 bits, y from the next 16, both unsigned. Clears notClaimed when
-// the message falls on the link.
+// the message falls on the link. A leave notice means the pointer is off
+// the window, wherever lParam says.
 LinkMouseEffects handleLinkMouse(ProfileLinkState& link, uint32_t message, uint64_t lParam, bool& notClaimed);
 
 }  // namespace rw::app

@@ -36,10 +36,7 @@ void ProfileLink::handleMouse(HWND window, UINT message, LPARAM lParam, bool& no
         SetClassLongPtrW(window, GCLP_HCURSOR, reinterpret_cast<LONG_PTR>(hand));
         SetCursor(hand);
     }
-    if (effects.repaint) {
-        InvalidateRect(window, nullptr, FALSE);
-        PostMessageW(window, WM_PAINT, 0, 0);
-    }
+    if (effects.repaint) InvalidateRect(window, nullptr, FALSE);
     if (effects.openAddress) {
         // The browser's answer is not examined; the link stays as it is.
         ShellExecuteW(nullptr, L"open", state_.address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);

@@ -1,6 +1,7 @@
 #include "app/result_panel_win32.h"
 
 #include "app/fade_line.h"
+#include "app/result_board_win32.h"
 #include "app/startup_values_win32.h"
 #include "platform/text.h"
 
@@ -148,7 +149,7 @@ void paintResultPanel(HWND window, MainWindow& w) {
     w.profileLink.setText(L"");
 
     const ScreenDc screen(GetDC(nullptr));
-    const PanelLayout layout = layoutPanel(shown.status, shown.fields, lookupIn(startupValues().records),
+    const PanelLayout layout = layoutPanel(shown.status, shown.fields, lookupIn(startupValues().records.peek()),
                                            measureOn(screen.get(), w), w.recordsListState, w.checkRunning, w.dpi);
     if (layout.enableButton) EnableWindow(w.checkButton, TRUE);
     {

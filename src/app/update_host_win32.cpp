@@ -4,26 +4,15 @@
 
 #include <atomic>
 
-#include "platform/win32/handle.h"
+#include "app/process_win32.h"
 
 namespace rw::app {
 namespace {
-
-using LocalMemory = platform::UniqueHandle<platform::NullHandleTraits<LPWSTR*, LocalFree>>;
 
 // Set by the update thread, read by the window thread.
 std::atomic<bool> closeHeld{false};
 
 }  // namespace
-
-std::vector<std::wstring> processArguments() {
-    std::vector<std::wstring> args;
-    int count = 0;
-    const LocalMemory argv(CommandLineToArgvW(GetCommandLineW(), &count));
-    if (!argv) return args;
-    for (int i = 0; i < count; ++i) args.emplace_back(argv.get()[i]);
-    return args;
-}
 
 std::vector<std::wstring> Win32UpdateHost::commandLineArguments() { return processArguments(); }
 
@@ -37,14 +26,6 @@ void Win32UpdateHost::sleepMilliseconds(uint32_t ms) { Sleep(ms); }
 
 uint64_t Win32UpdateHost::steadyMilliseconds() { return GetTickCount64(); }
 
-std::optional<std::filesystem::path> programPath() {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    // A truncated path names some other file; better no path at all.
-    if (n == 0 || n >= MAX_PATH) return std::nullopt;
-    return std::filesystem::path(path);
-}
-
 std::optional<std::filesystem::path> Win32UpdateHost::modulePath() { return programPath(); }
 
 bool Win32UpdateHost::moveFile(const std::filesystem::path& from, const std::filesystem::path& to) {
@@ -57,6 +38,8 @@ bool Win32UpdateHost::startProgram(const std::filesystem::path& file, std::wstri
     return reinterpret_cast<INT_PTR>(r) > 32;
 }
 
+// Both boxes stay on the update thread, owned by the main window; why that
+// cannot deadlock is told beside the open-file dialog (check_thread_win32.cpp).
 void Win32UpdateHost::showChangeLog(const std::string& text) {
     MessageBoxA(mainWindow_, text.c_str(), "Updateinfo", MB_OK | MB_ICONINFORMATION);
 }
@@ -66,7 +49,7 @@ bool Win32UpdateHost::confirmUpdate() {
                        MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
-// Posted, not sent: the window thread may be waiting for this thread to end.
+// Posted, not sent: this thread never waits for the window thread.
 void Win32UpdateHost::closeMainWindow() { PostMessageW(mainWindow_, WM_CLOSE, kCloseAfterUpdate, 0); }
 
 void Win32UpdateHost::holdClose(bool hold) { closeHeld = hold; }

@@ -8,11 +8,6 @@
 
 namespace rw::app {
 
-// The process's arguments, the program path first.
-std::vector<std::wstring> processArguments();
-// The running program's own full path; none when it cannot be had.
-std::optional<std::filesystem::path> programPath();
-
 // The update pass marks its own WM_CLOSE (sent once the new program runs) with
 // this wParam; any other close request comes from the user.
 inline constexpr WPARAM kCloseAfterUpdate = 0x5257;

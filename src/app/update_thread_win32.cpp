@@ -1,8 +1,13 @@
 #include "app/update_thread_win32.h"
 
+#include <filesystem>
+#include <system_error>
+
+#include "app/records_hand_over.h"
 #include "app/startup_values_win32.h"
 #include "app/update_host_win32.h"
-#include "update/self_update.h"
+#include "app/window_messages_win32.h"
+#include "app/window_repaint_win32.h"
 
 namespace rw::app {
 
@@ -11,15 +16,13 @@ DWORD WINAPI updateThreadMain(void*) {
     Win32UpdateHost host(values.mainWindowHandle);
     CheckResult result;
     publishToWindow(result);
-    UpdatePassEnd end = UpdatePassEnd::Finished;
-    // A failure ends the pass with a message; the program keeps running.
-    try {
-        end = runUpdatePass(result, *values.records, host, defaultUpdateSettings());
-    } catch (const std::exception&) {
-        host.holdClose(false);
-        reportFailure(result, kUpdateFailedText, -1);
-    }
-    if (end == UpdatePassEnd::Finished) PostMessageW(values.mainWindowHandle, WM_UPDATEDONE, 0, 0);
+    // In full, so the pass does not depend on the current folder staying put.
+    std::error_code error;
+    std::filesystem::path recordsFile = std::filesystem::absolute("RecData.dat", error);
+    if (error) recordsFile = "RecData.dat";
+    if (updateAndHandOver(result, values.records, host, defaultUpdateSettings(), recordsFile) ==
+        UpdatePassEnd::Finished)
+        PostMessageW(values.mainWindowHandle, WM_UPDATEDONE, 0, 0);
     return 0;
 }
 

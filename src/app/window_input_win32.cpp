@@ -9,6 +9,7 @@
 #include "analysis/check_report.h"
 #include "app/command_rule.h"
 #include "app/file_to_check.h"
+#include "app/result_board_win32.h"
 #include "app/startup_values_win32.h"
 #include "platform/text.h"
 #include "platform/win32/handle.h"
@@ -47,7 +48,8 @@ std::wstring withCrLf(std::wstring_view text) {
 
 std::wstring resultText() {
     const ResultSnapshot shown = resultBoard().snapshot();
-    return withCrLf(platform::utf8ToWide(toText(makeReport({}, shown.fields, shown.status, startupValues().records))));
+    const RecordsDatabase* records = startupValues().records.peek();
+    return withCrLf(platform::utf8ToWide(toText(makeReport({}, shown.fields, shown.status, records))));
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #pragma once
 // Fixed-size, zero-terminated wide text as shown in the result panel. Writers
-// truncate safely at 259 characters; the buffer never needs allocation, so the
-// window thread may read it while a worker rewrites it.
+// truncate safely at 259 characters, and the buffer never needs allocation.
+// It is not safe to read while another thread writes it: results cross
+// threads as whole copies through the ResultBoard (check_result.h).
 #include <algorithm>
 #include <array>
 #include <cstddef>

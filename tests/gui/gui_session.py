@@ -105,9 +105,8 @@ class Session:
         raise TestFailure("openbox did not start")
 
     def prepare_prefix(self):
-        if not os.path.isdir(os.path.join(self.args.prefix, "drive_c", "windows")):
-            check(self.run(self.args.wine_setup, self.args.prefix, timeout=300, output=False)[0] == 0,
-                  "wine-setup failed")
+        # Also on a prefix made before: the setup mends its fonts.
+        check(self.run(self.args.wine_setup, self.args.prefix, timeout=300, output=False)[0] == 0, "wine-setup failed")
         self.run("wineserver", "-k", output=False)  # start from a clean server so nothing of another display lingers
 
     def start_server(self, root):

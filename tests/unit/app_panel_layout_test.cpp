@@ -72,8 +72,8 @@ const std::wstring kNone = L"(none)";
 
 // Each state's frame (bands and fade lines; not checked where lines is empty) and the text at a place,
 // with one field set to a value (settings: the digits name the lines).
-// Room to x 275: 225 pixels at x 50 hold 29 characters and the dots, 178 at x 97 hold 22; a message
-// has 270 pixels, 38 characters, and breaks at the last blank that fits.
+// Room to the window's edge at x 280: 230 pixels at x 50 hold 32 characters, or 29 and the dots, 183 at
+// x 97 hold 26, or 23 and the dots; a message has 280 pixels, 40 characters, and breaks at the last blank.
 TEST_F(PanelLayoutTest, EachStateDrawsItsFrameAndTexts) {
     constexpr auto demo = &CheckResult::demoName, player = &CheckResult::playerName;
     constexpr auto message = &CheckResult::messageText;
@@ -96,20 +96,23 @@ TEST_F(PanelLayoutTest, EachStateDrawsItsFrameAndTexts) {
         {"finished: the mark", 100, nullptr, L"", kResult, kResultLines, 97, 202, L"V"},
         {"no SteamID", 100, nullptr, L"", kResult, kResultLines, 97, 184, L"----"},
         {"an empty value draws nothing", 42, player, L"", {}, {}, 50, 66, kNone},
-        {"32 characters fit", 100, demo, std::wstring(32, L'n'), {}, {}, 50, 48, std::wstring(32, L'n')},
+        {"26 end in the last 5 pixels", 100, &CheckResult::runTimeText, std::wstring(26, L'n'), {}, {}, 97, 116,
+         std::wstring(26, L'n')},
         {"long demo name", 100, demo, std::wstring(40, L'n'), {}, {}, 50, 48, std::wstring(29, L'n') + L"..."},
         {"blanks go before the dots", 100, player, L"a very long player name made of it", {}, {}, 50, 66,
          L"a very long player name made..."},
         {"long run time", 100, &CheckResult::runTimeText, std::wstring(40, L'n'), {}, {}, 97, 116,
-         std::wstring(22, L'n') + L"..."},
+         std::wstring(23, L'n') + L"..."},
         {"settings 18 apart", 100, nullptr, L"147", {{41, 67}, {109, 49}, {159, 43}, {202, 18}, {220, 18}, {238, 18},
          {256, 6}}, {362, 40, 108, 158, 262}, 97, 238, L"setting 7"},
         {"eight close up above the footer", 100, nullptr, L"01234567", {}, {}, 97, 300, L"setting 7"},
         {"seven are 17 apart", 100, nullptr, L"1234567", {}, {}, 97, 304, L"setting 7"},
         {"wrap at a blank", -1, message, L"Unable to connect to the update server at it", {{41, 49}}, {362, 40, 90},
          140, 66, L"at it"},
-        {"no blank: cut", -1, message, std::wstring(50, L'x'), {}, {}, 140, 66, std::wstring(12, L'x')},
-        {"long second line: dots", -1, message, dirs, {}, {}, 140, 66, L"C:\\" + std::wstring(32, L'd') + L"..."},
+        {"40 on one line", -1, message, std::wstring(40, L'x'), {{41, 31}}, {362, 40, 72}, 140, 48,
+         std::wstring(40, L'x')},
+        {"no blank: cut", -1, message, std::wstring(50, L'x'), {}, {}, 140, 66, std::wstring(10, L'x')},
+        {"long second line: dots", -1, message, dirs, {}, {}, 140, 66, L"C:\\" + std::wstring(34, L'd') + L"..."},
         {"144 DPI: bands meet the scaled lines", 100, nullptr, L"", {{62, 100}, {164, 73}, {239, 64}, {303, 36}},
          {543, 60, 162, 237, 339}, 146, 303, L"V", 144},
     };

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "app/profile_link_state.h"
 
 namespace rw::app {
@@ -29,23 +31,26 @@ TEST_F(ProfileLinkTest, AreaIsHalfOpen) {
     for (const auto& r : rows) EXPECT_EQ(linkContains(link_, r.x, r.y), r.inside) << r.x << "," << r.y;
 }
 
-// A press and its release must both be on the link to open it; moves on it show the hand once.
+// A press and its release must both be on the link to open it; moves on it show the hand once;
+// leaving the window drops the hover whatever lParam says.
 TEST_F(ProfileLinkTest, PressAndReleaseOnTheLinkOpenIt) {
     using namespace mouse_message;
     const struct {
         uint32_t message;
         uint64_t lParam;
-        bool hand, open;
+        bool hand, open, hovered;
     } steps[] = {
-        {move, at(100, 190), true, false},     {move, at(110, 190), false, false},   // entering, moving on
-        {leftDown, at(100, 190), false, false}, {leftUp, at(5, 5), false, false},     // released elsewhere
-        {leftDown, at(5, 5), false, false},     {leftUp, at(100, 190), false, false}, // pressed elsewhere
-        {leftDown, at(100, 190), false, false}, {leftUp, at(101, 191), false, true},  // both on the link
+        {move, at(100, 190), true, false, true},      {move, at(110, 190), false, false, true},  // entering, on
+        {leftDown, at(100, 190), false, false, true},  {leftUp, at(5, 5), false, false, true},    // released elsewhere
+        {leftDown, at(5, 5), false, false, true},      {leftUp, at(100, 190), false, false, true}, // pressed elsewhere
+        {leftDown, at(100, 190), false, false, true},  {leftUp, at(101, 191), false, true, false}, // both on the link
+        {move, at(100, 190), true, false, true},       {leave, at(100, 190), false, false, false},
     };
     for (const auto& s : steps) {
         bool notClaimed = true;
         const LinkMouseEffects e = handleLinkMouse(link_, s.message, s.lParam, notClaimed);
-        EXPECT_EQ((std::pair{e.showHand, e.openAddress}), (std::pair{s.hand, s.open})) << &s - steps;
+        EXPECT_EQ((std::tuple{e.showHand, e.openAddress, link_.hovered}), (std::tuple{s.hand, s.open, s.hovered}))
+            << &s - steps;
     }
 }
 

@@ -11,9 +11,12 @@
 
 #include "analysis/demo_format.h"
 #include "analysis/demo_reader.h"
+#include "app/records_hand_over.h"
 #include "demo_builder.h"
 #include "platform/async_file.h"
 #include "platform/file_system.h"
+#include "recdata.h"
+#include "recording_host.h"
 #include "temp_dir.h"
 
 namespace rw {
@@ -245,6 +248,29 @@ TEST(DemoWalk, PublishedResultReadWhileChecksRun) {
     }
     worker.join();
     EXPECT_EQ(board.status(), status::finished);
+}
+
+// A check started while the update pass still loads the records waits for
+// their hand-over and times the run with them; ThreadSanitizer sees any write
+// of the pass that the check's reads are not ordered after.
+TEST(WorkerHandOver, ACheckDuringTheUpdatePassTakesItsRecords) {
+    test::TempDir dir;
+    const auto file = dir.write("RecData.dat", test::recData("map kz_test\nmode 0\nstart pattern 5a 01\n"
+                                                             "stop pattern 5a 02\n"));
+    UpdateSettings settings;  // no server answers: the pass loads the local file alone
+    settings.updateFolderUrl = "none:/";
+    settings.records = {"none:/RecData.dat", "none:/demos_tcl.txt"};
+    test::RecordingHost host;
+    const Bytes demo = DemoBuilder("kz_test").startMarker().networkFrame(at(10.0f), press(kStart))
+                           .networkFrame(at(93.456f), press(kStop)).bytes();
+    app::RecordsHandOver records;
+    CheckResult check, update;
+    std::thread checker([&] { checkDemoBytes(demo, records.take(), check); });
+    std::thread updater([&] { app::updateAndHandOver(update, records, host, settings, file); });
+    updater.join();
+    checker.join();
+    EXPECT_EQ(update.status(), -1);
+    EXPECT_EQ(check.runTimeText.view(), L"01:23.45");
 }
 
 // A demo file backend that fails on demand: it serves another backend's reads

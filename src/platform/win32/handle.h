@@ -60,5 +60,7 @@ struct KernelHandleTraits {
     static void close(Handle h) { CloseHandle(h); }
 };
 using KernelHandle = UniqueHandle<KernelHandleTraits>;
+// CreateThread says "none" with null.
+using ThreadHandle = UniqueHandle<NullHandleTraits<HANDLE, CloseHandle>>;
 
 }  // namespace rw::platform
