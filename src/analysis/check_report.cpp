@@ -48,6 +48,7 @@ std::string toText(const CheckReport& r) {
         s.append(15 - std::char_traits<char>::length(label), ' ');
         s += value + "\n";
     };
+    if (!r.entry.empty()) row("Entry:", r.entry);
     if (r.status != status::finished) {
         if (!r.map.empty()) row("Map:", r.map);
         row("Rejected:", r.message);

@@ -26,6 +26,7 @@ struct CheckReport {
     float fpsAverage = 0.0f;
     std::vector<std::string> settings;
     std::vector<std::string> worldRecords;
+    std::string entry;  // the demo's path inside the archive `file`; empty for a plain demo
 };
 
 // UTF-8 texts of a result published with `status`; world-record lines come

@@ -63,7 +63,7 @@ std::optional<CheckEnd> checkHeader(DemoReader& reader, CheckResult& result) {
     const bool magicRead = reader.read(position, magic.data(), magic.size());
     if (reader.state() == ReaderState::readFailed) return readError(position, 0);
     if (!magicRead || std::memcmp(magic.data(), kMagic.data(), magic.size()) != 0) {
-        return failure(L"File is not a HLDEMO!", status::rejected);
+        return failure(std::wstring(kNotADemo), status::rejected);
     }
     position = kProtocolOffset;
     std::array<uint8_t, 4> protocolBytes{};
@@ -285,7 +285,7 @@ private:
 // means the check is over.
 CheckEnd walkDemo(DemoReader& reader, const RecordsDatabase* records, CheckResult& result) {
     result.playerName.clear();
-    if (reader.state() == ReaderState::cannotOpen) return failure(L"Opening file failed!", status::openFailed);
+    if (reader.state() == ReaderState::cannotOpen) return failure(std::wstring(kOpeningFailed), status::openFailed);
     if (std::optional<CheckEnd> rejected = checkHeader(reader, result)) return *rejected;
 
     RunFindings findings;

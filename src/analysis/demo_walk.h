@@ -16,6 +16,9 @@
 
 namespace rw {
 
+inline constexpr std::wstring_view kOpeningFailed = L"Opening file failed!";
+inline constexpr std::wstring_view kNotADemo = L"File is not a HLDEMO!";
+
 // Checks the demo file. The records are used for the map's buttons only when
 // given and loaded. A demo taken out of an archive (fromArchive) is deleted on
 // every way out. The demo name is the caller's to set.

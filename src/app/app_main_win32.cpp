@@ -2,10 +2,8 @@
 #include <windows.h>
 
 #include <array>
-#include <span>
 #include <string>
 
-#include "app/archiver_location.h"
 #include "app/command_rule.h"
 #include "app/dpi_win32.h"
 #include "app/file_to_check.h"
@@ -20,37 +18,7 @@
 namespace rw::app {
 namespace {
 
-using RegistryKey = platform::UniqueHandle<platform::NullHandleTraits<HKEY, RegCloseKey>>;
 using Accelerators = platform::UniqueHandle<platform::NullHandleTraits<HACCEL, DestroyAcceleratorTable>>;
-
-RegistryKey openKey(HKEY parent, const wchar_t* name, REGSAM access) {
-    HKEY key = nullptr;
-    return RegistryKey(RegOpenKeyExW(parent, name, 0, access, &key) == ERROR_SUCCESS ? key : nullptr);
-}
-
-// WinRAR's self-extractors remember its folder under this odd value name.
-void findArchiver(StartupValues& values) {
-    // Reading needs only query rights.
-    const RegistryKey key = openKey(HKEY_CURRENT_USER, L"Software\\WinRAR SFX", KEY_QUERY_VALUE);
-    if (!key) return;
-    std::array<uint16_t, kPathCapacity> data{};
-    DWORD size = sizeof data;
-    if (RegQueryValueExW(key.get(), L"C%%Program Files%WinRAR", nullptr, nullptr,
-                         reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS)
-        return;
-    const auto folder = archiverFolderFromValue(std::span(data.data(), std::min<size_t>(size / 2, data.size())));
-    if (!folder) return;
-    values.archiverFolder.assign(*folder);
-    values.archiverFound = true;
-}
-
-void findFolders(StartupValues& values) {
-    std::array<wchar_t, kPathCapacity> buffer{};
-    const DWORD length = GetTempPathW(kPathCapacity, buffer.data());
-    if (!tempFolderFits(length)) return;  // and so no archives either
-    values.tempFolder.assign(std::wstring_view(buffer.data(), wcsnlen(buffer.data(), buffer.size())));
-    findArchiver(values);
-}
 
 bool registerWindowClass(HINSTANCE instance) {
     WNDCLASSEXW windowClass{};
@@ -104,7 +72,6 @@ void failureBox(const wchar_t* text) { MessageBoxW(nullptr, text, L"Error!", MB_
 int run(HINSTANCE instance, int show) {
     StartupValues& values = startupValues();
 
-    findFolders(values);
     values.fileToOpen = commandLineFile(processArguments());
     if (values.fileToOpen) moveBesideProgram(*values.fileToOpen);
     values.osVersion = OSVERSIONINFOEXW{};

@@ -9,20 +9,17 @@
 #include <optional>
 #include <string>
 
+#include "analysis/archive_check.h"
 #include "analysis/demo_walk.h"
-#include "app/archive_extraction_win32.h"
-#include "app/archive_listing.h"
+#include "app/file_to_check.h"
 #include "app/startup_values_win32.h"
 #include "app/window_messages_win32.h"
 #include "app/window_repaint_win32.h"
+#include "platform/archive.h"
+#include "platform/text.h"
 
 namespace rw::app {
 namespace {
-
-// Filter lists: pairs of description and pattern, ended by an empty pair.
-constexpr wchar_t kFilterWithArchives[] =
-    L"Demo Files (*.dem; *.rar)\0*.dem;*.rar\0All Files (*.*)\0*.*\0";
-constexpr wchar_t kFilterDemosOnly[] = L"Demo Files (*.dem)\0*.dem\0All Files (*.*)\0*.*\0";
 
 // The file the user picks in the open-file dialog; none when cancelled.
 //
@@ -41,7 +38,8 @@ std::optional<std::wstring> askForFile(const StartupValues& values) {
     OPENFILENAMEW request{};
     request.lStructSize = sizeof request;
     request.hwndOwner = values.mainWindowHandle;
-    request.lpstrFilter = values.archiverFound ? kFilterWithArchives : kFilterDemosOnly;
+    const std::wstring filter = dialogFilter(platform::openableArchiveExtensions());
+    request.lpstrFilter = filter.c_str();
     request.lpstrFile = chosen.data();
     request.nMaxFile = static_cast<DWORD>(chosen.size());
     request.lpstrTitle = L"Open cstrike demo";
@@ -64,16 +62,22 @@ bool runCheck(std::optional<std::wstring> given) {
         return false;
     }
     const std::wstring_view path = *file;
-    result.demoName.assign(demoNameFromPath(path));
 
-    if (!isArchivePath(path)) {
+    if (!platform::isArchiveName(path)) {
+        result.demoName.assign(demoNameFromPath(path));
         checkDemoFile(std::filesystem::path(path), false, values.records.take(), result);
         return true;
     }
-    const auto demo = extractFirstDemo(path, result);
-    if (!demo) return true;
-    result.demoName.assign(std::wstring_view(demo->fileName).substr(0, demo->fileName.size() - 4));
-    checkDemoFile(demo->path, true, values.records.take(), result);
+    // An archive that gives no demo is named without its ending.
+    result.demoName.assign(archiveNameFromPath(path));
+    // The demo is taken out into a private folder and checked there by its
+    // full path; the folder is gone when this returns.
+    const platform::ArchiveOutcome outcome =
+        platform::visitArchiveDemos(std::filesystem::path(path), [&](const platform::ArchiveDemo& demo) {
+            result.demoName.assign(demoNameFromPath(platform::utf8ToWide(demo.entry)));
+            checkDemoFile(demo.file, false, values.records.take(), result);
+        });
+    if (outcome != platform::ArchiveOutcome::read) reportArchiveWithoutDemo(outcome, result);
     return true;
 }
 

@@ -19,9 +19,19 @@ bool endsWithNoCase(std::wstring_view text, std::wstring_view tail) {
 
 std::optional<std::wstring> droppedFileToCheck(std::span<const DroppedItem> items) {
     for (const DroppedItem& item : items)
-        if (!item.folder && (endsWithNoCase(item.path, L".dem") || endsWithNoCase(item.path, L".rar")))
-            return item.path;
+        for (std::wstring_view extension : {L".dem", L".rar", L".zip", L".7z"})
+            if (!item.folder && endsWithNoCase(item.path, extension)) return item.path;
     return std::nullopt;
+}
+
+std::wstring dialogFilter(std::span<const std::wstring> archiveExtensions) {
+    std::wstring names = L"*.dem", patterns = L"*.dem";
+    for (const std::wstring& extension : archiveExtensions) {
+        names += L"; *" + extension;
+        patterns += L";*" + extension;
+    }
+    using namespace std::string_literals;
+    return L"Demo Files ("s + names + L")\0"s + patterns + L"\0All Files (*.*)\0*.*\0"s;
 }
 
 std::optional<std::wstring> commandLineFile(std::span<const std::wstring> args) {

@@ -13,9 +13,15 @@ struct DroppedItem {
     bool folder = false;
 };
 
-// The first item that is not a folder and ends in ".dem" or ".rar" in any
-// case, as the file dialog's filter matches them.
+// The first item that is not a folder and ends in ".dem", ".rar", ".zip" or
+// ".7z" in any case, as the file dialog's filter matches them.
 std::optional<std::wstring> droppedFileToCheck(std::span<const DroppedItem> items);
+
+// The open-file dialog's filter list: pairs of description and pattern, each
+// ended by a zero, then an empty pair. Demo files and the archives given
+// ("Demo Files (*.dem; *.zip)", "*.dem;*.zip"), then "All Files (*.*)"; the
+// terminator of c_str() ends the list.
+std::wstring dialogFilter(std::span<const std::wstring> archiveExtensions);
 
 // The program's arguments, its own path first: the first non-empty argument
 // after it that is not the "-delete " switch of a finished update.

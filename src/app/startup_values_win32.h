@@ -14,9 +14,6 @@
 namespace rw::app {
 
 struct StartupValues {
-    WideText tempFolder;
-    bool archiverFound = false;
-    WideText archiverFolder;
     OSVERSIONINFOEXW osVersion{};
     HWND mainWindowHandle = nullptr;
     RecordsHandOver records;  // published by the update pass, taken by checks

@@ -11,13 +11,19 @@
 #include <system_error>
 #include <thread>
 
+#include "analysis/archive_check.h"
 #include "analysis/demo_walk.h"
+#include "platform/archive.h"
 #include "platform/text.h"
 
 namespace rw::cli {
 namespace {
 
 constexpr uint64_t kProgressThreshold = 64ull << 20;
+
+bool isArchiveName(const std::filesystem::path& p) {
+    return platform::isArchiveName(platform::utf8ToWide(pathToUtf8(p.filename())));
+}
 
 bool isDemoName(const std::filesystem::path& p) {
     std::string ext = pathToUtf8(p.extension());
@@ -43,25 +49,51 @@ void showProgress(void* context) {
     std::fflush(stderr);
 }
 
-CheckReport checkOne(const DemoInput& demo, const RecordsDatabase* records, bool progress) {
+// Checks one demo file; `entry` names it inside the archive `shown`, if any.
+CheckReport checkFile(const std::string& shown, const std::filesystem::path& file, const std::string& entry,
+                      const RecordsDatabase* records, bool progress) {
     auto result = std::make_unique<CheckResult>();
     Progress state;
     std::error_code ec;
-    const auto size = std::filesystem::file_size(demo.path, ec);
+    const auto size = std::filesystem::file_size(file, ec);
     const bool show = progress && !ec && size > kProgressThreshold;
     if (show) {
         state.result = result.get();
-        state.name = demo.shown;
+        state.name = entry.empty() ? shown : shown + ": " + entry;
         result->repaint = {&showProgress, &state};
     }
-    result->demoName.assign(demoNameFromPath(platform::utf8ToWide(pathToUtf8(demo.path))));
-    checkDemoFile(demo.path, false, records, *result);
+    const std::string named = entry.empty() ? pathToUtf8(file) : entry;
+    result->demoName.assign(demoNameFromPath(platform::utf8ToWide(named)));
+    checkDemoFile(file, false, records, *result);  // an entry that could not be taken out has no file
     if (show && state.shown) {
         std::lock_guard lock(gProgressLock);
         std::fprintf(stderr, "\r%*s\r", static_cast<int>(state.name.size() + 6), "");
         std::fflush(stderr);
     }
-    return makeReport(demo.shown, *result, result->status(), records);
+    CheckReport report = makeReport(shown, *result, result->status(), records);
+    report.entry = entry;
+    return report;
+}
+
+// One report for each demo inside, in archive order; one alone when it holds
+// none or cannot be read.
+std::vector<CheckReport> checkArchive(const DemoInput& archive, const RecordsDatabase* records, bool progress) {
+    std::vector<CheckReport> reports;
+    const platform::ArchiveOutcome outcome =
+        platform::visitArchiveDemos(archive.path, [&](const platform::ArchiveDemo& demo) {
+            reports.push_back(checkFile(archive.shown, demo.file, demo.entry, records, progress));
+        });
+    if (outcome == platform::ArchiveOutcome::read) return reports;
+    CheckResult result;
+    const std::wstring path = platform::utf8ToWide(pathToUtf8(archive.path));
+    result.demoName.assign(archiveNameFromPath(path));
+    reportArchiveWithoutDemo(outcome, result);
+    return {makeReport(archive.shown, result, result.status(), records)};
+}
+
+std::vector<CheckReport> checkOne(const DemoInput& demo, const RecordsDatabase* records, bool progress) {
+    if (isArchiveName(demo.path)) return checkArchive(demo, records, progress);
+    return {checkFile(demo.shown, demo.path, {}, records, progress)};
 }
 
 }  // namespace
@@ -90,7 +122,8 @@ std::vector<DemoInput> expandDemoArguments(const std::vector<std::string>& args,
             for (const auto end = decltype(it)(); it != end; it.increment(ec)) {
                 if (ec) break;
                 std::error_code fe;
-                if (it->is_regular_file(fe) && isDemoName(it->path())) found.push_back(it->path());
+                const bool wanted = isDemoName(it->path()) || isArchiveName(it->path());
+                if (wanted && it->is_regular_file(fe)) found.push_back(it->path());
             }
         };
         if (recursive) {
@@ -115,18 +148,18 @@ BatchSummary runBatch(const std::vector<DemoInput>& demos, const RecordsDatabase
     if (demos.empty()) return summary;
     jobs = std::clamp<unsigned>(jobs, 1, static_cast<unsigned>(demos.size()));
 
-    std::vector<std::optional<CheckReport>> reports(demos.size());
+    std::vector<std::optional<std::vector<CheckReport>>> reports(demos.size());
     std::mutex lock;
     std::condition_variable ready;
     std::atomic<size_t> next{0};
     auto worker = [&] {
         for (size_t i = next++; i < demos.size(); i = next++) {
-            CheckReport r;
+            std::vector<CheckReport> r;
             // A failure ends this demo's check, never the worker or the batch.
             try {
                 r = checkOne(demos[i], records, progress);
             } catch (const std::exception& e) {
-                r = CheckReport{demos[i].shown, -1, std::string("the check failed: ") + e.what()};
+                r = {CheckReport{demos[i].shown, -1, std::string("the check failed: ") + e.what()}};
             }
             {
                 std::lock_guard guard(lock);
@@ -157,20 +190,22 @@ BatchSummary runBatch(const std::vector<DemoInput>& demos, const RecordsDatabase
     if (threads.started.empty()) worker();
 
     for (size_t i = 0; i < demos.size(); ++i) {
-        CheckReport r;
+        std::vector<CheckReport> done;
         {
             std::unique_lock guard(lock);
             ready.wait(guard, [&] { return reports[i].has_value(); });
-            r = std::move(*reports[i]);
+            done = std::move(*reports[i]);
             reports[i].reset();
         }
-        ++summary.checked;
-        if (r.status == status::finished) {
-            ++summary.finished;
-        } else {
-            ++summary.rejected;
+        for (const CheckReport& r : done) {
+            ++summary.checked;
+            if (r.status == status::finished) {
+                ++summary.finished;
+            } else {
+                ++summary.rejected;
+            }
+            emit(r);
         }
-        emit(r);
     }
     return summary;
 }

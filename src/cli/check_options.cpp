@@ -5,18 +5,25 @@
 namespace rw::cli {
 
 std::string checkUsage() {
-    return R"(Usage: runwarden-check [OPTIONS] DEMO|FOLDER...
+    return R"(Usage: runwarden-check [OPTIONS] DEMO|ARCHIVE|FOLDER...
 
 Checks recorded Counter-Strike climbing runs (.dem files): player, SteamID, map,
 run time between the map's start and stop buttons, world records, frame rate,
 server settings, and whether the demo was recorded on a LAN server.
+
+Archives: on Linux every .dem entry of a .zip, .7z, .rar, .tar, .tar.gz or
+.tar.xz is checked, in archive order, through libarchive; each report names the
+archive and the entry. On Windows the first .dem entry of a .rar, .zip or .7z is
+checked, taken out with WinRAR's rar.exe (.rar only), else 7-Zip's 7z.exe, else
+Windows' own tar.exe (Windows 10 1803 and later).
 
 Options:
   --records PATH        records data file (default: RecData.dat in the current
                         folder when present); its checksum must be right
   --runs PATH           world-record list (demos_tcl.txt) to merge into the records
   --json                one JSON object per demo per line
-  --recursive           also check .dem files in subfolders of FOLDER arguments
+  --recursive           also check .dem files and archives in subfolders of FOLDER
+                        arguments
   --jobs N              check N demos at a time (default: one per core)
   --refresh             bring the records file up to date from the update server
                         first, as the Windows program does at start-up, and save

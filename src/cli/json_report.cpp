@@ -71,6 +71,7 @@ std::string toJsonLine(const CheckReport& r) {
     };
     std::string s = "{";
     s += "\"file\":" + jsonString(r.file);
+    s += ",\"entry\":" + (r.entry.empty() ? std::string("null") : jsonString(r.entry));
     s += ",\"status\":" + std::to_string(r.status);
     s += ",\"message\":" + jsonString(r.message);
     s += ",\"demo\":" + jsonString(r.demo);

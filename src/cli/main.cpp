@@ -129,7 +129,7 @@ int run(const std::vector<std::string>& args) {
             first = false;
             std::fflush(stdout);
         });
-    if (demos.size() > 1 || !errors.empty()) {
+    if (summary.checked > 1 || !errors.empty()) {  // an archive may hold several demos
         std::fprintf(stderr, "%zu checked, %zu finished, %zu rejected\n", summary.checked, summary.finished,
                      summary.rejected);
     }

@@ -14,6 +14,9 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import make_archives  # noqa: E402
+
 A = None
 SAMPLE = "sample.dem"
 EXAMPLE = {n: n for n in ("sample.dem", "RecData.dat", "demos_tcl.txt")}
@@ -24,12 +27,21 @@ PUBLISH = {"prog.exe": b"MZprogram", "notes.txt": b"Runwarden 16\r\n- fixes", "m
 COMPILE5 = [("recdata", "compile", "maps.txt", "-o", "RecData.dat", "--revision", "5")]
 BAD_DAT = [("recdata", "compile", "maps.txt", "-o", "bad.dat", "--revision", "5"), ("append", "bad.dat", b"xx")]
 RELEASE = ["release", "--program", "prog.exe", "--version"]
-JSON_SAMPLE = ('{"file":"sample.dem","status":100,"message":"","demo":"sample","map":"kz_rw_sample",'
+JSON_SAMPLE = ('{"file":"sample.dem","entry":null,"status":100,"message":"","demo":"sample","map":"kz_rw_sample",'
                '"player":"Sample Player","steamid":"STEAM_0:1:19867136","time":"01:23.45","fps":"100.00",'
                '"fps_average":100,"settings":["sv_airacceleration is not correct"],'
                '"world_records":["01:19.87 Mellow [de]","[pro] 01:21.02 Quickstep [se]"]}\n')
 BATCH = dict({"RecData.dat": "RecData.dat"}, **{"b.dem": SAMPLE, "a.dem": SAMPLE, "sub/c.DEM": SAMPLE, "sub/deeper/d.dem": SAMPLE,
                          "sub/broken.dem": b"HLDEMO", "notes.txt": b"not a demo"})
+# Real archives made from the sample (tests/support/make_archives.py) in uploads/; each demo inside is reported
+# as the sample is, entries in archive order. Windows' tar.exe and 7z.exe read the same files in archive_test.cpp.
+ARCHIVES = [("archives", "uploads")]
+UPLOADS = [("-dash.zip", 100, "-first.dem"), ("-dash.zip", 100, "kz/-second.dem"), ("big.tar.gz", 100, "a.dem"),
+           ("big.tar.gz", -1, "big.dem"), ("damaged.7z", -1, "a.dem"), ("deflate.zip", 100, "kz/run.dem"),
+           ("fake.zip", -1, None), ("läufe.zip", 100, "schön/läuft.dem"), ("my runs.7z", 100, "kz dir/run one.dem"),
+           ("nodemo.zip", -3, None), ("pack.7z", 100, "a.dem"), ("pack.7z", 100, "kz/b.dem"),
+           ("pack.tar.gz", 100, "kz/run.dem"), ("secret.7z", -1, None), ("secret.zip", -1, "run.dem"),
+           ("stored.zip", 100, "run.dem"), ("truncated.zip", -1, "kz/run.dem"), ("upper.zip", -3, None)]
 SITE = {"intern/Runwarden/RecData.dat": "RecData.dat", "demos_tcl.txt": "demos_tcl.txt"}
 REFRESH = ["--refresh", "--update-server", "{url}", "--list-server", "{url}"]
 DEAD = ["--refresh", "--update-server", "{dead}", "--list-server", "{dead}"]
@@ -75,6 +87,14 @@ CASES = [
      "5 checked, 4 finished, 1 rejected",
      {"order": [("a.dem", 100), ("b.dem", 100), ("broken.dem", -2), ("c.DEM", 100), ("d.dem", 100)]}),
     ("check.batch_flat", "check", BATCH, ["--json", "."], 0, "", "", {"order": [("a.dem", 100), ("b.dem", 100)]}),
+    ("check.archives", "check", EXAMPLE, ["--records", "RecData.dat", "--runs", "demos_tcl.txt", "--json", "uploads"],
+     1,
+     r'"file":"uploads/secret.7z","entry":null,"status":-1,"message":"Opening file failed!","demo":"secret",',
+     "18 checked, 10 finished, 8 rejected", {"pre": ARCHIVES, "order": UPLOADS}),
+    ("check.archive_text", "check", EXAMPLE, ["uploads/pack.7z"], 0, r"^uploads/pack.7z\n  Entry:         a.dem\n  "
+     r"Demo:          a\n.*  Time:          01:23\.45\n.*\n\nuploads/pack.7z\n  Entry:         kz/b.dem\n  "
+     r"Demo:          b\n",
+     "2 checked, 2 finished", {"pre": ARCHIVES}),
     ("check.unknown_option", "check", EXAMPLE, ["--bogus", "a.dem"], 2, "^$", "runwarden-check: .*--bogus", {}),
     ("check.no_demo", "check", EXAMPLE, ["--json"], 2, "^$", "runwarden-check: no demo given", {}),
     ("check.needs_value", "check", EXAMPLE, ["a.dem", "--records"], 2, "^$", "--records needs a value", {}),
@@ -87,7 +107,7 @@ CASES = [
     ("check.damaged_records", "check", {SAMPLE: SAMPLE, "maps.txt": "maps"}, ["--records", "bad.dat", SAMPLE], 2,
      "^$", "bad.dat", {"pre": BAD_DAT}),
     ("check.odd_name_after_dashes", "check", {"--odd.dem": b"HLDEMO"}, ["--json", "--", "--odd.dem"], 1,
-     '"file":"--odd.dem","status":-2', "", {}),
+     '"file":"--odd.dem","entry":null,"status":-2', "", {}),
     ("check.help", "check", {}, ["--help"], 0, "Usage: runwarden-check", "", {}),
     ("check.version", "check", {}, ["--version"], 0, r"^runwarden-check 15, unsigned updates \(program updates off\)\r?\n$", "", {}),
     ("check.refresh", "check", {SAMPLE: SAMPLE}, REFRESH + ["--json", SAMPLE], 0,
@@ -192,6 +212,9 @@ def check(case, work, urls):
         lay_out(victims, {link: b"victim"})
         os.symlink(os.path.join(victims, link), os.path.join(work, link))
     for step in extra.get("pre", []):
+        if step[0] == "archives":
+            make_archives.make(os.path.join(A.examples, SAMPLE), os.path.join(work, step[1]))
+            continue
         if step[0] == "append":  # bytes more in the body: the stored checksum no longer matches
             with open(os.path.join(work, step[1]), "ab") as f:
                 f.write(step[2])
@@ -211,11 +234,17 @@ def check(case, work, urls):
     if "left" in extra and left_files(work) != sorted(extra["left"]):
         problems.append(f"files left {left_files(work)}, expected {sorted(extra['left'])}")
     if "order" in extra:
-        got = [json.loads(l) for l in out.splitlines() if l.strip()]
-        got = [(os.path.basename(r["file"].replace("\\", "/")), r["status"]) for r in got]
+        reports = [json.loads(l) for l in out.splitlines() if l.strip()]
         want = extra["order"]
-        if len(got) != len(want) or any(g[0] != w[0] or w[1] not in (None, g[1]) for g, w in zip(got, want)):
+        got = [(os.path.basename(r["file"].replace("\\", "/")), r["status"]) + ((r["entry"],) if len(w) > 2 else ())
+               for r, w in zip(reports, want)]
+        if len(reports) != len(want) or any(g[0] != w[0] or w[1] not in (None, g[1]) or g[2:] != w[2:]
+                                            for g, w in zip(got, want)):
             problems.append(f"reports {got}, expected {want}")
+        # A demo inside an archive is reported exactly as the sample checked on its own.
+        sample = {k: v for k, v in json.loads(JSON_SAMPLE).items() if k not in ("file", "entry", "demo")}
+        problems += [f"{r['file']}: {r['entry']} not reported as the sample is" for r in reports
+                     if r.get("entry") and r["status"] == 100 and {k: r[k] for k in sample} != sample]
     for f in extra.get("same", []):
         if content(f) != content_at(work, f):
             problems.append(f"{f} differs from the example")
@@ -258,7 +287,7 @@ def main():
     A.demos, A.examples, A.maps = map(os.path.abspath, (A.demos, A.examples, A.maps))
     failed = 0
     for case in CASES:
-        needed = {case[1]} | {s[0] for s in case[7].get("pre", []) if s[0] != "append"}
+        needed = {case[1]} | {s[0] for s in case[7].get("pre", []) if s[0] not in ("append", "archives")}
         if not needed <= A.tools.keys():
             continue
         with tempfile.TemporaryDirectory() as tmp:

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
-"""GUI test of Runwarden.exe under Wine: a demo, its profile link and .rar files taken apart by a stand-in
-rar.exe registered as WinRAR, through the file dialog of one running program. The layout unit test owns the
-panel's geometry; this looks at states: where there is text, the colours of text and link, the button.
+"""GUI test of Runwarden.exe under Wine: a demo, its profile link and archives taken apart by stand-ins for
+rar.exe, 7z.exe and Windows' tar.exe, found in that order, through the file dialog of one running program.
+The layout unit test owns the panel's geometry; this looks at states: text, the colours of text and link.
 """
-import glob
 import os
+import re
+import shutil
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -76,15 +77,44 @@ def write_files(s):
                              for n in ("RecData.dat", "demos_tcl.txt", "sample.dem"))
     files = {"RecData.dat": records, "server/intern/Runwarden/RecData.dat": records,
              "server/intern/Runwarden/x64/UpdateData.dat": bytes([15, 0, 0, 0, 0, 0, 0, 0]),  # its own version
-             "server/demos_tcl.txt": runs, "my 100% runs.rar.d/kz/good.dem": sample,
-             "my 100% runs.rar": b'readme.txt\r\nkz\\bad"name.dem\r\nkz\\good.dem\r\nother.dem\r\n'}
+             "server/demos_tcl.txt": runs}
+    for archive in ("my 100% runs.rar", "runs.zip"):
+        files[archive] = b'readme.txt\r\nkz\\bad"name.dem\r\nkz\\good.dem\r\nother.dem\r\n'
+        files[archive + ".d/kz/good.dem"] = sample
     for name, data in files.items():
         write(os.path.join(s.work, name), data)
 
 
-def rar_calls(s):
-    log = os.path.join(s.args.fake_rar_dir, "rar_calls.log")
+def call_log(args, archiver):  # each stand-in logs beside itself; tar.exe stands in Windows' own folder
+    return os.path.join(*((args.prefix, "drive_c", "windows", "system32") if archiver == "tar" else
+                          (args.stand_ins, archiver)), "calls.log")
+
+
+def calls(s, archiver):
+    log = call_log(s.args, archiver)
     return [c[4:] for c in open(log, encoding="utf-8").read().splitlines()] if os.path.exists(log) else []
+
+
+# Each archiver's listing and extraction, run directly: (program, archive, private folder).
+COMMANDS = {"rar": ['"{0}" vb -- "{1}"', '"{0}" x -av- -ep -- "{1}" "kz\\good.dem" "{2}\\\\"'],
+            "7z": ['"{0}" l -slt -sccUTF-8 -- "{1}"', '"{0}" e -sccUTF-8 "-o{2}" -- "{1}" "kz\\good.dem"'],
+            "tar": ['"{0}" -t -f "{1}"', '"{0}" -x -f "{1}" -C "{2}" -- "kz\\good.dem"']}
+
+
+def check_archive(s, archive, archiver, state):
+    """The archive checked with the archiver expected, in a private folder that is gone afterwards."""
+    program = r"C:\windows\system32\tar.exe" if archiver == "tar" else windows_path(s.args.stand_ins, archiver,
+                                                                                       archiver + ".exe")
+    before = len(calls(s, archiver))
+    s.choose_file(windows_path(archive))
+    wait_until("the listing and the extraction", lambda: len(calls(s, archiver)) >= before + 4)
+    s.keep(s.wait_panel(os.path.basename(archive), good), state)
+    new = calls(s, archiver)[before:]
+    folder = (re.findall(r"C:\\[^\"]*\\RW\d+-\d+-\d+", "".join(new[2:3])) + ["(no private folder)"])[0]
+    expected = [c.format(program, windows_path(archive), folder) for c in COMMANDS[archiver]]
+    check(new[0::2] == expected, "%s ran directly, the bad entry skipped: %r, not %r" % (archiver, new, expected))
+    gone = not os.path.exists(os.path.join(s.args.prefix, "drive_c", *folder[3:].split("\\")))
+    check(new[1::2] == [folder, folder] and gone, "%s ran in the private folder, gone afterwards: %r" % (archiver, new))
 
 
 def scenario(s):
@@ -93,8 +123,11 @@ def scenario(s):
     os.chmod(browser, 0o755)
     check(s.wine("reg", "add", r"HKCU\Software\Wine\WineBrowser", "/v", "Browsers", "/d", browser, "/f") == 0,
           "could not register the browser")
-    check(s.wine("reg", "add", r"HKCU\Software\WinRAR SFX", "/v", "C%%Program Files%WinRAR", "/t", "REG_SZ", "/d",
-                 windows_path(s.args.fake_rar_dir), "/f") == 0, "could not register the archiver")
+    winrar, seven_zip = r"HKCU\Software\WinRAR SFX", r"HKLM\SOFTWARE\7-Zip"
+    for key, value, archiver in ((winrar, "C%%Program Files%WinRAR", "rar"), (seven_zip, "Path64", "7z")):
+        check(s.wine("reg", "add", key, "/v", value, "/d", windows_path(s.args.stand_ins, archiver), "/f") == 0, key)
+    shutil.copy(os.path.join(s.args.stand_ins, "tar", "tar.exe"),
+                os.path.join(s.args.prefix, "drive_c", "windows", "system32", "tar.exe"))
     write_files(s)
     s.start_server(os.path.join(s.work, "server"))
     s.start_app(exe=write(os.path.join(s.work, "Runwarden.exe"), open(s.args.exe, "rb").read()))  # beside its records
@@ -125,29 +158,19 @@ def scenario(s):
     s.keep(check_file(s, os.path.join(EXAMPLES, "demos_tcl.txt"), lambda p: framed(p) and button_enabled(p) and text(
         p, 0, 48, 280, 66) and not text(p, 0, 116, 90, 134) and not records_list(p)), "rejected")
 
-    def leftovers():
-        return {os.path.join(t, n) for t in glob.glob(os.path.join(s.args.prefix, "drive_c", "users", "*", "Temp"))
-                for n in os.listdir(t) if n == "good.dem" or (n.startswith("RW") and n.endswith(".tmp"))}
-    before = leftovers()
-    s.keep(check_file(s, os.path.join(s.work, "my 100% runs.rar"), good), "archive_result")
-    rar, archive = windows_path(s.args.fake_rar_dir, "rar.exe"), windows_path(s.work, "my 100% runs.rar")
-    calls = rar_calls(s)
-    check(calls[0::2] == ['"%s" vb -- "%s"' % (rar, archive),
-                          '"%s" x -av- -ep -- "%s" "kz\\good.dem"' % (rar, archive)],
-          "rar.exe ran directly with the quoted archive path, the hostile entry skipped: %r" % calls)
-    drive, rest = calls[1][:2], calls[1][2:].strip("\\").split("\\")
-    check(drive.upper() == "C:" and os.path.isdir(os.path.join(s.args.prefix, "drive_c", *rest)),
-          "rar.exe ran in the temporary folder: %r" % calls[1])
-    check(not leftovers() - before, "the listing and the extracted demo are gone: %r" % (leftovers() - before))
+    # Every archiver present: rar.exe for the .rar, 7z.exe for the .zip.
+    rar_archive, zip_archive = os.path.join(s.work, "my 100% runs.rar"), os.path.join(s.work, "runs.zip")
+    check_archive(s, rar_archive, "rar", "archive_result")
+    check_archive(s, zip_archive, "7z", "zip_with_7zip")
 
     # While rar.exe is held, hovering the old result's link repaints the panel
     # with the button still disabled; a click on it starts nothing, and the
     # window goes on answering.
-    hold = os.path.join(s.args.fake_rar_dir, "rar_hold")
+    hold = os.path.join(s.args.stand_ins, "rar", "hold")
     open(hold, "w").close()
     try:
-        s.choose_file(archive)
-        wait_until("the held listing", lambda: len(rar_calls(s)) == 6)
+        s.choose_file(windows_path(rar_archive))
+        wait_until("the held listing", lambda: len(calls(s, "rar")) == 6)
         s.move_to(105, 192)
         panel = s.keep(s.wait_panel("the old link hovered", lambda p: result(p) and underlined(p)), "under_way")
         check(not button_enabled(panel), "the button stays disabled while the archive is taken apart")
@@ -159,14 +182,24 @@ def scenario(s):
         os.remove(hold)
     s.wait_panel("the held archive's result", good)
     check(not s.find_window(DIALOG), "no second file dialog")
+
+    # 7-Zip found through the user's own key and its value Path; without 7-Zip the .zip opens with Windows'
+    # tar.exe; without WinRAR too the .rar.
+    user_7zip = r"HKCU\SOFTWARE\7-Zip"
+    check(s.wine("reg", "delete", seven_zip, "/f") == 0 and s.wine(
+        "reg", "add", user_7zip, "/v", "Path", "/d", windows_path(s.args.stand_ins, "7z"), "/f") == 0, user_7zip)
+    check_archive(s, zip_archive, "7z", "zip_with_users_7zip")
+    check(s.wine("reg", "delete", user_7zip, "/f") == 0, "could not remove 7-Zip")
+    check_archive(s, zip_archive, "tar", "zip_with_tar")
+    check(s.wine("reg", "delete", winrar, "/f") == 0, "could not remove WinRAR")
+    check_archive(s, rar_archive, "tar", "rar_with_tar")
     check(s.close_app() == 0, "exit code after closing is 0")
 
 
 def main():
-    args = options(__doc__, "exe", "wine", "wine_setup", "prefix", "server", "fake_rar_dir", "work", "screenshots",
+    args = options(__doc__, "exe", "wine", "wine_setup", "prefix", "server", "stand_ins", "work", "screenshots",
                    "profile_host", "port")
-    log = os.path.join(args.fake_rar_dir, "rar_calls.log")
-    if os.path.exists(log):
+    for log in filter(os.path.exists, (call_log(args, archiver) for archiver in COMMANDS)):
         os.remove(log)
     return run_test(args, "gui", scenario)
 

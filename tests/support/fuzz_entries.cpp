@@ -7,7 +7,8 @@
 
 #include "analysis/demo_walk.h"
 #include "analysis/steam_id.h"
-#include "app/archive_listing.h"
+#include "platform/archive_listing.h"
+#include "platform/text.h"
 #include "base/check_result.h"
 #include "records/records_database.h"
 #include "records/records_file.h"
@@ -85,14 +86,14 @@ void steamId(const uint8_t* data, size_t size) {
 }
 
 void archiveListing(const uint8_t* data, size_t size) {
-    const auto entry = app::firstDemoEntry(std::span(data, size));
-    if (!entry) return;
-    // Whatever the listing holds, only a safe, bounded ".dem" name comes out,
-    // and never one that rar.exe could read as a switch or a list file.
-    if (entry->size() > app::kMaxEntryLength || !app::isSafeEntryName(*entry) || !entry->ends_with(L".dem") ||
-        entry->front() == L'-' || entry->front() == L'@')
-        __builtin_trap();
-    if (app::entryFileName(*entry).empty()) __builtin_trap();
+    using namespace platform;
+    // Only a safe, bounded ".dem" name comes out, never one an archiver could take for a switch or a list.
+    for (Archiver kind : {Archiver::rar, Archiver::sevenZip, Archiver::tar}) {
+        const auto entry = firstDemoEntry(kind, std::span(data, size), kind == Archiver::rar ? oemToWide : utf8ToWide);
+        if (entry && (entry->size() > kMaxEntryLength || !isSafeEntryName(*entry) || !entry->ends_with(L".dem") ||
+                      entry->front() == L'-' || entry->front() == L'@' || entryFileName(*entry).empty()))
+            __builtin_trap();
+    }
 }
 
 }  // namespace

@@ -37,11 +37,16 @@ TEST(FileToCheck, FromADropAndFromTheCommandLine) {
     using Args = std::vector<std::wstring>;
     EXPECT_EQ(droppedFileToCheck(Items{{L"notes.txt"}, {L"B.RAR"}, {L"run.dem"}}), L"B.RAR");
     EXPECT_EQ(droppedFileToCheck(Items{{L"kz.dem", true}, {L"x.Dem"}}), L"x.Dem");  // a folder named like a demo
-    EXPECT_EQ(droppedFileToCheck(Items{{L"dem"}, {L".demo"}, {L"folder", true}}), std::nullopt);
+    EXPECT_EQ(droppedFileToCheck(Items{{L"dem"}, {L".demo"}, {L"folder", true}, {L"a.tar.gz"}, {L"b.7Z"}}), L"b.7Z");
+    EXPECT_EQ(droppedFileToCheck(Items{{L"c.ZIP"}, {L"b.7Z"}}), L"c.ZIP");
     EXPECT_EQ(commandLineFile(Args{L"Runwarden.exe", L"-delete Updating.tmp"}), std::nullopt);
     EXPECT_EQ(commandLineFile(Args{L"Runwarden.exe", L"-delete Updating.tmp", L"", L"x.rar", L"y.dem"}), L"x.rar");
     EXPECT_EQ(commandLineFile(Args{L"Runwarden.exe", L"-deleted.dem"}), L"-deleted.dem");
     EXPECT_EQ(commandLineFile(Args{}), std::nullopt);
+    using namespace std::string_literals;
+    EXPECT_EQ(dialogFilter(Args{L".rar", L".zip"}),
+              L"Demo Files (*.dem; *.rar; *.zip)\0*.dem;*.rar;*.zip\0All Files (*.*)\0*.*\0"s);
+    EXPECT_EQ(dialogFilter(Args{}), L"Demo Files (*.dem)\0*.dem\0All Files (*.*)\0*.*\0"s);
 }
 
 }  // namespace
