@@ -1,6 +1,6 @@
 #pragma once
 // Libraries that only some runs need (libcurl for a refresh, libcrypto for a
-// signature) are loaded on their first call, so a check that never touches
+// signature, libarchive for an archive) are loaded on their first call, so a check that never touches
 // the network starts without them and their dependencies. The *_library_posix
 // files define the C functions the backends call, each forwarding to the
 // library's own; a missing library makes every call fail as the library's
@@ -18,3 +18,12 @@ F lazyFunction(const char* soname, const char* name) {
 }
 
 }  // namespace rw::platform
+
+// Defines the C function `name` to forward to the one of the library
+// `soname`, answering `missing` without it.
+#define RW_FORWARD(soname, result, name, params, args, missing)                                     \
+    result name params {                                                                          \
+        static const auto f = rw::platform::lazyFunction<decltype(&name)>(soname, #name);           \
+        if (!f) return missing;                                                                   \
+        return f args;                                                                            \
+    }
