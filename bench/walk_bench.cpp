@@ -198,7 +198,7 @@ rw::RecordsDatabase benchRecords() {
     map.startEntries = {{0xDE, 0xAD, 0xBE, 0xEF, 0x01}, {0x2A, 0x0B, 0x53}};
     map.stopEntries = {{0xFE, 0xED}};
     db.records.push_back(map);
-    db.state = 1;
+    db.state = rw::RecordsState::loaded;
     return db;
 }
 
@@ -236,7 +236,7 @@ void inProcess(const std::filesystem::path& file, const rw::RecordsDatabase* rec
                     }
                     rw::CheckResult result;
                     const auto start = Clock::now();
-                    rw::checkDemo(rw::platform::openAsyncFile(file, way.access), records, result);
+                    rw::checkDemo(rw::platform::openAsyncFile(file, way.access), nullptr, records, result);
                     times.push_back(seconds(start));
                     status = result.status();
                 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the malformed demos that once broke the demo walk (or would have,
 walked the obvious way) to tests/data/crashers/demo_walk/, where
-tests/unit/crashers_test.cpp replays them and checks each one's outcome; run
+tests/unit/real_demos_test.cpp replays them and checks each one's outcome; run
 this again after changing one.
 
     tools/make_walk_regressions.py [output folder]

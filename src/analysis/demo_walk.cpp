@@ -317,17 +317,14 @@ CheckEnd walkDemo(std::unique_ptr<platform::AsyncFile> demo, const RecordsDataba
 
 void checkDemoFile(const std::filesystem::path& demoPath, bool fromArchive, const RecordsDatabase* records,
                    CheckResult& result) {
-    const CheckEnd end = walkDemo(platform::openAsyncFile(demoPath), records, result);
-    if (fromArchive) platform::removeFile(demoPath);
+    checkDemo(platform::openAsyncFile(demoPath), fromArchive ? &demoPath : nullptr, records, result);
+}
+
+void checkDemo(std::unique_ptr<platform::AsyncFile> demo, const std::filesystem::path* extracted,
+               const RecordsDatabase* records, CheckResult& result) {
+    const CheckEnd end = walkDemo(std::move(demo), records, result);
+    if (extracted) platform::removeFile(*extracted);
     publish(end, result);
-}
-
-void checkDemo(std::unique_ptr<platform::AsyncFile> demo, const RecordsDatabase* records, CheckResult& result) {
-    publish(walkDemo(std::move(demo), records, result), result);
-}
-
-void checkDemoBytes(std::span<const uint8_t> demo, const RecordsDatabase* records, CheckResult& result) {
-    checkDemo(platform::openMemoryFile(demo), records, result);
 }
 
 std::wstring demoNameFromPath(std::wstring_view path) {

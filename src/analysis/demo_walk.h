@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -25,11 +24,11 @@ inline constexpr std::wstring_view kNotADemo = L"File is not a HLDEMO!";
 void checkDemoFile(const std::filesystem::path& demoPath, bool fromArchive, const RecordsDatabase* records,
                    CheckResult& result);
 
-// The same check through a demo already opened (null: it could not be).
-void checkDemo(std::unique_ptr<platform::AsyncFile> demo, const RecordsDatabase* records, CheckResult& result);
-
-// The same check over a demo held in memory.
-void checkDemoBytes(std::span<const uint8_t> demo, const RecordsDatabase* records, CheckResult& result);
+// The same check through a demo already opened (null: it could not be). An
+// extracted demo's file is deleted before the outcome is published, so the
+// next check may extract to the same name.
+void checkDemo(std::unique_ptr<platform::AsyncFile> demo, const std::filesystem::path* extracted,
+               const RecordsDatabase* records, CheckResult& result);
 
 // The chosen file's name without its folder (up to the last backslash or
 // slash) and without its last four characters (".dem").

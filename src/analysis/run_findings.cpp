@@ -135,7 +135,7 @@ ClientFrameFields decodeClientFrame(std::span<const uint8_t, demo::kClientFixedS
 }
 
 void lookUpMap(RunFindings& f, const RecordsDatabase* records, std::string_view mapKey) {
-    if (records == nullptr || records->state < 1) return;
+    if (records == nullptr || records->state != RecordsState::loaded) return;
     const std::optional<size_t> index = records->findMap(mapKey);
     if (!index || *index >= records->records.size()) return;
     const MapRecord& map = records->records[*index];

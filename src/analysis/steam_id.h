@@ -9,8 +9,9 @@ namespace rw {
 
 // Reads the digits (at most 17 characters) as an unsigned decimal number the
 // way "%llu" does: leading white space skipped, reading stops at the first
-// non-digit. On success fills the account number, parity and text and sets
-// valid; with no number the record is left unchanged and the answer is false.
+// non-digit. The digits are first cut at 17 characters (a zero is written
+// after them). On success fills the account number, parity and text and sets
+// valid; with no number nothing else changes and the answer is false.
 bool convertSteamId(SteamIdRecord& record);
 
 // "http://<profile host>/profiles/<digits as stored>".

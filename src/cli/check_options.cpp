@@ -37,20 +37,18 @@ Exit status: 0 when every demo finished, 1 when any did not, 2 on a usage error.
 )";
 }
 
-ParsedOptions parseCheckOptions(const std::vector<std::string>& args) {
-    ParsedOptions parsed;
-    CheckOptions& o = parsed.options;
+Result<CheckOptions> parseCheckOptions(const std::vector<std::string>& args) {
+    auto usage = [](std::string text) { return Failure{FailureKind::usage, std::move(text)}; };
+    CheckOptions o;
     bool onlyFiles = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](std::string& out) {
-            if (i + 1 >= args.size()) {
-                parsed.error = "option " + a + " needs a value";
-                return false;
-            }
+            if (i + 1 >= args.size()) return false;
             out = args[++i];
             return true;
         };
+        const std::string needsValue = "option " + a + " needs a value";
         if (onlyFiles || a.empty() || a[0] != '-' || a == "-") {
             o.demos.push_back(a);
         } else if (a == "--") {
@@ -66,32 +64,30 @@ ParsedOptions parseCheckOptions(const std::vector<std::string>& args) {
         } else if (a == "--refresh") {
             o.refresh = true;
         } else if (a == "--records") {
-            if (!value(o.recordsPath)) return parsed;
+            if (!value(o.recordsPath)) return usage(needsValue);
         } else if (a == "--runs") {
-            if (!value(o.runsPath)) return parsed;
+            if (!value(o.runsPath)) return usage(needsValue);
         } else if (a == "--update-server") {
-            if (!value(o.updateServer)) return parsed;
+            if (!value(o.updateServer)) return usage(needsValue);
         } else if (a == "--list-server") {
-            if (!value(o.listServer)) return parsed;
+            if (!value(o.listServer)) return usage(needsValue);
         } else if (a == "--jobs" || a == "-j") {
             std::string text;
-            if (!value(text)) return parsed;
+            if (!value(text)) return usage(needsValue);
             unsigned n = 0;
             auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
             if (ec != std::errc() || end != text.data() + text.size() || n == 0 || n > 256) {
-                parsed.error = "--jobs takes a whole number from 1 to 256";
-                return parsed;
+                return usage("--jobs takes a whole number from 1 to 256");
             }
             o.jobs = n;
         } else {
-            parsed.error = "unknown option " + a;
-            return parsed;
+            return usage("unknown option " + a);
         }
     }
-    if (!o.help && !o.version && o.demos.empty() && !o.refresh) parsed.error = "no demo given";
     if ((!o.updateServer.empty() || !o.listServer.empty()) && !o.refresh)
-        parsed.error = "--update-server and --list-server go with --refresh";
-    return parsed;
+        return usage("--update-server and --list-server go with --refresh");
+    if (!o.help && !o.version && o.demos.empty() && !o.refresh) return usage("no demo given");
+    return o;
 }
 
 }  // namespace rw::cli

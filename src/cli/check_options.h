@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
+
 namespace rw::cli {
 
 struct CheckOptions {
@@ -20,12 +22,8 @@ struct CheckOptions {
     bool version = false;
 };
 
-struct ParsedOptions {
-    CheckOptions options;
-    std::string error;  // non-empty: a usage error, said on stderr with exit code 2
-};
-
-ParsedOptions parseCheckOptions(const std::vector<std::string>& args);
+// The options, or a usage failure (said on stderr with exit code 2).
+Result<CheckOptions> parseCheckOptions(const std::vector<std::string>& args);
 std::string checkUsage();
 
 }  // namespace rw::cli

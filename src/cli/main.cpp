@@ -30,32 +30,31 @@ int usageError(const std::string& message) {
     return 2;
 }
 
-// Loads the records file and merges the runs list. Explicitly named files must
-// be usable; a default RecData.dat that is damaged is only warned about.
-int loadRecords(const rw::cli::CheckOptions& o, rw::RecordsDatabase& db, bool& haveRecords) {
+// Loads the records file and merges the runs list, and answers whether there
+// are records to check with. Explicitly named files must be usable (a usage
+// failure otherwise); a default RecData.dat that is not is only warned about.
+rw::Result<bool> loadRecords(const rw::cli::CheckOptions& o, rw::RecordsDatabase& db) {
     const bool named = !o.recordsPath.empty();
     const std::string path = named ? o.recordsPath : "RecData.dat";
     db.fileName = pathFromUtf8(path);
-    haveRecords = false;
+    bool haveRecords = false;
     if (named || rw::platform::fileExists(db.fileName)) {
-        const rw::LocalRecordsStatus st = rw::loadLocalRecords(db, db.fileName);
-        if (st != rw::LocalRecordsStatus::Loaded) {
-            const std::string why = st == rw::LocalRecordsStatus::Missing    ? "cannot be read"
-                                    : st == rw::LocalRecordsStatus::TooLarge ? "is larger than 1 MiB"
-                                                                             : "fails its checksum or format check";
-            if (named) return usageError("records file " + path + " " + why);
-            std::fprintf(stderr, "runwarden-check: warning: %s %s; checking without records\n", path.c_str(),
-                         why.c_str());
+        rw::Result<rw::RecordsImage> image = rw::acceptRecordsFile(db.fileName);
+        if (!image) {
+            if (named) return rw::Failure{rw::FailureKind::usage, "records file " + path + ": " + image.text()};
+            std::fprintf(stderr, "runwarden-check: warning: %s: %s; checking without records\n", path.c_str(),
+                         image.text().c_str());
         } else {
+            db.decodeRecords(std::move(*image));
             haveRecords = true;
         }
     }
     if (!o.runsPath.empty()) {
         auto bytes = rw::platform::readFileBounded(pathFromUtf8(o.runsPath), 0, 64ull << 20);
-        if (!bytes) return usageError("runs list " + o.runsPath + " cannot be read");
+        if (!bytes) return rw::Failure{rw::FailureKind::usage, "runs list " + o.runsPath + ": " + bytes.text()};
         if (haveRecords) rw::mergeRunsList(db, *bytes);
     }
-    return 0;
+    return haveRecords;
 }
 
 // Brings the records file up to date from the servers, as the Windows program
@@ -69,7 +68,7 @@ bool refreshLocalRecords(const rw::cli::CheckOptions& o, rw::RecordsDatabase& db
     if (!o.listServer.empty()) sources.runsListUrl = o.listServer + "/demos_tcl.txt";
     std::optional<std::vector<uint8_t>> list;
     const rw::RefreshOutcome outcome = rw::refreshRecords(db, sources, &list);
-    failed = db.state != 1 || outcome.kind == rw::RefreshKind::ConnectionFailed ||
+    failed = db.state != rw::RecordsState::loaded || outcome.kind == rw::RefreshKind::ConnectionFailed ||
              outcome.kind == rw::RefreshKind::SignatureFailed || outcome.kind == rw::RefreshKind::ChecksumFailed;
     if (outcome.message) {
         const std::string text = rw::platform::wideToUtf8(*outcome.message);
@@ -85,13 +84,13 @@ bool refreshLocalRecords(const rw::cli::CheckOptions& o, rw::RecordsDatabase& db
     } else {
         std::fprintf(stderr, "runwarden-check: the records list could not be fetched\n");
     }
-    return db.state == 1;
+    return db.state == rw::RecordsState::loaded;
 }
 
 int run(const std::vector<std::string>& args) {
-    const rw::cli::ParsedOptions parsed = rw::cli::parseCheckOptions(args);
-    if (!parsed.error.empty()) return usageError(parsed.error);
-    const rw::cli::CheckOptions& o = parsed.options;
+    const rw::Result<rw::cli::CheckOptions> parsed = rw::cli::parseCheckOptions(args);
+    if (!parsed) return usageError(parsed.text());
+    const rw::cli::CheckOptions& o = *parsed;
     if (o.help) {
         std::fputs(rw::cli::checkUsage().c_str(), stdout);
         return 0;
@@ -108,8 +107,10 @@ int run(const std::vector<std::string>& args) {
     if (o.refresh) {
         haveRecords = refreshLocalRecords(o, db, refreshFailed);
         if (o.demos.empty()) return refreshFailed ? 1 : 0;
-    } else if (int rc = loadRecords(o, db, haveRecords)) {
-        return rc;
+    } else {
+        const rw::Result<bool> loaded = loadRecords(o, db);
+        if (!loaded) return usageError(loaded.text());
+        haveRecords = *loaded;
     }
 
     std::vector<std::string> errors;

@@ -4,18 +4,20 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <span>
 #include <vector>
 
+#include "base/result.h"
+
 namespace rw::platform {
 
-// The whole file, when it can be read and its size lies in [minSize, maxSize].
-std::optional<std::vector<uint8_t>> readFileBounded(const std::filesystem::path& path, uint64_t minSize,
-                                                    uint64_t maxSize);
-// Exactly the first n bytes, or none when the file is shorter or unreadable.
-std::optional<std::vector<uint8_t>> readFilePrefix(const std::filesystem::path& path, size_t n);
-std::optional<uint64_t> fileSize(const std::filesystem::path& path);
+// The whole file, when it can be read and its size lies in [minSize, maxSize];
+// else why not: missing, system (cannot be read), tooSmall or tooLarge.
+Result<std::vector<uint8_t>> readFileBounded(const std::filesystem::path& path, uint64_t minSize, uint64_t maxSize);
+// Exactly the first n bytes; else missing, system or tooSmall.
+Result<std::vector<uint8_t>> readFilePrefix(const std::filesystem::path& path, size_t n);
+// The backends' shared verdict on a file of `size` bytes read within bounds.
+Result<> checkFileSize(uint64_t size, uint64_t minSize, uint64_t maxSize);
 bool fileExists(const std::filesystem::path& path);
 // A file written beside its target and moved over it only once it is whole.
 // It is created exclusively: never into an existing file and never through a

@@ -12,12 +12,13 @@ constexpr std::array<uint8_t, 26> kP256InfoPrefix = {0x30, 0x59, 0x30, 0x13, 0x0
 
 }  // namespace
 
-std::optional<std::array<uint8_t, kP256PointSize>> p256PublicPoint(std::span<const uint8_t> publicKeyDer) {
-    if (publicKeyDer.size() != kP256InfoPrefix.size() + kP256PointSize) return std::nullopt;
-    if (!std::equal(kP256InfoPrefix.begin(), kP256InfoPrefix.end(), publicKeyDer.begin())) return std::nullopt;
+Result<std::array<uint8_t, kP256PointSize>> p256PublicPoint(std::span<const uint8_t> publicKeyDer) {
+    const Failure notP256{FailureKind::malformed, "not an uncompressed ECDSA P-256 public key"};
+    if (publicKeyDer.size() != kP256InfoPrefix.size() + kP256PointSize) return notP256;
+    if (!std::equal(kP256InfoPrefix.begin(), kP256InfoPrefix.end(), publicKeyDer.begin())) return notP256;
     std::array<uint8_t, kP256PointSize> point{};
     std::copy(publicKeyDer.begin() + kP256InfoPrefix.size(), publicKeyDer.end(), point.begin());
-    if (point[0] != 0x04) return std::nullopt;  // only the uncompressed form
+    if (point[0] != 0x04) return notP256;  // only the uncompressed form
     return point;
 }
 

@@ -6,8 +6,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <span>
+
+#include "base/result.h"
 
 namespace rw::platform {
 
@@ -18,8 +19,8 @@ inline constexpr size_t kSha256Size = 32;
 std::optional<std::array<uint8_t, kSha256Size>> sha256(std::span<const uint8_t> bytes);
 inline constexpr size_t kP256PointSize = 65;  // 0x04, X, Y
 
-// The uncompressed point of a P-256 SubjectPublicKeyInfo; none for any other key.
-std::optional<std::array<uint8_t, kP256PointSize>> p256PublicPoint(std::span<const uint8_t> publicKeyDer);
+// The uncompressed point of a P-256 SubjectPublicKeyInfo; malformed for any other key.
+Result<std::array<uint8_t, kP256PointSize>> p256PublicPoint(std::span<const uint8_t> publicKeyDer);
 
 // True only when `signature` is a valid signature of `message` by that key.
 // A key that is not P-256, or a signature of another length, never verifies.

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <limits>
 
-#include "records/records_image.h"
 
 namespace rw {
 namespace {
@@ -30,15 +29,10 @@ std::vector<ByteString> entryBytes(std::vector<StoredEntry>& entries) {
 
 RecordsDatabase::RecordsDatabase(std::filesystem::path name) : fileName(std::move(name)) {}
 
-bool RecordsDatabase::decodeRecords(std::span<const uint8_t> file) {
-    RecordsBodyParse body = parseRecordsBody(file);
+void RecordsDatabase::decodeRecords(RecordsImage image) {
     records.clear();
-    if (!body.ok) {
-        state = -1;
-        return false;
-    }
-    records.reserve(body.maps.size());
-    for (StoredMap& stored : body.maps) {
+    records.reserve(image.maps.size());
+    for (StoredMap& stored : image.maps) {
         MapRecord rec;
         rec.name = mapNameOf(stored.nameField);
         rec.mode = stored.mode;
@@ -55,12 +49,11 @@ bool RecordsDatabase::decodeRecords(std::span<const uint8_t> file) {
             return !nameBefore(a, b);
         }) == records.end();
     if (!strictlyAscending) std::stable_sort(records.begin(), records.end(), nameBefore);
-    state = 1;
-    return true;
+    state = RecordsState::loaded;
 }
 
 std::optional<size_t> RecordsDatabase::findMap(std::string_view lowerName) const {
-    if (state != 1 || records.empty()) return std::nullopt;
+    if (state != RecordsState::loaded || records.empty()) return std::nullopt;
     // Names compare up to the first NUL, so a key is cut there as well.
     const std::string_view key = lowerName.substr(0, lowerName.find('\0'));
     // Signed bounds: high drops to -1 when the key sorts before the first name.

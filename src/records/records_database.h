@@ -4,12 +4,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/byte_string.h"
+#include "records/records_image.h"
 
 namespace rw {
 
@@ -23,30 +23,31 @@ struct MapRecord {
     std::vector<bool> stopKinds;
 };
 
-inline constexpr uint32_t kRecordsFormatVersion = 2;
-inline constexpr size_t kRecordsHeaderSize = 12;
-inline constexpr size_t kRecordsMaxFileSize = 1u << 20;
+// Whether the records may be looked up.
+enum class RecordsState {
+    notLoaded,  // from construction until the refresh decides
+    loaded,     // decoded and sorted (possibly empty)
+    rejected,   // the file failed its check: no records for the rest of the run
+};
 
 class RecordsDatabase {
 public:
     explicit RecordsDatabase(std::filesystem::path fileName = "RecData.dat");
 
     std::vector<MapRecord> records;
-    int32_t state = 0;  // 0 not loaded, 1 loaded and sorted, -1 failed its check
-    uint32_t revision = 0;
-    uint32_t bodyCrc = 0;
+    RecordsState state = RecordsState::notLoaded;
+    uint32_t revision = 0;  // the local file's, as the refresh read it
+    uint32_t bodyCrc = 0;   // the body checksum stored in the local file's header
     std::filesystem::path fileName;
-    uint32_t maxFormatVersion = kRecordsFormatVersion;
+    // The highest RecData.dat format this program reads.
+    static constexpr uint32_t maxFormatVersion = kRecordsFormatVersion;
 
-    // Decodes the body of a whole RecData.dat image (header included) whose
-    // checksum the caller has verified, sorts, and sets state 1. The records
-    // are replaced, not added to. An image shorter than the header, a body
-    // that ends inside a record or one holding a zero-length pattern is
-    // rejected: state -1, no records, false (the caller reports it like a
-    // checksum failure).
-    bool decodeRecords(std::span<const uint8_t> file);
+    // Takes the maps of an image that passed verifyRecordsImage: names cut at
+    // their first NUL and lowered, kind bits for mode 3, sorted by name; state
+    // becomes loaded. The records are replaced, not added to.
+    void decodeRecords(RecordsImage image);
 
-    // Index of the record with this lower-case name; none unless state is 1.
+    // Index of the record with this lower-case name; none unless loaded.
     std::optional<size_t> findMap(std::string_view lowerName) const;
     uint32_t runCount(std::string_view lowerName) const;
     // A copy of the line, or empty when there is none.

@@ -4,28 +4,44 @@
 #include "platform/file_system.h"
 #include "platform/text.h"
 #include "records/crc32.h"
-#include "records/records_image.h"
 
 namespace rw {
+namespace {
 
-std::optional<RecordsHeader> parseRecordsHeader(std::span<const uint8_t> bytes) {
+// A file too short to hold a header is treated as no file at all.
+Failure tooShortIsMissing(Failure failure) {
+    if (failure.kind == FailureKind::tooSmall) return Failure{FailureKind::missing, "shorter than its 12-byte header"};
+    return failure;
+}
+
+}  // namespace
+
+Result<RecordsHeader> parseRecordsHeader(std::span<const uint8_t> bytes) {
     ByteCursor cur(bytes);
     RecordsHeader h;
     h.revision = cur.u32();
     h.formatVersion = cur.u32();
     h.bodyCrc = cur.u32();
-    if (!cur.ok()) return std::nullopt;
+    if (!cur.ok()) return Failure{FailureKind::missing, "shorter than its 12-byte header"};
     return h;
 }
 
-std::optional<RecordsHeader> readLocalRecordsHeader(const std::filesystem::path& path) {
+Result<RecordsHeader> readLocalRecordsHeader(const std::filesystem::path& path) {
     const auto prefix = platform::readFilePrefix(path, kRecordsHeaderSize);
-    if (!prefix) return std::nullopt;
+    if (!prefix) return tooShortIsMissing(prefix.failure());
     return parseRecordsHeader(*prefix);
 }
 
-std::optional<std::vector<uint8_t>> loadRecordsFile(const std::filesystem::path& path) {
-    return platform::readFileBounded(path, kRecordsHeaderSize, kRecordsMaxFileSize);
+Result<std::vector<uint8_t>> loadRecordsFile(const std::filesystem::path& path) {
+    auto bytes = platform::readFileBounded(path, kRecordsHeaderSize, kRecordsMaxFileSize);
+    if (!bytes) return tooShortIsMissing(bytes.failure());
+    return bytes;
+}
+
+Result<RecordsImage> acceptRecordsFile(const std::filesystem::path& path) {
+    const auto bytes = loadRecordsFile(path);
+    if (!bytes) return bytes.failure();
+    return verifyRecordsImage(*bytes, RecordsDatabase::maxFormatVersion);
 }
 
 uint32_t recordsBodyCrc(std::span<const uint8_t> file) {
@@ -50,37 +66,6 @@ std::wstring crcErrorText(const std::filesystem::path& path) { return L"CRC32 er
 
 std::wstring signatureErrorText(const std::filesystem::path& path) {
     return L"Signature error in file: " + quotedFileName(path);
-}
-
-LocalRecordsStatus loadLocalRecords(RecordsDatabase& db, const std::filesystem::path& path) {
-    const auto header = readLocalRecordsHeader(path);
-    if (!header) return LocalRecordsStatus::Missing;
-    db.revision = header->revision;
-    db.bodyCrc = header->bodyCrc;
-
-    auto fail = [&](LocalRecordsStatus status) {
-        db.records.clear();
-        db.state = -1;
-        return status;
-    };
-
-    const auto file = loadRecordsFile(path);
-    if (!file) {
-        const auto size = platform::fileSize(path);
-        return fail(size && *size > kRecordsMaxFileSize ? LocalRecordsStatus::TooLarge
-                                                        : LocalRecordsStatus::ChecksumMismatch);
-    }
-    // The bytes actually loaded win over the first read of the header.
-    const auto loaded = parseRecordsHeader(*file);
-    if (!loaded) return fail(LocalRecordsStatus::ChecksumMismatch);
-    db.revision = loaded->revision;
-    db.bodyCrc = recordsBodyCrc(*file);
-    if (!verifyRecordsImage(*file, db.maxFormatVersion)) {
-        return fail(db.bodyCrc != loaded->bodyCrc ? LocalRecordsStatus::ChecksumMismatch
-                                                  : LocalRecordsStatus::Malformed);
-    }
-    db.decodeRecords(*file);
-    return LocalRecordsStatus::Loaded;
 }
 
 }  // namespace rw

@@ -9,15 +9,15 @@
 namespace rw {
 namespace {
 
-// Reads one entry list: a count byte and that many entries. Sets `error` and
-// returns false at the first field that does not fit.
-bool parseEntries(ByteCursor& cur, bool withKinds, const char* side, std::vector<StoredEntry>& out,
-                  size_t& errorOffset, std::string& error) {
-    auto fail = [&](size_t at, std::string what) {
-        errorOffset = at;
-        error = std::string(side) + " " + what;
-        return false;
-    };
+// Why the body does not decode: where, in which record, and what.
+Failure bodyFailure(size_t offset, const std::string& record, const std::string& what) {
+    return Failure{FailureKind::malformed, "at offset " + std::to_string(offset) + ": " + record + what};
+}
+
+// Reads one entry list: a count byte and that many entries.
+Result<> parseEntries(ByteCursor& cur, bool withKinds, const std::string& record, const char* side,
+                      std::vector<StoredEntry>& out) {
+    auto fail = [&](size_t at, const std::string& what) { return bodyFailure(at, record, side + (" " + what)); };
     const size_t countAt = cur.offset();
     const uint8_t count = cur.u8();
     if (!cur.ok()) return fail(countAt, "entry count runs past the end");
@@ -46,34 +46,35 @@ bool parseEntries(ByteCursor& cur, bool withKinds, const char* side, std::vector
         }
         out.push_back(std::move(entry));
     }
-    return true;
+    return success();
 }
 
-bool appendEntries(std::vector<uint8_t>& out, const std::vector<StoredEntry>& entries, bool withKinds) {
-    if (entries.size() > 0xFF) return false;
+Result<> appendEntries(std::vector<uint8_t>& out, const std::vector<StoredEntry>& entries, bool withKinds,
+                       const std::string& list) {
+    auto unfit = [&](const std::string& what) { return Failure{FailureKind::malformed, list + what}; };
+    if (entries.size() > 0xFF) return unfit(" holds more than 255 entries");
     out.push_back(static_cast<uint8_t>(entries.size()));
-    for (const StoredEntry& e : entries) {
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const StoredEntry& e = entries[i];
         const bool pattern = !withKinds || e.isPattern();
         if (withKinds) out.push_back(e.kind);
         if (pattern) {
-            if (e.bytes.empty() || e.bytes.size() > 0xFF) return false;
+            if (e.bytes.empty() || e.bytes.size() > 0xFF) {
+                return unfit(" entry " + std::to_string(i + 1) + ": a pattern holds 1 to 255 bytes");
+            }
             out.push_back(static_cast<uint8_t>(e.bytes.size()));
         } else if (e.bytes.size() != kPositionSize) {
-            return false;
+            return unfit(" entry " + std::to_string(i + 1) + ": a position is 6 bytes");
         }
         out.insert(out.end(), e.bytes.begin(), e.bytes.end());
     }
-    return true;
+    return success();
 }
 
 }  // namespace
 
-RecordsBodyParse parseRecordsBody(std::span<const uint8_t> file) {
-    RecordsBodyParse result;
-    if (file.size() < kRecordsHeaderSize) {
-        result.error = "shorter than the 12-byte header";
-        return result;
-    }
+Result<std::vector<StoredMap>> parseRecordsBody(std::span<const uint8_t> file) {
+    if (file.size() < kRecordsHeaderSize) return Failure{FailureKind::missing, "shorter than its 12-byte header"};
     ByteCursor cur(file, kRecordsHeaderSize);
     std::vector<StoredMap> maps;
     while (!cur.atEnd()) {
@@ -82,70 +83,58 @@ RecordsBodyParse parseRecordsBody(std::span<const uint8_t> file) {
         StoredMap map;
         const uint8_t nameLen = cur.u8();
         const auto name = cur.bytes(nameLen);
-        if (!cur.ok()) {
-            result.errorOffset = recordAt;
-            result.error = which + "name runs past the end";
-            return result;
-        }
+        if (!cur.ok()) return bodyFailure(recordAt, which, "name runs past the end");
         map.nameField.assign(name.begin(), name.end());
         const size_t modeAt = cur.offset();
         map.mode = cur.u8();
-        if (!cur.ok()) {
-            result.errorOffset = modeAt;
-            result.error = which + "mode runs past the end";
-            return result;
-        }
+        if (!cur.ok()) return bodyFailure(modeAt, which, "mode runs past the end");
         const bool withKinds = map.mode == kPositionMode;
-        if (!parseEntries(cur, withKinds, "start", map.startEntries, result.errorOffset, result.error) ||
-            !parseEntries(cur, withKinds, "stop", map.stopEntries, result.errorOffset, result.error)) {
-            result.error = which + result.error;
-            return result;
+        for (auto [side, list] : {std::pair{"start", &map.startEntries}, std::pair{"stop", &map.stopEntries}}) {
+            if (Result<> r = parseEntries(cur, withKinds, which, side, *list); !r) return r.failure();
         }
         maps.push_back(std::move(map));
     }
-    result.ok = true;
-    result.maps = std::move(maps);
-    return result;
+    return maps;
 }
 
 Result<RecordsImage> verifyRecordsImage(std::span<const uint8_t> file, uint32_t maxFormatVersion) {
-    const std::optional<RecordsHeader> header = parseRecordsHeader(file);
-    if (!header) return Failure{"shorter than its 12-byte header"};
+    const Result<RecordsHeader> header = parseRecordsHeader(file);
+    if (!header) return header.failure();
     if (file.size() > kRecordsMaxFileSize) {
-        return Failure{"larger than 1,048,576 bytes, which the program does not load"};
+        return Failure{FailureKind::tooLarge, "larger than 1,048,576 bytes, which the program does not load"};
     }
     if (header->formatVersion > maxFormatVersion) {
-        return Failure{"format version " + std::to_string(header->formatVersion) + "; the program reads up to " +
-                       std::to_string(maxFormatVersion)};
+        return Failure{FailureKind::newerFormat, "format version " + std::to_string(header->formatVersion) +
+                                                     "; the program reads up to " + std::to_string(maxFormatVersion)};
     }
     const uint32_t computed = recordsBodyCrc(file);
     if (header->bodyCrc != computed) {
         char text[96];
         std::snprintf(text, sizeof text, "checksum mismatch: the header says %08X, the body gives %08X",
                       static_cast<unsigned>(header->bodyCrc), static_cast<unsigned>(computed));
-        return Failure{text};
+        return Failure{FailureKind::checksum, text};
     }
-    RecordsBodyParse body = parseRecordsBody(file);
-    if (!body.ok) {
-        return Failure{"the body does not decode at offset " + std::to_string(body.errorOffset) + ": " + body.error};
-    }
-    return RecordsImage{header->revision, header->formatVersion, std::move(body.maps)};
+    Result<std::vector<StoredMap>> body = parseRecordsBody(file);
+    if (!body) return Failure{body.kind(), "the body does not decode " + body.text()};
+    return RecordsImage{header->revision, header->formatVersion, std::move(*body)};
 }
 
 std::string mapNameOf(std::string_view nameField) {
     return lowerAscii(nameField.substr(0, nameField.find('\0')));
 }
 
-std::optional<std::vector<uint8_t>> encodeRecordsImage(const RecordsImage& image) {
+Result<std::vector<uint8_t>> encodeRecordsImage(const RecordsImage& image) {
     std::vector<uint8_t> out(kRecordsHeaderSize, 0);
-    for (const StoredMap& map : image.maps) {
-        if (map.nameField.size() > 0xFF) return std::nullopt;
+    for (size_t i = 0; i < image.maps.size(); ++i) {
+        const StoredMap& map = image.maps[i];
+        const std::string which = "map record " + std::to_string(i + 1) + ": ";
+        if (map.nameField.size() > 0xFF) return Failure{FailureKind::malformed, which + "name over 255 bytes"};
         out.push_back(static_cast<uint8_t>(map.nameField.size()));
         out.insert(out.end(), map.nameField.begin(), map.nameField.end());
         out.push_back(map.mode);
         const bool withKinds = map.mode == kPositionMode;
-        if (!appendEntries(out, map.startEntries, withKinds) || !appendEntries(out, map.stopEntries, withKinds))
-            return std::nullopt;
+        if (Result<> r = appendEntries(out, map.startEntries, withKinds, which + "start"); !r) return r.failure();
+        if (Result<> r = appendEntries(out, map.stopEntries, withKinds, which + "stop"); !r) return r.failure();
     }
     storeU32(out.data(), image.revision);
     storeU32(out.data() + 4, image.formatVersion);

@@ -5,15 +5,18 @@
 // image encodes back to the very bytes it was parsed from.
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "base/result.h"
-#include "records/records_database.h"
+#include "base/byte_string.h"
 
 namespace rw {
+
+inline constexpr uint32_t kRecordsFormatVersion = 2;
+inline constexpr size_t kRecordsHeaderSize = 12;
+inline constexpr size_t kRecordsMaxFileSize = 1u << 20;
 
 // One start or stop entry. Mode 3 stores a kind byte before each entry:
 // 1 = message pattern, any other value = 6-byte button position. Other modes
@@ -41,31 +44,27 @@ struct RecordsImage {
     std::vector<StoredMap> maps;
 };
 
-struct RecordsBodyParse {
-    bool ok = false;
-    std::vector<StoredMap> maps;  // empty unless ok
-    size_t errorOffset = 0;       // file offset of the field that did not fit
-    std::string error;
-};
-
 // Parses the body of a whole file image (header included; the body starts at
-// offset 12). Fails when the image is shorter than the header, when a length,
-// count or entry runs past the end, or when a pattern has length 0.
-RecordsBodyParse parseRecordsBody(std::span<const uint8_t> file);
+// offset 12). Fails (malformed) when a length, count or entry runs past the
+// end or a pattern has length 0, with the offset and record in the text; an
+// image shorter than the header is missing.
+Result<std::vector<StoredMap>> parseRecordsBody(std::span<const uint8_t> file);
 
-// A whole RecData.dat as the program would load it: 12 bytes to 1 MiB, a
-// format version up to `maxFormatVersion`, the stored checksum equal to the
-// body's, and a body that parses. The reason says what is wrong in words fit
-// for the person publishing the file.
+// The rule for a whole RecData.dat, wherever it comes from: the program uses
+// it only when it holds 12 to 1,048,576 bytes (else missing or tooLarge), its
+// format version is at most `maxFormatVersion` (newerFormat: a newer body
+// layout is never read as this one), the stored checksum is the body's
+// (checksum; a stored 0 is no exception) and the body decodes (malformed).
+// The text says what is wrong in words fit for the person publishing the file.
 Result<RecordsImage> verifyRecordsImage(std::span<const uint8_t> file,
                                         uint32_t maxFormatVersion = kRecordsFormatVersion);
 
 // The map name of a stored name field: the bytes up to the first NUL, lowered.
 std::string mapNameOf(std::string_view nameField);
 
-// The file image with a freshly computed body checksum; none when a field does
-// not fit the format (name or pattern over 255 bytes, an empty pattern, more
-// than 255 entries in a list, a position that is not 6 bytes).
-std::optional<std::vector<uint8_t>> encodeRecordsImage(const RecordsImage& image);
+// The file image with a freshly computed body checksum; malformed when a field
+// does not fit the format (name or pattern over 255 bytes, an empty pattern,
+// more than 255 entries in a list, a position that is not 6 bytes).
+Result<std::vector<uint8_t>> encodeRecordsImage(const RecordsImage& image);
 
 }  // namespace rw

@@ -32,19 +32,40 @@ std::string hexByte(uint8_t b) {
     return {kDigits[b >> 4], kDigits[b & 0xF]};
 }
 
+// A name as the text writes it: bare when it can be, else quoted with escapes.
+std::string recordsTextName(std::string_view nameField) {
+    bool bare = !nameField.empty();
+    for (char c : nameField) bare = bare && isBareByte(static_cast<unsigned char>(c));
+    if (bare) return std::string(nameField);
+    std::string out = "\"";
+    for (char c : nameField) {
+        const auto b = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (b < 0x20 || b >= 0x7F) {
+            out += "\\x" + hexByte(b);
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
 struct Token {
     std::string text;
     bool quoted = false;
 };
 
-// Splits a line into tokens; a '#' outside quotes ends it. Returns an error
-// message, or an empty string when the line is well formed.
-std::string tokenize(std::string_view line, std::vector<Token>& tokens) {
+// Splits a line into tokens; a '#' outside quotes ends it.
+Result<std::vector<Token>> tokenize(std::string_view line) {
+    auto bad = [](std::string text) { return Failure{FailureKind::malformed, std::move(text)}; };
+    std::vector<Token> tokens;
     size_t i = 0;
     const size_t n = line.size();
     while (true) {
         while (i < n && isBlank(line[i])) ++i;
-        if (i == n || line[i] == '#') return {};
+        if (i == n || line[i] == '#') return tokens;
         Token token;
         if (line[i] == '"') {
             token.quoted = true;
@@ -58,7 +79,7 @@ std::string tokenize(std::string_view line, std::vector<Token>& tokens) {
                     break;
                 }
                 if (c == '\\') {
-                    if (i + 1 >= n) return "a backslash ends the line; write \\\\ for a backslash";
+                    if (i + 1 >= n) return bad("a backslash ends the line; write \\\\ for a backslash");
                     const char e = line[i + 1];
                     if (e == '\\' || e == '"') {
                         token.text.push_back(e);
@@ -66,25 +87,25 @@ std::string tokenize(std::string_view line, std::vector<Token>& tokens) {
                     } else if (e == 'x') {
                         const int hi = i + 2 < n ? hexValue(line[i + 2]) : -1;
                         const int lo = i + 3 < n ? hexValue(line[i + 3]) : -1;
-                        if (hi < 0 || lo < 0) return "\\x needs two hex digits";
+                        if (hi < 0 || lo < 0) return bad("\\x needs two hex digits");
                         token.text.push_back(static_cast<char>(hi * 16 + lo));
                         i += 4;
                     } else {
-                        return std::string("unknown escape \\") + e + "; use \\\", \\\\ or \\xHH";
+                        return bad(std::string("unknown escape \\") + e + "; use \\\", \\\\ or \\xHH");
                     }
                     continue;
                 }
-                if (c < 0x20 || c == 0x7F) return "control byte 0x" + hexByte(c) + " in quotes; write it as \\x" + hexByte(c);
+                if (c < 0x20 || c == 0x7F) return bad("control byte 0x" + hexByte(c) + " in quotes; write it as \\x" + hexByte(c));
                 token.text.push_back(static_cast<char>(c));
                 ++i;
             }
-            if (!closed) return "missing closing quote";
-            if (i < n && !isBlank(line[i]) && line[i] != '#') return "expected a blank after the closing quote";
+            if (!closed) return bad("missing closing quote");
+            if (i < n && !isBlank(line[i]) && line[i] != '#') return bad("expected a blank after the closing quote");
         } else {
             while (i < n && !isBlank(line[i]) && line[i] != '#') {
                 const auto c = static_cast<unsigned char>(line[i]);
-                if (c == '"') return "unexpected quote inside a word";
-                if (!isBareByte(c)) return "byte 0x" + hexByte(c) + " outside quotes; put the name in quotes and write \\x" + hexByte(c);
+                if (c == '"') return bad("unexpected quote inside a word");
+                if (!isBareByte(c)) return bad("byte 0x" + hexByte(c) + " outside quotes; put the name in quotes and write \\x" + hexByte(c));
                 token.text.push_back(static_cast<char>(c));
                 ++i;
             }
@@ -106,7 +127,7 @@ std::optional<T> parseNumber(const Token& token) {
 
 class TextParser {
 public:
-    RecordsTextParse run(std::string_view text) {
+    Result<RecordsText> run(std::string_view text, std::string_view source) {
         if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // editors' UTF-8 mark
         LineSplitter lines(text);
         std::string_view line;
@@ -115,31 +136,30 @@ public:
             parseLine(line);
         }
         if (!failed()) closeBlock();
-        if (!failed()) {
-            result_.ok = true;
-            result_.hasRevision = revisionLine_ != 0;
-            std::stable_sort(result_.warnings.begin(), result_.warnings.end(),
-                             [](const RecordsTextIssue& a, const RecordsTextIssue& b) { return a.line < b.line; });
-        } else {
-            result_.image = RecordsImage{};
-            result_.warnings.clear();
+        if (failed()) {
+            return Failure{FailureKind::malformed,
+                           std::string(source) + ":" + std::to_string(error_.line) + ": error: " + error_.message};
         }
+        result_.hasRevision = revisionLine_ != 0;
+        std::stable_sort(result_.warnings.begin(), result_.warnings.end(),
+                         [](const RecordsTextIssue& a, const RecordsTextIssue& b) { return a.line < b.line; });
         return std::move(result_);
     }
 
 private:
-    bool failed() const { return !result_.error.message.empty(); }
+    // The first error sticks; later ones are not recorded.
+    bool failed() const { return !error_.message.empty(); }
     void fail(std::string message, size_t line = 0) {
         if (failed()) return;
-        result_.error.line = line ? line : lineNo_;
-        result_.error.message = std::move(message);
+        error_.line = line ? line : lineNo_;
+        error_.message = std::move(message);
     }
     void warn(size_t line, std::string message) { result_.warnings.push_back({line, std::move(message)}); }
 
     void parseLine(std::string_view line) {
-        std::vector<Token> tokens;
-        const std::string error = tokenize(line, tokens);
-        if (!error.empty()) return fail(error);
+        const Result<std::vector<Token>> tokenized = tokenize(line);
+        if (!tokenized) return fail(tokenized.text());
+        const std::vector<Token>& tokens = *tokenized;
         if (tokens.empty()) return;
         const Token& key = tokens[0];
         const std::vector<Token> args(tokens.begin() + 1, tokens.end());
@@ -279,7 +299,8 @@ private:
         inMap_ = false;
     }
 
-    RecordsTextParse result_;
+    RecordsText result_;
+    RecordsTextIssue error_;
     size_t lineNo_ = 0;
     size_t revisionLine_ = 0;
     size_t formatLine_ = 0;
@@ -316,26 +337,9 @@ void appendEntry(std::string& out, const char* side, const StoredEntry& e, bool 
 
 }  // namespace
 
-std::string recordsTextName(std::string_view nameField) {
-    bool bare = !nameField.empty();
-    for (char c : nameField) bare = bare && isBareByte(static_cast<unsigned char>(c));
-    if (bare) return std::string(nameField);
-    std::string out = "\"";
-    for (char c : nameField) {
-        const auto b = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (b < 0x20 || b >= 0x7F) {
-            out += "\\x" + hexByte(b);
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
+Result<RecordsText> parseRecordsText(std::string_view text, std::string_view source) {
+    return TextParser().run(text, source);
 }
-
-RecordsTextParse parseRecordsText(std::string_view text) { return TextParser().run(text); }
 
 std::string printRecordsText(const RecordsImage& image) {
     std::string out = "# Runwarden records data; runwarden-recdata compile turns it into RecData.dat\n";

@@ -27,6 +27,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/result.h"
 #include "records/records_image.h"
 
 namespace rw {
@@ -36,20 +37,17 @@ struct RecordsTextIssue {
     std::string message;
 };
 
-struct RecordsTextParse {
-    bool ok = false;
+struct RecordsText {
     RecordsImage image;
     bool hasRevision = false;  // false: the revision must come from elsewhere
-    RecordsTextIssue error;    // the first error, when not ok
     // Legal but probably unintended: two maps with one name, modes that
     // detect nothing, empty names.
     std::vector<RecordsTextIssue> warnings;
 };
 
-RecordsTextParse parseRecordsText(std::string_view text);
+// The image the text describes, or its first error (malformed), worded as
+// "SOURCE:LINE: error: what" with the source named as given.
+Result<RecordsText> parseRecordsText(std::string_view text, std::string_view source);
 std::string printRecordsText(const RecordsImage& image);
-
-// A name as the text writes it: bare when it can be, else quoted.
-std::string recordsTextName(std::string_view nameField);
 
 }  // namespace rw

@@ -19,7 +19,7 @@ std::optional<RunsLine> parseRunsLine(std::string_view line) {
 }
 
 void mergeRunsList(RecordsDatabase& db, std::span<const uint8_t> listBytes) {
-    if (db.state != 1) return;
+    if (db.state != RecordsState::loaded) return;
     const std::string_view text(reinterpret_cast<const char*>(listBytes.data()), listBytes.size());
     LineSplitter lines(text);
     std::string_view line;

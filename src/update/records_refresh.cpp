@@ -15,26 +15,14 @@
 namespace rw {
 namespace {
 
-// The local file as the pass last loaded it. Each field keeps its value when
-// a load finds nothing to load, as the header words of a file too large to
-// load must still be compared.
+// The local file as the pass last loaded it: accepted, or why not.
 struct LoadedFile {
-    std::vector<uint8_t> bytes;
-    uint32_t storedCrc = 0;
-    uint32_t format = 0;
+    Result<RecordsImage> image = Failure{FailureKind::missing, {}};
 };
 
 void loadFile(RecordsDatabase& db, LoadedFile& file) {
-    file.bytes.clear();
-    std::optional<std::vector<uint8_t>> bytes = loadRecordsFile(db.fileName);
-    if (!bytes) return;
-    const std::optional<RecordsHeader> header = parseRecordsHeader(*bytes);
-    if (!header) return;
-    db.revision = header->revision;
-    file.format = header->formatVersion;
-    file.storedCrc = header->bodyCrc;
-    db.bodyCrc = recordsBodyCrc(*bytes);
-    file.bytes = std::move(*bytes);
+    file.image = acceptRecordsFile(db.fileName);
+    if (file.image) db.revision = file.image->revision;
 }
 
 enum class Download {
@@ -103,7 +91,7 @@ RefreshOutcome refreshRecords(RecordsDatabase& db, const RecordsSources& sources
     };
     const std::filesystem::path shownName = db.fileName.filename();
     const auto fail = [&](RefreshKind kind, std::wstring text) {
-        db.state = -1;
+        db.state = RecordsState::rejected;
         db.records.clear();
         say(kind, std::move(text));
         return out;
@@ -116,10 +104,10 @@ RefreshOutcome refreshRecords(RecordsDatabase& db, const RecordsSources& sources
     std::optional<RecordsHeader> server;
     if (auto prefix = platform::fetchPrefix(sources.recordsUrl, platform::kRecordsAgent, kRecordsHeaderSize,
                                             sources.deadline)) {
-        server = parseRecordsHeader(*prefix);
+        if (auto header = parseRecordsHeader(*prefix)) server = *header;
     }
     const bool serverUsable = server && server->formatVersion <= db.maxFormatVersion;
-    const std::optional<RecordsHeader> local = readLocalRecordsHeader(db.fileName);
+    const Result<RecordsHeader> local = readLocalRecordsHeader(db.fileName);
     if (local) {
         db.revision = local->revision;
         db.bodyCrc = local->bodyCrc;
@@ -147,12 +135,13 @@ RefreshOutcome refreshRecords(RecordsDatabase& db, const RecordsSources& sources
     // 3. Verify the local file.
     LoadedFile file;
     if (local) loadFile(db, file);
-    const bool verified = local && file.storedCrc == db.bodyCrc;
+    const bool verified = local && file.image;
 
     // 4. Restore a file that failed its check, from any good copy. A copy
     // that arrived but does not verify is the server's fault, not the connection's.
     bool restoreRefused = false;
-    if (!verified && file.format <= db.maxFormatVersion && serverUsable && !downloadFailed) {
+    const bool newerLocal = !file.image && file.image.kind() == FailureKind::newerFormat;
+    if (!verified && !newerLocal && serverUsable && !downloadFailed) {
         const Download restore = downloadVerified(db, sources, std::nullopt);
         if (restore == Download::Replaced) {
             loadFile(db, file);
@@ -167,18 +156,18 @@ RefreshOutcome refreshRecords(RecordsDatabase& db, const RecordsSources& sources
     }
 
     // 5. Still failing: the CRC message, and the records list is not fetched.
-    if (file.storedCrc != db.bodyCrc || restoreRefused) return fail(RefreshKind::ChecksumFailed, crcErrorText(shownName));
-
-    // 6. Decode. With no file at all (or one whose stored checksum is 0 but
-    // which is too large to load) the database is loaded and empty.
-    if (file.bytes.empty()) {
-        db.records.clear();
-        db.state = 1;
-    } else if (!db.decodeRecords(file.bytes)) {
-        say(RefreshKind::ChecksumFailed, crcErrorText(shownName));
-        return out;
+    // With no file at all the database is loaded and empty.
+    if ((!file.image && file.image.kind() != FailureKind::missing) || restoreRefused) {
+        return fail(RefreshKind::ChecksumFailed, crcErrorText(shownName));
     }
-    file.bytes = {};
+
+    // 6. Decode.
+    if (file.image) {
+        db.decodeRecords(std::move(*file.image));
+    } else {
+        db.records.clear();
+        db.state = RecordsState::loaded;
+    }
 
     // 7. The world-record list.
     mergeList(db, sources, runsList);

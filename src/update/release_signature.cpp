@@ -53,13 +53,13 @@ Result<> checkReleaseSignature(std::span<const uint8_t> key, std::string_view fi
     const std::string url = std::string(fileUrl) + std::string(kSignatureSuffix);
     const platform::FetchedBytes signature =
         platform::fetchToMemory(url, platform::kUpdateAgent, kSignatureFileLimit, deadline);
-    if (!signature.opened) return Failure{"the signature " + url + " could not be fetched"};
+    if (!signature.opened) return Failure{FailureKind::unreachable, "the signature " + url + " could not be fetched"};
     if (signature.overflowed || signature.bytes.size() != platform::kSignatureSize) {
-        return Failure{"the signature " + url + " is not " + std::to_string(platform::kSignatureSize) + " bytes"};
+        return Failure{FailureKind::forged, "the signature " + url + " is not " + std::to_string(platform::kSignatureSize) + " bytes"};
     }
     const std::vector<uint8_t> message = signedMessage(role, version, file);
     if (message.empty() || !platform::verifySignature(key, message, signature.bytes)) {
-        return Failure{"the signature " + url + " does not match the file"};
+        return Failure{FailureKind::forged, "the signature " + url + " does not match the file"};
     }
     return success();
 }

@@ -35,33 +35,38 @@ Bytes cutShort(Bytes b) {  // a name running past the end, under a right checksu
 }
 
 TEST(RecordsRefresh, WhichFileWinsAndWhatIsSaid) {
+    constexpr RecordsState loaded = RecordsState::loaded, rejected = RecordsState::rejected;
     test::TempDir dir;
     const Bytes newerFormat = test::recData("format 3\nrevision 90\nmap kz_c\nmode 0\n");
+    Bytes oversizedCrc0 = test::recData("");  // too large to load; a stored 0 does not make it pass
+    oversizedCrc0.resize(kRecordsMaxFileSize + 1);
     const struct {
         const char* what;
         Maybe server, local;
         std::wstring message;  // % stands for the quoted file name; empty: none
         Maybe after;           // the local file afterwards
-        int32_t state;
+        RecordsState state;
         size_t maps;
         int downloads;  // of the records file: its header, then the copy
     } rows[] = {
-        {"equal headers", twoMaps(7), twoMaps(7), L"", twoMaps(7), 1, 2, 1},
-        {"same revision, other checksum", threeMaps(57), twoMaps(57), L"Updated file: % (57)", threeMaps(57), 1, 3, 2},
-        {"other revision", twoMaps(58), twoMaps(57), L"Updated file: % (58)", twoMaps(58), 1, 2, 2},
-        {"newer server format", newerFormat, twoMaps(5), L"", twoMaps(5), 1, 2, 1},
+        {"equal headers", twoMaps(7), twoMaps(7), L"", twoMaps(7), loaded, 2, 1},
+        {"same revision, other checksum", threeMaps(57), twoMaps(57), L"Updated file: % (57)", threeMaps(57), loaded, 3, 2},
+        {"other revision", twoMaps(58), twoMaps(57), L"Updated file: % (58)", twoMaps(58), loaded, 2, 2},
+        {"newer server format", newerFormat, twoMaps(5), L"", twoMaps(5), loaded, 2, 1},
         {"not restored from a newer format", newerFormat, damaged(twoMaps(5)), L"CRC32 error in file: %",
-         damaged(twoMaps(5)), -1, 0, 1},
-        {"missing", twoMaps(9), {}, L"Restored file: %", twoMaps(9), 1, 2, 2},
-        {"damaged, same header", twoMaps(9), damaged(twoMaps(9)), L"Restored file: %", twoMaps(9), 1, 2, 2},
-        {"too short for a header", twoMaps(9), Bytes{1, 2, 3}, L"Restored file: %", twoMaps(9), 1, 2, 2},
-        {"header only, checksum 0", test::recData(""), test::recData(""), L"", test::recData(""), 1, 0, 1},
-        {"unreachable", {}, twoMaps(2), L"Unable to connect to update server!", twoMaps(2), 1, 2, 0},
+         damaged(twoMaps(5)), rejected, 0, 1},
+        {"missing", twoMaps(9), {}, L"Restored file: %", twoMaps(9), loaded, 2, 2},
+        {"damaged, same header", twoMaps(9), damaged(twoMaps(9)), L"Restored file: %", twoMaps(9), loaded, 2, 2},
+        {"too short for a header", twoMaps(9), Bytes{1, 2, 3}, L"Restored file: %", twoMaps(9), loaded, 2, 2},
+        {"header only, checksum 0", test::recData(""), test::recData(""), L"", test::recData(""), loaded, 0, 1},
+        {"unreachable", {}, twoMaps(2), L"Unable to connect to update server!", twoMaps(2), loaded, 2, 0},
         // A damaged server copy never replaces the local file; restoring from
         // one ends in the checksum error, and the records list is not fetched.
         {"newer copy, wrong checksum", damaged(threeMaps(8)), twoMaps(7), L"Unable to connect to update server!",
-         twoMaps(7), 1, 2, 2},
-        {"restore, cut short", cutShort(twoMaps(6)), {}, L"CRC32 error in file: %", {}, -1, 0, 2},
+         twoMaps(7), loaded, 2, 2},
+        {"restore, cut short", cutShort(twoMaps(6)), {}, L"CRC32 error in file: %", {}, rejected, 0, 2},
+        {"newer local format, right checksum", {}, newerFormat, L"CRC32 error in file: %", newerFormat, rejected, 0, 0},
+        {"oversized, checksum 0", {}, oversizedCrc0, L"CRC32 error in file: %", oversizedCrc0, rejected, 0, 0},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
@@ -85,7 +90,7 @@ TEST(RecordsRefresh, WhichFileWinsAndWhatIsSaid) {
         EXPECT_EQ(std::count(made.begin(), made.end(), "VoZedida /" + std::string(kServerFile)), r.downloads);
         // The list is fetched and merged unless the file failed its check.
         const bool listed = std::count(made.begin(), made.end(), "RWUpdate /demos_tcl.txt") == 1;
-        EXPECT_EQ(listed, r.state == 1);
+        EXPECT_EQ(listed, r.state == RecordsState::loaded);
         EXPECT_EQ(db.runAt("kz_a", 0), r.maps > 0 ? "01:02.33 player" : "");
         EXPECT_EQ(db.runAt("kz_c", 0), r.maps == 3 ? "[pro] 00:59.00 x" : "");
     }

@@ -76,10 +76,9 @@ TEST(UpdateAttacks, WhatStaysOnDiskAndWhatIsSaid) {
             publish::ReleaseInput release{in.write("a.exe", sameBytes ? newer : newProgram), r.release,
                                           in.write("notes.txt", std::string("notes")), served.dir(), key};
             publish::RecordsInput recs{in.write("a.dat", r.served), std::nullopt, served.dir(), served.dir(), key};
-            publish::ReleaseSummary rs;
-            publish::RecordsSummary recsSummary;
-            publish::PublishError error;
-            ASSERT_TRUE(publishRelease(release, rs, error) && publishRecords(recs, recsSummary, error)) << error.message;
+            const Result<publish::ReleaseSummary> rs = publishRelease(release);
+            const Result<publish::RecordsSummary> recsSummary = publishRecords(recs);
+            ASSERT_TRUE(rs && recsSummary) << rs.text() << recsSummary.text();
 
             const fs::path x64 = served.dir() / "intern/Runwarden/x64", folder = served.dir() / "intern/Runwarden";
             const auto over = fs::copy_options::overwrite_existing;
@@ -91,7 +90,7 @@ TEST(UpdateAttacks, WhatStaysOnDiskAndWhatIsSaid) {
             if (is("HTTPS to http")) base.replace(0, 5, "HTTPS");
             UpdateSettings settings{base, {base + "RecData.dat", test::deadUrl("/list"), publicKey}};
             if (is("forged program")) test::writeFile(x64 / "Runwarden.exe.sig", Bytes(64, 7));
-            if (is("forged descriptor")) test::writeFile(x64 / "UpdateData.dat", encodeUpdateDescriptor({17, rs.programCrc}));
+            if (is("forged descriptor")) test::writeFile(x64 / "UpdateData.dat", encodeUpdateDescriptor({17, rs->programCrc}));
             if (is("forged records")) test::writeFile(folder / "RecData.dat", records(61));
             if (is("missing signature")) fs::remove(x64 / "Runwarden.exe.sig");
             if (is("program signed as records")) fs::copy_file(folder / "RecData.dat.sig", x64 / "Runwarden.exe.sig", over);

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/demo_walk.h"
+
 namespace rw::test {
 
 using Bytes = std::vector<uint8_t>;
@@ -70,4 +72,10 @@ Bytes text(std::string_view s);
 Bytes filler(size_t n, uint8_t value = 0x55);
 
 }  // namespace msg
+
+// The check over a demo held in memory.
+inline void checkDemoBytes(std::span<const uint8_t> demo, const RecordsDatabase* records, CheckResult& result) {
+    checkDemo(platform::openMemoryFile(demo), nullptr, records, result);
+}
+
 }  // namespace rw::test

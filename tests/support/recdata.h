@@ -16,11 +16,11 @@ inline Bytes bytesOf(std::string_view text) { return Bytes(text.begin(), text.en
 
 // Revision 1 unless the text gives one; text that does not compile aborts.
 inline Bytes recData(std::string_view text) {
-    RecordsTextParse parsed = parseRecordsText(text);
-    if (!parsed.hasRevision) parsed.image.revision = 1;
-    const auto bytes = parsed.ok ? encodeRecordsImage(parsed.image) : std::nullopt;
+    Result<RecordsText> parsed = parseRecordsText(text, "test records text");
+    if (parsed && !parsed->hasRevision) parsed->image.revision = 1;
+    const Result<Bytes> bytes = parsed ? encodeRecordsImage(parsed->image) : parsed.failure();
     if (!bytes) {
-        std::fprintf(stderr, "test records text line %zu: %s\n", parsed.error.line, parsed.error.message.c_str());
+        std::fprintf(stderr, "%s\n", bytes.text().c_str());
         std::abort();
     }
     return *bytes;

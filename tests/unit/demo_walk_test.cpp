@@ -24,6 +24,7 @@ namespace {
 
 using namespace demo;
 using test::Bytes;
+using test::checkDemoBytes;
 using test::ClientState;
 using test::DemoBuilder;
 namespace msg = test::msg;
@@ -43,7 +44,7 @@ RecordsDatabase database(uint8_t mode, std::vector<ByteString> start, std::vecto
     db.records = {MapRecord{.name = "kz_test", .mode = mode, .startEntries = std::move(start),
                             .stopEntries = std::move(stop), .startKinds = std::move(startKinds),
                             .stopKinds = std::move(stopKinds)}};
-    db.state = 1;
+    db.state = RecordsState::loaded;
     return db;
 }
 
@@ -127,7 +128,7 @@ TEST(DemoWalk, Verdicts) {
                           originAfterUse = database(3, {msg::positionEntry(0, 0, 0)}, {kStop}, {false}, {true});
     RecordsDatabase cup = db0, notLoaded = db0;
     cup.records[0].name = "kz_cup_storage";
-    notLoaded.state = 0;
+    notLoaded.state = RecordsState::notLoaded;
     auto frames = [](std::vector<ClientState> states) {
         DemoBuilder b;
         b.startMarker();
@@ -313,7 +314,7 @@ TEST(DemoWalk, FailedReadEndsTheCheckWithTheReadError) {
         CheckResult result;
         checkDemo(std::make_unique<FailingFile>(platform::openMemoryFile(b.bytes()),
                                                 stopFrame + kMessagesOffset + 1000, cutAfterReads),
-                  &db, result);
+                  nullptr, &db, result);
         EXPECT_EQ(result.status(), -2) << cutAfterReads;
         EXPECT_EQ(result.messageText.view(), readErrorAt(static_cast<int64_t>(b.size() - kStartMarkerSize),
                                                          static_cast<int64_t>(stopBlock.size())));

@@ -19,7 +19,9 @@ using Strings = std::vector<std::string>;
 
 RecordsDatabase decoded(const Bytes& file) {
     RecordsDatabase db;
-    EXPECT_TRUE(db.decodeRecords(file));
+    Result<RecordsImage> image = verifyRecordsImage(file);
+    EXPECT_TRUE(image) << image.text();
+    if (image) db.decodeRecords(std::move(*image));
     return db;
 }
 
@@ -56,8 +58,8 @@ TEST(RecordsDatabase, NamesAndLookups) {
 }
 
 // Mode 3 keeps each entry's kind (any kind byte but 1 is a position); other modes have none.
-// Every cut of a body either falls on a record boundary (and loads the records
-// before it) or inside a record (and is rejected, dropping what was loaded).
+// Every cut of a body either falls on a record boundary or inside a record
+// (and is rejected).
 TEST(RecordsDatabase, EntriesKindsAndTruncatedBodies) {
     const std::string a = "map kz_a\nmode 0\nstart pattern 0102\nstart pattern 04\nstop pattern 03\n";
     const std::string b = "map kz_b\nmode 3\nstart pattern 0405\nstart position -1 256 32767\nstop position 4 5 6 kind 9\n";
@@ -72,11 +74,7 @@ TEST(RecordsDatabase, EntriesKindsAndTruncatedBodies) {
     for (size_t cut = 0; cut <= full.size(); ++cut) {
         // An exact-size copy so that AddressSanitizer sees any read past the end.
         const Bytes part(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut));
-        RecordsDatabase db = decoded(full);
-        const bool ok = db.decodeRecords(part);
-        EXPECT_EQ(ok, boundaries.count(cut) == 1) << "cut at " << cut;
-        EXPECT_EQ(db.state, ok ? 1 : -1);
-        EXPECT_EQ(db.findMap("kz_a").has_value(), ok && cut > 12);
+        EXPECT_EQ(parseRecordsBody(part).ok(), boundaries.count(cut) == 1) << "cut at " << cut;
     }
 }
 
@@ -87,45 +85,47 @@ TEST(RecordsFile, HeaderAndChecksum) {
     EXPECT_EQ(std::tuple(h->revision, h->formatVersion, h->bodyCrc), std::tuple(0x01020304u, 2u, 0x12345678u));
 }
 
-// What the program does with each file.
-TEST(LocalRecords, EachFileGetsItsStatus) {
-    using S = LocalRecordsStatus;
+// Which local files the program uses; the window's refresh and runwarden-check
+// both take this answer.
+TEST(LocalRecords, EachFileIsAcceptedOrRejectedWithItsKind) {
+    using K = FailureKind;
     const Bytes good = test::recData("revision 57\nmap KZ_B\nmode 0\nstart pattern 01\nmap kz_a\nmode 0\n");
     auto appended = [&good](const Bytes& record) {  // under a checksum made right
         Bytes file = good;
         file.insert(file.end(), record.begin(), record.end());
         return test::resealed(file);
     };
-    Bytes headerOnly5 = test::recData(""), oversized = good;
+    Bytes headerOnly5 = test::recData(""), oversized = good, oversizedCrc0 = test::recData("");
     headerOnly5[8] = 5;
     oversized.resize(kRecordsMaxFileSize + 1);
+    oversizedCrc0.resize(kRecordsMaxFileSize + 1);
     const struct {
         const char* what;
         std::optional<Bytes> file;  // none: no file at all
-        S status;
-        int32_t state;
+        std::optional<K> rejected;  // none: accepted
         size_t maps;
     } rows[] = {
-        {"verified", good, S::Loaded, 1, 2},
-        {"header only, checksum 0", test::recData(""), S::Loaded, 1, 0},
-        {"header only, checksum 5", headerOnly5, S::ChecksumMismatch, -1, 0},
-        {"name cut", appended({4, 'k', 'z', '_'}), S::Malformed, -1, 0},
-        {"entry cut", appended({3, 'k', 'z', '_', 0, 1, 9}), S::Malformed, -1, 0},
-        {"empty pattern", appended({2, 'k', 'z', 0, 1, 1, 1, 1, 0}), S::Malformed, -1, 0},
-        {"newer format", test::recData("format 3\n"), S::Malformed, -1, 0},
-        {"oversized", test::resealed(oversized), S::TooLarge, -1, 0},
-        {"missing", std::nullopt, S::Missing, 0, 0},  // the database is left alone
-        {"short", Bytes(11, 0), S::Missing, 0, 0},
+        {"verified", good, {}, 2},
+        {"header only, checksum 0", test::recData(""), {}, 0},
+        {"header only, checksum 5", headerOnly5, K::checksum, 0},
+        {"name cut", appended({4, 'k', 'z', '_'}), K::malformed, 0},
+        {"entry cut", appended({3, 'k', 'z', '_', 0, 1, 9}), K::malformed, 0},
+        {"empty pattern", appended({2, 'k', 'z', 0, 1, 1, 1, 1, 0}), K::malformed, 0},
+        // A newer body layout is never read as this one, however right its checksum.
+        {"newer format, right checksum", test::recData("format 3\nmap kz_a\nmode 0\n"), K::newerFormat, 0},
+        {"oversized", test::resealed(oversized), K::tooLarge, 0},
+        // Stored checksum 0 is no pass for a file the program does not load.
+        {"oversized, checksum 0", oversizedCrc0, K::tooLarge, 0},
+        {"missing", std::nullopt, K::missing, 0},
+        {"short", Bytes(11, 0), K::missing, 0},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
         test::TempDir dir;
         if (r.file) dir.write("RecData.dat", *r.file);
-        RecordsDatabase db;
-        EXPECT_EQ(loadLocalRecords(db, dir / "RecData.dat"), r.status);
-        EXPECT_EQ(db.state, r.state);
-        EXPECT_EQ(db.records.size(), r.maps);
-        EXPECT_EQ(db.findMap("kz_a").has_value(), r.state == 1 && r.maps > 0);
+        const Result<RecordsImage> image = acceptRecordsFile(dir / "RecData.dat");
+        EXPECT_EQ(image ? std::optional<K>() : image.kind(), r.rejected) << image.text();
+        EXPECT_EQ(image ? image->maps.size() : 0, r.maps);
     }
 }
 
@@ -134,16 +134,17 @@ TEST(LocalRecords, EachFileGetsItsStatus) {
 // one, has no run. Nothing is looked up in or merged into an unloaded database.
 TEST(RunsList, MergesRunsOnlyIntoALoadedDatabase) {
     const Bytes list = bytesOf("kz_a title\r\nkz_ab\r\nkz_a 1:00\r\nKZ_A 2:00\rx\n kz_a 3:00\nkz_a\nkz_b[pro] 4:00");
-    for (int32_t state : {1, 0, -1}) {
-        SCOPED_TRACE(state);
+    for (RecordsState state : {RecordsState::loaded, RecordsState::notLoaded, RecordsState::rejected}) {
+        SCOPED_TRACE(static_cast<int>(state));
+        const bool loaded = state == RecordsState::loaded;
         RecordsDatabase db = decoded(withNames({"kz_cave", "kz_a", "kz_b"}));
         db.records[2].runs = {"kept"};
         db.state = state;
         mergeRunsList(db, list);
-        EXPECT_EQ(db.records[0].runs, state == 1 ? (Strings{"1:00", "2:00\rx"}) : Strings{});
-        EXPECT_EQ(db.records[1].runs, state == 1 ? Strings{"[pro] 4:00"} : Strings{});
-        EXPECT_EQ(db.runCount("kz_a"), state == 1 ? 2u : 0u);
-        EXPECT_EQ(db.runAt("kz_cave", 0), state == 1 ? "kept" : "");
+        EXPECT_EQ(db.records[0].runs, loaded ? (Strings{"1:00", "2:00\rx"}) : Strings{});
+        EXPECT_EQ(db.records[1].runs, loaded ? Strings{"[pro] 4:00"} : Strings{});
+        EXPECT_EQ(db.runCount("kz_a"), loaded ? 2u : 0u);
+        EXPECT_EQ(db.runAt("kz_cave", 0), loaded ? "kept" : "");
         EXPECT_EQ(db.runAt("kz_cave", 1), "");
     }
 }
@@ -172,24 +173,25 @@ TEST(RecordsText, RoundTripsEveryKindOfField) {
     }
     const Bytes file = *encodeRecordsImage(image);
     const std::string text = printRecordsText(*verifyRecordsImage(file, UINT32_MAX));
-    const RecordsTextParse compiled = parseRecordsText(text);
-    ASSERT_TRUE(compiled.ok) << "line " << compiled.error.line << ": " << compiled.error.message << "\n" << text;
-    EXPECT_EQ(encodeRecordsImage(compiled.image), file) << text;
+    const Result<RecordsText> compiled = parseRecordsText(text, "dump");
+    ASSERT_TRUE(compiled) << compiled.text() << "\n" << text;
+    EXPECT_EQ(*encodeRecordsImage(compiled->image), file) << text;
 }
 
 TEST(RecordsText, CompilesTheDocumentedExample) {
-    const RecordsTextParse parsed = parseRecordsText(
+    const Result<RecordsText> parsed = parseRecordsText(
         "\xEF\xBB\xBF# the records of the week\r\nrevision 57\r\n\r\n"
         "map kz_cave            # a comment after a line\r\n"
         "  mode 1\r\n  start pattern 0a 1B 2c\r\n\tstop pattern 0a1b2d\r\n"
         "map \"KZ Caves\\x00\"\n  mode 3\n  start pattern 01 02 03\n"
-        "  stop position 1100 -512 64 kind 2\n  start position 1024 -512 64\n");  // start and stop may interleave
-    ASSERT_TRUE(parsed.ok) << parsed.error.line << ": " << parsed.error.message;
+        "  stop position 1100 -512 64 kind 2\n  start position 1024 -512 64\n",  // start and stop may interleave
+        "example");
+    ASSERT_TRUE(parsed) << parsed.text();
     const Bytes expected = test::resealed(test::bytesOf(
         "\x39\0\0\0\x02\0\0\0\0\0\0\0"
         "\x07kz_cave\x01\x01\x03\x0a\x1b\x2c\x01\x03\x0a\x1b\x2d"
         "\x09KZ Caves\0\x03\x02\x01\x03\x01\x02\x03\0\0\x04\0\xfe\x40\0\x01\x02\x4c\x04\0\xfe\x40\0"sv));
-    EXPECT_EQ(encodeRecordsImage(parsed.image), expected);
+    EXPECT_EQ(*encodeRecordsImage(parsed->image), expected);
 }
 
 // Errors name their line; a row for each kind of rule.
@@ -209,14 +211,13 @@ TEST(RecordsText, ErrorsNameTheLine) {
     };
     // An escape cut by the end of the text reads nothing past it.
     const std::string_view cutEscape = std::string_view("map \"kz\\x10").substr(0, 10);
-    EXPECT_NE(parseRecordsText(cutEscape).error.message.find("two hex digits"), std::string::npos);
+    EXPECT_NE(parseRecordsText(cutEscape, "t").text().find("two hex digits"), std::string::npos);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text.substr(0, 60));
-        const RecordsTextParse parsed = parseRecordsText(c.text);
-        EXPECT_FALSE(parsed.ok);
-        EXPECT_EQ(parsed.error.line, c.line);
-        EXPECT_NE(parsed.error.message.find(c.message), std::string::npos) << parsed.error.message;
-        EXPECT_TRUE(parsed.image.maps.empty());
+        const Result<RecordsText> parsed = parseRecordsText(c.text, "t");
+        ASSERT_FALSE(parsed);
+        EXPECT_EQ(parsed.text().rfind("t:" + std::to_string(c.line) + ": error: ", 0), 0u) << parsed.text();
+        EXPECT_NE(parsed.text().find(c.message), std::string::npos) << parsed.text();
     }
 }
 

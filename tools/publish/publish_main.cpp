@@ -83,8 +83,8 @@ int usageError(const std::string& message) {
     return kExitUsage;
 }
 
-int inputError(const rw::publish::PublishError& e) {
-    printErr(e.where + ": error: " + e.message + "\n");
+int inputError(const rw::Failure& failure) {
+    printErr(failure.text + "\n");
     return kExitInvalidInput;
 }
 
@@ -92,44 +92,50 @@ void printWarnings(const std::string& where, const std::vector<std::string>& war
     for (const std::string& w : warnings) printErr(where + ": warning: " + w + "\n");
 }
 
+using Values = std::map<std::string, std::string>;
+
 // "--name value" and "--name=value" for the allowed names; every option at most once.
-std::string parseOptions(const std::vector<std::string>& args, const std::vector<std::string>& allowed,
-                         std::map<std::string, std::string>& values) {
+rw::Result<Values> parseOptions(const std::vector<std::string>& args, const std::vector<std::string>& allowed) {
+    auto usage = [](std::string text) { return rw::Failure{rw::FailureKind::usage, std::move(text)}; };
+    Values values;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a.rfind("--", 0) != 0) return "unexpected argument '" + a + "'";
+        if (a.rfind("--", 0) != 0) return usage("unexpected argument '" + a + "'");
         const size_t eq = a.find('=');
         const std::string name = a.substr(0, eq);
-        if (std::find(allowed.begin(), allowed.end(), name) == allowed.end()) return "unknown option " + name;
+        if (std::find(allowed.begin(), allowed.end(), name) == allowed.end()) return usage("unknown option " + name);
         std::string value;
         if (eq != std::string::npos) {
             value = a.substr(eq + 1);
         } else {
-            if (i + 1 >= args.size()) return name + " needs a value";
+            if (i + 1 >= args.size()) return usage(name + " needs a value");
             value = args[++i];
         }
-        if (value.empty()) return name + " needs a value";
-        if (!values.emplace(name, value).second) return name + " given twice";
+        if (value.empty()) return usage(name + " needs a value");
+        if (!values.emplace(name, value).second) return usage(name + " given twice");
     }
-    return {};
+    return values;
 }
 
-std::optional<uint32_t> parseVersion(const std::string& text) {
+rw::Result<uint32_t> parseVersion(const std::string& text) {
     uint32_t n = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
-    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    if (ec != std::errc() || end != text.data() + text.size()) {
+        return rw::Failure{rw::FailureKind::usage,
+                           "--version takes a whole number from 0 to 4294967295, not '" + text + "'"};
+    }
     return n;
 }
 
 int release(const std::vector<std::string>& args) {
-    std::map<std::string, std::string> v;
-    const std::string bad = parseOptions(args, {"--program", "--version", "--changelog", "--out", "--key"}, v);
-    if (!bad.empty()) return usageError(bad);
+    rw::Result<Values> parsed = parseOptions(args, {"--program", "--version", "--changelog", "--out", "--key"});
+    if (!parsed) return usageError(parsed.text());
+    Values& v = *parsed;
     for (const char* needed : {"--program", "--version", "--changelog", "--out"}) {
         if (!v.count(needed)) return usageError(std::string("release needs ") + needed);
     }
-    const std::optional<uint32_t> version = parseVersion(v["--version"]);
-    if (!version) return usageError("--version takes a whole number from 0 to 4294967295, not '" + v["--version"] + "'");
+    const rw::Result<uint32_t> version = parseVersion(v["--version"]);
+    if (!version) return usageError(version.text());
 
     rw::publish::ReleaseInput in;
     in.program = pathOf(v["--program"]);
@@ -137,11 +143,10 @@ int release(const std::vector<std::string>& args) {
     in.changeLog = pathOf(v["--changelog"]);
     in.out = pathOf(v["--out"]);
     if (v.count("--key")) in.key = pathOf(v["--key"]);
-    rw::publish::ReleaseSummary summary;
-    rw::publish::PublishError error;
-    const bool ok = rw::publish::publishRelease(in, summary, error);
+    const rw::Result<rw::publish::ReleaseSummary> published = rw::publish::publishRelease(in);
+    if (!published) return inputError(published.failure());
+    const rw::publish::ReleaseSummary& summary = *published;
     printWarnings(v["--changelog"], summary.warnings);
-    if (!ok) return inputError(error);
     std::printf("release: version %u, program %zu bytes, CRC-32 %08X, change log %zu bytes\n",
                 static_cast<unsigned>(summary.version), summary.programSize, static_cast<unsigned>(summary.programCrc),
                 summary.changeLogSize);
@@ -149,9 +154,9 @@ int release(const std::vector<std::string>& args) {
 }
 
 int records(const std::vector<std::string>& args) {
-    std::map<std::string, std::string> v;
-    const std::string bad = parseOptions(args, {"--recdata", "--runs", "--out", "--list-out", "--key"}, v);
-    if (!bad.empty()) return usageError(bad);
+    rw::Result<Values> parsed = parseOptions(args, {"--recdata", "--runs", "--out", "--list-out", "--key"});
+    if (!parsed) return usageError(parsed.text());
+    Values& v = *parsed;
     if (!v.count("--recdata") && !v.count("--runs")) return usageError("records needs --recdata, --runs or both");
     if (v.count("--recdata") && !v.count("--out")) return usageError("--recdata needs --out");
     if (v.count("--runs") && !v.count("--out") && !v.count("--list-out")) {
@@ -165,11 +170,10 @@ int records(const std::vector<std::string>& args) {
     if (v.count("--out")) in.out = pathOf(v["--out"]);
     in.listOut = pathOf(v.count("--list-out") ? v["--list-out"] : v["--out"]);
     if (v.count("--key")) in.key = pathOf(v["--key"]);
-    rw::publish::RecordsSummary summary;
-    rw::publish::PublishError error;
-    const bool ok = rw::publish::publishRecords(in, summary, error);
+    const rw::Result<rw::publish::RecordsSummary> published = rw::publish::publishRecords(in);
+    if (!published) return inputError(published.failure());
+    const rw::publish::RecordsSummary& summary = *published;
     printWarnings(v.count("--runs") ? v["--runs"] : v["--recdata"], summary.warnings);
-    if (!ok) return inputError(error);
     if (in.recData) {
         std::printf("RecData.dat: revision %u, %zu maps, %zu bytes\n", static_cast<unsigned>(summary.revision),
                     summary.maps, summary.recDataSize);
@@ -186,7 +190,7 @@ int keygen(const std::vector<std::string>& args) {
     if (args.size() != 2) return usageError("keygen takes one folder");
     const rw::Result<> made = rw::publish::generateKeyPair(pathOf(args[1]));
     if (!made) {
-        printErr("runwarden-publish: " + made.reason() + "\n");
+        printErr("runwarden-publish: " + made.text() + "\n");
         return kExitInvalidInput;
     }
     std::printf("keygen: %s and %s written in %s\n", rw::publish::kPrivateKeyFile, rw::publish::kPublicKeyFile,

@@ -57,14 +57,15 @@ Result<> writeNewFile(const std::filesystem::path& path, const std::string& text
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, mode);
     if (fd < 0) {
         const int why = errno;
-        return Failure{path.string() + (why == EEXIST ? ": a key is there already; it is not replaced"
+        return Failure{why == EEXIST ? FailureKind::exists : FailureKind::system,
+                       path.string() + (why == EEXIST ? ": a key is there already; it is not replaced"
                                                       : ": cannot create the file: " + std::string(std::strerror(why)))};
     }
     const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && ::fsync(fd) == 0;
     ::close(fd);
     if (!written) {
         ::unlink(path.c_str());
-        return Failure{path.string() + ": cannot write the file"};
+        return Failure{FailureKind::system, path.string() + ": cannot write the file"};
     }
     return success();
 }
@@ -76,16 +77,20 @@ Result<> generateKeyPair(const std::filesystem::path& folder) {
     const std::filesystem::path publicPath = folder / kPublicKeyFile;
     std::error_code ec;
     for (const auto& p : {privatePath, publicPath}) {
-        if (std::filesystem::exists(p, ec)) return Failure{p.string() + ": a key is there already; it is not replaced"};
+        if (std::filesystem::exists(p, ec)) {
+            return Failure{FailureKind::exists, p.string() + ": a key is there already; it is not replaced"};
+        }
     }
     std::filesystem::create_directories(folder, ec);
-    if (ec) return Failure{folder.string() + ": cannot create the folder: " + ec.message()};
+    if (ec) return Failure{FailureKind::system, folder.string() + ": cannot create the folder: " + ec.message()};
     EVP_PKEY* key = EVP_PKEY_Q_keygen(nullptr, nullptr, "EC", "P-256");
-    if (!key) return Failure{"cannot make a key: " + openSslError()};
+    if (!key) return Failure{FailureKind::system, "cannot make a key: " + openSslError()};
     const std::string privatePem = pemText(key, true);
     const std::string publicPem = pemText(key, false);
     EVP_PKEY_free(key);
-    if (privatePem.empty() || publicPem.empty()) return Failure{"cannot write the key: " + openSslError()};
+    if (privatePem.empty() || publicPem.empty()) {
+        return Failure{FailureKind::system, "cannot write the key: " + openSslError()};
+    }
     if (Result<> r = writeNewFile(privatePath, privatePem, 0600); !r) return r;
     if (Result<> r = writeNewFile(publicPath, publicPem, 0644); !r) {
         ::unlink(privatePath.c_str());
@@ -96,12 +101,12 @@ Result<> generateKeyPair(const std::filesystem::path& folder) {
 
 Result<SigningKeyPtr> loadSigningKey(const std::filesystem::path& privateKeyPem) {
     BioPtr bio(BIO_new_file(privateKeyPem.c_str(), "r"));
-    if (!bio) return Failure{"cannot read the key"};
+    if (!bio) return Failure{FailureKind::system, "cannot read the key"};
     EVP_PKEY* key = PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr);
-    if (!key) return Failure{"not a private key (" + openSslError() + ")"};
+    if (!key) return Failure{FailureKind::malformed, "not a private key (" + openSslError() + ")"};
     SigningKeyPtr owned(new SigningKey{key});
     if (!platform::p256PublicPoint(publicKeyDer(*owned))) {
-        return Failure{"not an ECDSA P-256 key"};
+        return Failure{FailureKind::malformed, "not an ECDSA P-256 key"};
     }
     return owned;
 }
@@ -120,11 +125,11 @@ Result<std::array<uint8_t, 64>> signFile(const SigningKey& key, std::span<const 
     size_t size = 0;
     if (!md || EVP_DigestSignInit(md.get(), nullptr, EVP_sha256(), nullptr, key.pkey) != 1 ||
         EVP_DigestSign(md.get(), nullptr, &size, file.data(), file.size()) != 1) {
-        return Failure{"cannot sign: " + openSslError()};
+        return Failure{FailureKind::system, "cannot sign: " + openSslError()};
     }
     std::vector<uint8_t> der(size);
     if (EVP_DigestSign(md.get(), der.data(), &size, file.data(), file.size()) != 1) {
-        return Failure{"cannot sign: " + openSslError()};
+        return Failure{FailureKind::system, "cannot sign: " + openSslError()};
     }
     const uint8_t* in = der.data();
     std::unique_ptr<ECDSA_SIG, decltype(&ECDSA_SIG_free)> sig(d2i_ECDSA_SIG(nullptr, &in, static_cast<long>(size)),
@@ -132,10 +137,10 @@ Result<std::array<uint8_t, 64>> signFile(const SigningKey& key, std::span<const 
     std::array<uint8_t, 64> raw{};
     if (!sig || BN_bn2binpad(ECDSA_SIG_get0_r(sig.get()), raw.data(), 32) != 32 ||
         BN_bn2binpad(ECDSA_SIG_get0_s(sig.get()), raw.data() + 32, 32) != 32) {
-        return Failure{"cannot encode the signature"};
+        return Failure{FailureKind::system, "cannot encode the signature"};
     }
     if (!platform::verifySignature(publicKeyDer(key), file, raw)) {
-        return Failure{"the new signature does not verify with the public key"};
+        return Failure{FailureKind::forged, "the new signature does not verify with the public key"};
     }
     return raw;
 }

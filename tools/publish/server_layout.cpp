@@ -20,46 +20,53 @@ namespace {
 
 constexpr size_t kMaxListedWarnings = 10;
 
-bool fail(PublishError& error, const std::filesystem::path& where, std::string message) {
-    error.where = where.string();
-    error.message = std::move(message);
-    return false;
+// Failures name the file first, as "FILE: error: what".
+Failure fail(const std::filesystem::path& where, const std::string& what, FailureKind kind = FailureKind::malformed) {
+    return Failure{kind, where.string() + ": error: " + what};
 }
 
 // Creates the folders as needed and writes the file safely.
-bool writeServed(const std::filesystem::path& root, const char* relative, std::span<const uint8_t> bytes,
-                 PublishError& error) {
+Result<> writeServed(const std::filesystem::path& root, const char* relative, std::span<const uint8_t> bytes) {
     const std::filesystem::path target = root / relative;
     std::error_code ec;
     std::filesystem::create_directories(target.parent_path(), ec);
-    if (ec) return fail(error, target.parent_path(), "cannot create the folder: " + ec.message());
-    if (!platform::writeFileSafely(target, bytes)) return fail(error, target, "cannot write the file");
-    return true;
+    if (ec) return fail(target.parent_path(), "cannot create the folder: " + ec.message(), FailureKind::system);
+    if (!platform::writeFileSafely(target, bytes)) return fail(target, "cannot write the file", FailureKind::system);
+    return success();
 }
 
 // With a key, the signature (naming the file's role and version) goes up
 // first: a client that sees the new file finds its signature beside it.
-bool writeServedSigned(const std::filesystem::path& root, const char* relative, std::string_view role,
-                       uint32_t version, std::span<const uint8_t> bytes, const SigningKey* key, PublishError& error) {
+Result<> writeServedSigned(const std::filesystem::path& root, const char* relative, std::string_view role,
+                           uint32_t version, std::span<const uint8_t> bytes, const SigningKey* key) {
     if (key) {
         const Result<std::array<uint8_t, 64>> signature = signFile(*key, signedMessage(role, version, bytes));
-        if (!signature) return fail(error, root / relative, signature.reason());
+        if (!signature) return fail(root / relative, signature.text(), signature.kind());
         const std::string sigPath = std::string(relative) + std::string(kSignatureSuffix);
-        if (!writeServed(root, sigPath.c_str(), *signature, error)) return false;
+        if (Result<> r = writeServed(root, sigPath.c_str(), *signature); !r) return r;
     }
-    return writeServed(root, relative, bytes, error);
+    return writeServed(root, relative, bytes);
 }
 
-// The signing key, when one is given.
-bool loadKey(const std::optional<std::filesystem::path>& path, SigningKeyPtr& key, PublishError& error) {
-    if (!path) return true;
+// The signing key, when one is given; null without one.
+Result<SigningKeyPtr> loadKey(const std::optional<std::filesystem::path>& path) {
+    if (!path) return SigningKeyPtr();
     Result<SigningKeyPtr> loaded = loadSigningKey(*path);
-    if (!loaded) return fail(error, *path, loaded.reason());
-    key = std::move(*loaded);
-    return true;
+    if (!loaded) return fail(*path, loaded.text(), loaded.kind());
+    return loaded;
 }
 
-std::string sizeText(uint64_t bytes) { return std::to_string(bytes) + " bytes"; }
+// A whole input file of at most `limit` bytes; else why not, in words for its kind of file.
+Result<std::vector<uint8_t>> readInput(const std::filesystem::path& path, uint64_t minSize, uint64_t limit,
+                                       const std::string& cannotRead, const std::string& whyLimit) {
+    auto bytes = platform::readFileBounded(path, minSize, limit);
+    if (bytes) return bytes;
+    if (bytes.kind() == FailureKind::tooLarge) {
+        return fail(path, "the file " + bytes.text() + "; " + whyLimit, FailureKind::tooLarge);
+    }
+    if (bytes.kind() == FailureKind::tooSmall) return fail(path, "the file is empty", FailureKind::tooSmall);
+    return fail(path, cannotRead + ": it " + bytes.text(), bytes.kind());
+}
 
 void checkRunsList(std::string_view list, const RecordsDatabase* records, RecordsSummary& summary) {
     LineSplitter lines(list);
@@ -90,27 +97,16 @@ void checkRunsList(std::string_view list, const RecordsDatabase* records, Record
 
 }  // namespace
 
-bool publishRelease(const ReleaseInput& in, ReleaseSummary& summary, PublishError& error) {
-    SigningKeyPtr key;
-    if (!loadKey(in.key, key, error)) return false;
-    const std::optional<uint64_t> programSize = platform::fileSize(in.program);
-    if (!programSize) return fail(error, in.program, "cannot read the program file");
-    if (*programSize == 0) return fail(error, in.program, "the program file is empty");
-    if (*programSize > kProgramFileLimit) {
-        return fail(error, in.program,
-                    sizeText(*programSize) + "; clients refuse programs over " + sizeText(kProgramFileLimit));
-    }
-    const auto program = platform::readFileBounded(in.program, 1, kProgramFileLimit);
-    if (!program) return fail(error, in.program, "cannot read the program file");
-
-    const std::optional<uint64_t> logSize = platform::fileSize(in.changeLog);
-    if (!logSize) return fail(error, in.changeLog, "cannot read the change log");
-    if (*logSize > kChangeLogLimit) {
-        return fail(error, in.changeLog,
-                    sizeText(*logSize) + "; clients show at most " + sizeText(kChangeLogLimit) + " of a change log");
-    }
-    const auto changeLog = platform::readFileBounded(in.changeLog, 0, kChangeLogLimit);
-    if (!changeLog) return fail(error, in.changeLog, "cannot read the change log");
+Result<ReleaseSummary> publishRelease(const ReleaseInput& in) {
+    Result<SigningKeyPtr> key = loadKey(in.key);
+    if (!key) return key.failure();
+    const auto program = readInput(in.program, 1, kProgramFileLimit, "cannot read the program file",
+                                   "clients refuse larger programs");
+    if (!program) return program.failure();
+    const auto changeLog = readInput(in.changeLog, 0, kChangeLogLimit, "cannot read the change log",
+                                     "clients show no more of a change log");
+    if (!changeLog) return changeLog.failure();
+    ReleaseSummary summary;
     const auto zero = std::find(changeLog->begin(), changeLog->end(), uint8_t{0});
     if (zero != changeLog->end()) {
         summary.warnings.push_back("the change log holds a zero byte at offset " +
@@ -123,52 +119,57 @@ bool publishRelease(const ReleaseInput& in, ReleaseSummary& summary, PublishErro
     summary.programSize = program->size();
     summary.changeLogSize = changeLog->size();
     const auto descriptor = encodeUpdateDescriptor(UpdateDescriptor{in.version, summary.programCrc});
-    return writeServedSigned(in.out, kProgramPath, kProgramRole, in.version, *program, key.get(), error) &&
-           writeServedSigned(in.out, kChangeLogPath, kChangeLogRole, 0, *changeLog, key.get(), error) &&
-           writeServedSigned(in.out, kDescriptorPath, kDescriptorRole, in.version, descriptor, key.get(), error);
+    const SigningKey* signer = key->get();
+    if (Result<> r = writeServedSigned(in.out, kProgramPath, kProgramRole, in.version, *program, signer); !r) {
+        return r.failure();
+    }
+    if (Result<> r = writeServedSigned(in.out, kChangeLogPath, kChangeLogRole, 0, *changeLog, signer); !r) {
+        return r.failure();
+    }
+    if (Result<> r = writeServedSigned(in.out, kDescriptorPath, kDescriptorRole, in.version, descriptor, signer); !r) {
+        return r.failure();
+    }
+    return summary;
 }
 
-bool publishRecords(const RecordsInput& in, RecordsSummary& summary, PublishError& error) {
-    SigningKeyPtr key;
-    if (!loadKey(in.key, key, error)) return false;
+Result<RecordsSummary> publishRecords(const RecordsInput& in) {
+    Result<SigningKeyPtr> key = loadKey(in.key);
+    if (!key) return key.failure();
+    RecordsSummary summary;
     std::optional<std::vector<uint8_t>> recData;
     RecordsDatabase records;
     if (in.recData) {
-        const std::optional<uint64_t> size = platform::fileSize(*in.recData);
-        if (!size) return fail(error, *in.recData, "cannot read the records file");
-        if (*size > kRecordsMaxFileSize) {
-            return fail(error, *in.recData, "larger than 1,048,576 bytes, which the program does not load");
-        }
-        recData = platform::readFileBounded(*in.recData, 0, kRecordsMaxFileSize);
-        if (!recData) return fail(error, *in.recData, "cannot read the records file");
-        const Result<RecordsImage> image = verifyRecordsImage(*recData);
-        if (!image) return fail(error, *in.recData, image.reason());
-        records.decodeRecords(*recData);
+        auto bytes = readInput(*in.recData, 0, kRecordsMaxFileSize, "cannot read the records file",
+                               "the program does not load larger records files");
+        if (!bytes) return bytes.failure();
+        Result<RecordsImage> image = verifyRecordsImage(*bytes);
+        if (!image) return fail(*in.recData, image.text(), image.kind());
         summary.revision = records.revision = image->revision;
+        records.decodeRecords(std::move(*image));
         summary.maps = records.records.size();
-        summary.recDataSize = recData->size();
+        summary.recDataSize = bytes->size();
+        recData = std::move(*bytes);
     }
 
     std::optional<std::vector<uint8_t>> list;
     if (in.runsList) {
-        const std::optional<uint64_t> size = platform::fileSize(*in.runsList);
-        if (!size) return fail(error, *in.runsList, "cannot read the records list");
-        if (*size > kRunsListLimit) {
-            return fail(error, *in.runsList,
-                        sizeText(*size) + "; clients merge at most the first " + sizeText(kRunsListLimit));
-        }
-        list = platform::readFileBounded(*in.runsList, 0, kRunsListLimit);
-        if (!list) return fail(error, *in.runsList, "cannot read the records list");
-        checkRunsList(std::string_view(reinterpret_cast<const char*>(list->data()), list->size()),
+        auto bytes = readInput(*in.runsList, 0, kRunsListLimit, "cannot read the records list",
+                               "clients merge no more of a list");
+        if (!bytes) return bytes.failure();
+        checkRunsList(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()),
                       recData ? &records : nullptr, summary);
-        summary.listSize = list->size();
+        summary.listSize = bytes->size();
+        list = std::move(*bytes);
     }
 
-    if (recData && !writeServedSigned(in.out, kRecordsPath, kRecordsRole, summary.revision, *recData, key.get(), error)) {
-        return false;
+    if (recData) {
+        const Result<> r = writeServedSigned(in.out, kRecordsPath, kRecordsRole, summary.revision, *recData, key->get());
+        if (!r) return r.failure();
     }
-    if (list && !writeServed(in.listOut, kRunsListPath, *list, error)) return false;
-    return true;
+    if (list) {
+        if (Result<> r = writeServed(in.listOut, kRunsListPath, *list); !r) return r.failure();
+    }
+    return summary;
 }
 
 }  // namespace rw::publish

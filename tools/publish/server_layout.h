@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
+
 namespace rw::publish {
 
 inline constexpr const char* kChangeLogPath = "intern/Runwarden/changelog.txt";
@@ -25,12 +27,6 @@ inline constexpr const char* kRecordsPath = "intern/Runwarden/RecData.dat";
 inline constexpr const char* kDescriptorPath = "intern/Runwarden/x64/UpdateData.dat";
 inline constexpr const char* kProgramPath = "intern/Runwarden/x64/Runwarden.exe";
 inline constexpr const char* kRunsListPath = "demos_tcl.txt";
-
-// What went wrong, and with which file.
-struct PublishError {
-    std::string where;
-    std::string message;
-};
 
 struct ReleaseInput {
     std::filesystem::path program;
@@ -49,8 +45,9 @@ struct ReleaseSummary {
 };
 
 // Writes the program, the change log and last the descriptor, so a client
-// never reads a descriptor whose program is not yet in place.
-bool publishRelease(const ReleaseInput& in, ReleaseSummary& summary, PublishError& error);
+// never reads a descriptor whose program is not yet in place. A failure's text
+// names the file first: "FILE: error: what".
+Result<ReleaseSummary> publishRelease(const ReleaseInput& in);
 
 struct RecordsInput {
     std::optional<std::filesystem::path> recData;
@@ -70,6 +67,6 @@ struct RecordsSummary {
     std::vector<std::string> warnings;
 };
 
-bool publishRecords(const RecordsInput& in, RecordsSummary& summary, PublishError& error);
+Result<RecordsSummary> publishRecords(const RecordsInput& in);
 
 }  // namespace rw::publish

@@ -45,7 +45,7 @@ constexpr const char* kHelp =
     "  format 2                    format version; 2 when left out\n"
     "\n"
     "  map kz_cave                 starts a map block, up to the next 'map'\n"
-    "    mode 1                    button detection mode 0-3, before the entries\n"
+    "    mode 1                    detection mode 0-255 (0-3 detect), before the entries\n"
     "    start pattern 0a 1b 2c    start button message pattern, 1-255 hex bytes\n"
     "    stop pattern 0a1b2d       stop button; blanks between bytes optional\n"
     "\n"
@@ -76,9 +76,13 @@ int usageError(const std::string& message) {
     return kExitUsage;
 }
 
-int inputError(const std::string& where, const std::string& message) {
-    printErr(where + ": error: " + message + "\n");
+int printFailure(const std::string& text) {
+    printErr(text + "\n");
     return kExitInvalidInput;
+}
+
+int inputError(const std::string& where, const std::string& message) {
+    return printFailure(where + ": error: " + message);
 }
 
 struct Options {
@@ -87,19 +91,20 @@ struct Options {
     std::optional<uint32_t> revision;
 };
 
-// Parses everything after the command word. Returns an error message, or an
-// empty string.
-std::string parseOptions(const std::vector<std::string>& args, bool allowRevision, Options& opt) {
+// Parses everything after the command word.
+rw::Result<Options> parseOptions(const std::vector<std::string>& args, bool allowRevision) {
+    auto usage = [](std::string text) { return rw::Failure{rw::FailureKind::usage, std::move(text)}; };
+    Options opt;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "-o" || a == "--output") {
-            if (i + 1 >= args.size()) return a + " needs a file name";
-            if (opt.output) return "more than one output file";
+            if (i + 1 >= args.size()) return usage(a + " needs a file name");
+            if (opt.output) return usage("more than one output file");
             opt.output = args[++i];
         } else if (allowRevision && (a == "--revision" || a.rfind("--revision=", 0) == 0)) {
             std::string value;
             if (a == "--revision") {
-                if (i + 1 >= args.size()) return "--revision needs a number";
+                if (i + 1 >= args.size()) return usage("--revision needs a number");
                 value = args[++i];
             } else {
                 value = a.substr(11);
@@ -107,40 +112,40 @@ std::string parseOptions(const std::vector<std::string>& args, bool allowRevisio
             uint32_t n = 0;
             const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
             if (value.empty() || ec != std::errc() || end != value.data() + value.size())
-                return "--revision takes a whole number from 0 to 4294967295, not '" + value + "'";
+                return usage("--revision takes a whole number from 0 to 4294967295, not '" + value + "'");
             opt.revision = n;
         } else if (a.size() > 1 && a[0] == '-') {
-            return "unknown option " + a;
+            return usage("unknown option " + a);
         } else {
             opt.inputs.push_back(a);
         }
     }
-    if (opt.inputs.size() != 1) return opt.inputs.empty() ? "no input file" : "more than one input file";
-    return {};
+    if (opt.inputs.size() != 1) return usage(opt.inputs.empty() ? "no input file" : "more than one input file");
+    return opt;
 }
 
 int compile(const std::vector<std::string>& args) {
-    Options opt;
-    const std::string bad = parseOptions(args, true, opt);
-    if (!bad.empty()) return usageError(bad);
+    const rw::Result<Options> options = parseOptions(args, true);
+    if (!options) return usageError(options.text());
+    const Options& opt = *options;
     if (!opt.output) return usageError("compile needs -o RecData.dat");
     const std::string& input = opt.inputs[0];
 
     const auto text = rw::platform::readFileBounded(pathOf(input), 0, kMaxTextSize);
-    if (!text) return inputError(input, "cannot read the file (missing, unreadable or over 64 MiB)");
-    rw::RecordsTextParse parsed =
-        rw::parseRecordsText(std::string_view(reinterpret_cast<const char*>(text->data()), text->size()));
-    if (!parsed.ok) return inputError(input + ":" + std::to_string(parsed.error.line), parsed.error.message);
-    for (const rw::RecordsTextIssue& w : parsed.warnings)
+    if (!text) return inputError(input, "cannot read the file: it " + text.text());
+    rw::Result<rw::RecordsText> parsed =
+        rw::parseRecordsText(std::string_view(reinterpret_cast<const char*>(text->data()), text->size()), input);
+    if (!parsed) return printFailure(parsed.text());
+    for (const rw::RecordsTextIssue& w : parsed->warnings)
         printErr(input + ":" + std::to_string(w.line) + ": warning: " + w.message + "\n");
     if (opt.revision) {
-        parsed.image.revision = *opt.revision;
-    } else if (!parsed.hasRevision) {
+        parsed->image.revision = *opt.revision;
+    } else if (!parsed->hasRevision) {
         return usageError("no revision: pass --revision N or add a 'revision N' line to " + input);
     }
 
-    const auto bytes = rw::encodeRecordsImage(parsed.image);
-    if (!bytes) return inputError(input, "a field does not fit the file format");
+    const auto bytes = rw::encodeRecordsImage(parsed->image);
+    if (!bytes) return inputError(input, bytes.text());
     if (bytes->size() > rw::kRecordsMaxFileSize)
         return inputError(input, "the records file would be " + std::to_string(bytes->size()) +
                                      " bytes; the program loads at most 1,048,576");
@@ -148,26 +153,26 @@ int compile(const std::vector<std::string>& args) {
         return inputError(*opt.output, "cannot write the file");
     }
     std::printf("%s: revision %u, format %u, %zu maps, %zu bytes\n", opt.output->c_str(),
-                static_cast<unsigned>(parsed.image.revision), static_cast<unsigned>(parsed.image.formatVersion),
-                parsed.image.maps.size(), bytes->size());
+                static_cast<unsigned>(parsed->image.revision), static_cast<unsigned>(parsed->image.formatVersion),
+                parsed->image.maps.size(), bytes->size());
     return kExitOk;
 }
 
 int dump(const std::vector<std::string>& args) {
-    Options opt;
-    const std::string bad = parseOptions(args, false, opt);
-    if (!bad.empty()) return usageError(bad);
+    const rw::Result<Options> options = parseOptions(args, false);
+    if (!options) return usageError(options.text());
+    const Options& opt = *options;
     const std::string& input = opt.inputs[0];
 
-    const auto path = pathOf(input);
-    const auto size = rw::platform::fileSize(path);
-    if (!size) return inputError(input, "cannot read the file");
-    if (*size > rw::kRecordsMaxFileSize) return inputError(input, "larger than 1,048,576 bytes, which the program does not load");
-    const auto bytes = rw::platform::readFileBounded(path, 0, rw::kRecordsMaxFileSize);
-    if (!bytes) return inputError(input, "cannot read the file");
+    const auto bytes = rw::platform::readFileBounded(pathOf(input), 0, rw::kRecordsMaxFileSize);
+    if (!bytes) {
+        return inputError(input, bytes.kind() == rw::FailureKind::tooLarge
+                                     ? "larger than 1,048,576 bytes, which the program does not load"
+                                     : "cannot read the file: it " + bytes.text());
+    }
     // Any format version: maintainers may dump files made for a newer program.
     const rw::Result<rw::RecordsImage> image = rw::verifyRecordsImage(*bytes, std::numeric_limits<uint32_t>::max());
-    if (!image) return inputError(input, image.reason());
+    if (!image) return inputError(input, image.text());
 
     const std::string text = rw::printRecordsText(*image);
     if (opt.output) {

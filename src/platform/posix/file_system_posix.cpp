@@ -52,33 +52,36 @@ bool writeFully(int fd, const uint8_t* src, size_t n) {
     return true;
 }
 
+Failure readFailure() { return Failure{FailureKind::system, "cannot be read"}; }
+
+Failure openFailure() {
+    if (errno == ENOENT || errno == ENOTDIR) return Failure{FailureKind::missing, "does not exist"};
+    return readFailure();
+}
+
 }  // namespace
 
-std::optional<std::vector<uint8_t>> readFileBounded(const std::filesystem::path& path, uint64_t minSize,
-                                                    uint64_t maxSize) {
+Result<std::vector<uint8_t>> readFileBounded(const std::filesystem::path& path, uint64_t minSize, uint64_t maxSize) {
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) return std::nullopt;
+    if (fd.get() < 0) return openFailure();
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return readFailure();
     const auto size = static_cast<uint64_t>(st.st_size);
-    if (size < minSize || size > maxSize) return std::nullopt;
+    if (Result<> fits = checkFileSize(size, minSize, maxSize); !fits) return fits.failure();
     std::vector<uint8_t> bytes(static_cast<size_t>(size));
-    if (!readFully(fd.get(), bytes.data(), bytes.size())) return std::nullopt;
+    if (!readFully(fd.get(), bytes.data(), bytes.size())) return readFailure();
     return bytes;
 }
 
-std::optional<std::vector<uint8_t>> readFilePrefix(const std::filesystem::path& path, size_t n) {
+Result<std::vector<uint8_t>> readFilePrefix(const std::filesystem::path& path, size_t n) {
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) return std::nullopt;
-    std::vector<uint8_t> bytes(n);
-    if (!readFully(fd.get(), bytes.data(), n)) return std::nullopt;
-    return bytes;
-}
-
-std::optional<uint64_t> fileSize(const std::filesystem::path& path) {
+    if (fd.get() < 0) return openFailure();
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    return static_cast<uint64_t>(st.st_size);
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return readFailure();
+    if (Result<> fits = checkFileSize(static_cast<uint64_t>(st.st_size), n, UINT64_MAX); !fits) return fits.failure();
+    std::vector<uint8_t> bytes(n);
+    if (!readFully(fd.get(), bytes.data(), n)) return readFailure();
+    return bytes;
 }
 
 bool fileExists(const std::filesystem::path& path) {

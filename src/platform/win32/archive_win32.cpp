@@ -213,7 +213,9 @@ std::optional<std::vector<uint8_t>> listArchive(const ArchiverChoice& archiver, 
         const auto exitCode = runArchiver(*command, output.get(), folder, deadline);
         if (!exitCode || *exitCode != 0) return std::nullopt;
     }
-    return readFileBounded(listing, 1, maxListingSize(archiver.kind));
+    auto bytes = readFileBounded(listing, 1, maxListingSize(archiver.kind));
+    if (!bytes) return std::nullopt;
+    return std::move(*bytes);
 }
 
 }  // namespace

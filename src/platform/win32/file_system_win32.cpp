@@ -35,34 +35,42 @@ bool writeFully(HANDLE h, const uint8_t* src, size_t n) {
     return true;
 }
 
+Failure readFailure() { return Failure{FailureKind::system, "cannot be read"}; }
+
+// Right after a failed open.
+Failure openFailure() {
+    const DWORD err = GetLastError();
+    if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) {
+        return Failure{FailureKind::missing, "does not exist"};
+    }
+    return readFailure();
+}
+
 }  // namespace
 
-std::optional<std::vector<uint8_t>> readFileBounded(const std::filesystem::path& path, uint64_t minSize,
-                                                    uint64_t maxSize) {
+Result<std::vector<uint8_t>> readFileBounded(const std::filesystem::path& path, uint64_t minSize, uint64_t maxSize) {
     KernelHandle h = openForRead(path);
-    if (!h) return std::nullopt;
+    if (!h) return openFailure();
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(h.get(), &size) || size.QuadPart < 0) return std::nullopt;
+    if (!GetFileSizeEx(h.get(), &size) || size.QuadPart < 0) return readFailure();
     const auto n = static_cast<uint64_t>(size.QuadPart);
-    if (n < minSize || n > maxSize) return std::nullopt;
+    if (Result<> fits = checkFileSize(n, minSize, maxSize); !fits) return fits.failure();
     std::vector<uint8_t> bytes(static_cast<size_t>(n));
-    if (!readFully(h.get(), bytes.data(), bytes.size())) return std::nullopt;
+    if (!readFully(h.get(), bytes.data(), bytes.size())) return readFailure();
     return bytes;
 }
 
-std::optional<std::vector<uint8_t>> readFilePrefix(const std::filesystem::path& path, size_t n) {
+Result<std::vector<uint8_t>> readFilePrefix(const std::filesystem::path& path, size_t n) {
     KernelHandle h = openForRead(path);
-    if (!h) return std::nullopt;
+    if (!h) return openFailure();
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(h.get(), &size) || size.QuadPart < 0) return readFailure();
+    if (Result<> fits = checkFileSize(static_cast<uint64_t>(size.QuadPart), n, UINT64_MAX); !fits) {
+        return fits.failure();
+    }
     std::vector<uint8_t> bytes(n);
-    if (!readFully(h.get(), bytes.data(), n)) return std::nullopt;
+    if (!readFully(h.get(), bytes.data(), n)) return readFailure();
     return bytes;
-}
-
-std::optional<uint64_t> fileSize(const std::filesystem::path& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
-    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 bool fileExists(const std::filesystem::path& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
