@@ -5,8 +5,8 @@
 //
 // Generates (or reuses) a demo of a mode-0 map whose type-1 frames carry
 // 200-1500-byte message blocks, so the button detector scans every frame.
-// In-process: the walk, with the file mapped and copied, against a plain read
-// of the file, each pinned to one core and on all, from the page cache and
+// In-process: the walk, with the file mapped and copied, and with the run
+// graph gathered and drawn as --graph does, against a plain read of the file, each pinned to one core and on all, from the page cache and
 // from the disk. With --check: the whole program
 // against `cat` and `/bin/true`, on one core and on all, with ratios and the
 // program's peak memory. Every figure is the median of N runs (default 11).
@@ -23,12 +23,14 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "analysis/demo_format.h"
 #include "analysis/demo_walk.h"
+#include "analysis/run_graph.h"
 #include "platform/async_file.h"
 #include "base/check_result.h"
 #include "records/records_database.h"
@@ -210,9 +212,11 @@ void inProcess(const std::filesystem::path& file, const rw::RecordsDatabase* rec
         const char* name;
         bool walk;
         rw::platform::FileAccess access;
-    } ways[] = {{"plain read", false, rw::platform::FileAccess::copy},
-                {"walk, file mapped", true, rw::platform::FileAccess::map},
-                {"walk, file copied", true, rw::platform::FileAccess::copy}};
+        bool graph;  // the run graph's series gathered and its SVG drawn, as --graph does
+    } ways[] = {{"plain read", false, rw::platform::FileAccess::copy, false},
+                {"walk, file mapped", true, rw::platform::FileAccess::map, false},
+                {"walk, file copied", true, rw::platform::FileAccess::copy, false},
+                {"walk, mapped, run graph", true, rw::platform::FileAccess::map, true}};
     std::printf("in-process, %.0f MiB, median of %d (ms; ratio to the plain read)\n", mib, runs);
     std::printf("%-28s %18s %18s %18s %18s\n", "", "cached, 1 core", "cached, all", "disk, 1 core", "disk, all");
     double read[4] = {};
@@ -236,7 +240,10 @@ void inProcess(const std::filesystem::path& file, const rw::RecordsDatabase* rec
                     }
                     rw::CheckResult result;
                     const auto start = Clock::now();
-                    rw::checkDemo(rw::platform::openAsyncFile(file, way.access), nullptr, records, result);
+                    const auto series = way.graph ? std::make_unique<rw::RunSeries>() : nullptr;
+                    rw::checkDemo(rw::platform::openAsyncFile(file, way.access), nullptr, records, result,
+                                  series.get());
+                    if (series) rw::runGraphSvg(rw::makeReport({}, result, result.status(), nullptr), *series);
                     times.push_back(seconds(start));
                     status = result.status();
                 }

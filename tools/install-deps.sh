@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on Debian 12 (run as root).
 # Usage: tools/install-deps.sh [--windows] [--gui] [--fuzz]
+# (--gui also brings Chromium, which renders the run graphs in their test.)
 set -euo pipefail
 pkgs=(cmake g++ make python3 googletest libgtest-dev libbenchmark-dev libcurl4-openssl-dev libssl-dev openssl pkg-config
   libarchive-dev libarchive-tools 7zip)
 for arg in "$@"; do
   case "$arg" in
     --windows) pkgs+=(g++-mingw-w64-x86-64-posix wine wine64 fonts-wine) ;;
-    --gui) pkgs+=(xvfb xdotool openbox imagemagick x11-utils xclip) ;;
+    --gui) pkgs+=(xvfb xdotool openbox imagemagick x11-utils xclip chromium) ;;
     --fuzz) pkgs+=(clang libclang-rt-14-dev) ;;
   esac
 done

@@ -70,6 +70,7 @@ std::string toText(const CheckReport& r) {
     } else {
         for (size_t i = 0; i < r.settings.size(); ++i) row(i == 0 ? "Settings:" : "", r.settings[i]);
     }
+    if (r.graph && !r.graph->empty()) row("Graph:", *r.graph);
     return s;
 }
 

@@ -27,6 +27,10 @@ struct CheckReport {
     std::vector<std::string> settings;
     std::vector<std::string> worldRecords;
     std::string entry;  // the demo's path inside the archive `file`; empty for a plain demo
+    std::string graphSvg;  // the run graph, when asked for and the run was judged
+    // Where the run graph was written: none when not asked for, empty when
+    // asked for but not drawn (a rejected demo) or not written.
+    std::optional<std::string> graph;
 };
 
 // UTF-8 texts of a result published with `status`; world-record lines come

@@ -283,12 +283,13 @@ private:
 // Everything but the last step: the caller closes the reader, removes an
 // extracted file and then publishes the end, so a final status code always
 // means the check is over.
-CheckEnd walkDemo(DemoReader& reader, const RecordsDatabase* records, CheckResult& result) {
+CheckEnd walkDemo(DemoReader& reader, const RecordsDatabase* records, CheckResult& result, RunSeries* series) {
     result.playerName.clear();
     if (reader.state() == ReaderState::cannotOpen) return failure(std::wstring(kOpeningFailed), status::openFailed);
     if (std::optional<CheckEnd> rejected = checkHeader(reader, result)) return *rejected;
 
     RunFindings findings;
+    findings.series = series;
     lookUpMap(findings, records, result.mapKeyView());
     result.steamId.valid = 0;
     FrameWalk walk(reader, result, findings);
@@ -305,10 +306,11 @@ void publish(const CheckEnd& end, CheckResult& result) {
     }
 }
 
-CheckEnd walkDemo(std::unique_ptr<platform::AsyncFile> demo, const RecordsDatabase* records, CheckResult& result) {
+CheckEnd walkDemo(std::unique_ptr<platform::AsyncFile> demo, const RecordsDatabase* records, CheckResult& result,
+                  RunSeries* series) {
     DemoReader reader;
     reader.open(std::move(demo));
-    CheckEnd end = walkDemo(reader, records, result);
+    CheckEnd end = walkDemo(reader, records, result, series);
     reader.close();
     return end;
 }
@@ -316,13 +318,13 @@ CheckEnd walkDemo(std::unique_ptr<platform::AsyncFile> demo, const RecordsDataba
 }  // namespace
 
 void checkDemoFile(const std::filesystem::path& demoPath, bool fromArchive, const RecordsDatabase* records,
-                   CheckResult& result) {
-    checkDemo(platform::openAsyncFile(demoPath), fromArchive ? &demoPath : nullptr, records, result);
+                   CheckResult& result, RunSeries* series) {
+    checkDemo(platform::openAsyncFile(demoPath), fromArchive ? &demoPath : nullptr, records, result, series);
 }
 
 void checkDemo(std::unique_ptr<platform::AsyncFile> demo, const std::filesystem::path* extracted,
-               const RecordsDatabase* records, CheckResult& result) {
-    const CheckEnd end = walkDemo(std::move(demo), records, result);
+               const RecordsDatabase* records, CheckResult& result, RunSeries* series) {
+    const CheckEnd end = walkDemo(std::move(demo), records, result, series);
     if (extracted) platform::removeFile(*extracted);
     publish(end, result);
 }

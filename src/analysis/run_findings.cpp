@@ -16,19 +16,19 @@ namespace {
 struct SettingRule {
     uint32_t frameOffset;
     uint32_t expectedBits;
-    const wchar_t* message;
+    const char* name;
 };
 
 // Settings line order. The floats are compared by their exact bits, which is
 // float equality here (no expected value is zero, and a NaN never matches).
 constexpr std::array<SettingRule, kSettingCount> kSettings = {{
-    {demo::kGravityOffset, 0x44480000u, L"sv_gravity is not correct"},  // 800.0
-    {demo::kAirAccelerationOffset, 0x41200000u, L"sv_airacceleration is not correct"},  // 10.0
-    {demo::kMaxSpeedOffset, 0x43A00000u, L"sv_maxspeed is not correct"},  // 320.0
-    {demo::kStepSizeOffset, 0x41900000u, L"sv_stepsize is not correct"},  // 18.0
-    {demo::kMaxVelocityOffset, 0x44FA0000u, L"sv_maxvelocity is not correct"},  // 2000.0
-    {demo::kEdgeFrictionOffset, 0x40000000u, L"edgefriction is not correct"},  // 2.0
-    {demo::kFootstepsOffset, 1u, L"mp_footsteps is not correct"},  // integer 1
+    {demo::kGravityOffset, 0x44480000u, "sv_gravity"},  // 800.0
+    {demo::kAirAccelerationOffset, 0x41200000u, "sv_airacceleration"},  // 10.0
+    {demo::kMaxSpeedOffset, 0x43A00000u, "sv_maxspeed"},  // 320.0
+    {demo::kStepSizeOffset, 0x41900000u, "sv_stepsize"},  // 18.0
+    {demo::kMaxVelocityOffset, 0x44FA0000u, "sv_maxvelocity"},  // 2000.0
+    {demo::kEdgeFrictionOffset, 0x40000000u, "edgefriction"},  // 2.0
+    {demo::kFootstepsOffset, 1u, "mp_footsteps"},  // integer 1
 }};
 
 // 1000 / d for every command duration d; a division per frame shows in the walk's time.
@@ -178,7 +178,16 @@ void countRunFrame(RunFindings& f, const ClientFrameFields& frame) {
     for (size_t k = 0; k < kSettingCount; ++k) {
         if (f.settingCorrect[k] && frame.settingBits[k] != kSettings[k].expectedBits) f.settingCorrect[k] = false;
     }
+    if (f.series) {
+        uint8_t wrong = 0;
+        for (size_t k = 0; k < kSettingCount; ++k) {
+            if (frame.settingBits[k] != kSettings[k].expectedBits) wrong |= static_cast<uint8_t>(1u << k);
+        }
+        addSeriesFrame(*f.series, frame.time, kFpsOfMsec[frame.commandMsec], wrong);
+    }
 }
+
+std::string_view settingName(size_t k) { return k < kSettingCount ? kSettings[k].name : ""; }
 
 bool takeDetectorTurn(RunFindings& f) {
     if (!f.mapKnown || (f.mode != 0 && !f.useSeen)) return false;
@@ -207,10 +216,12 @@ bool applyTrigger(RunFindings& f, bool detected, float frameTime) {
         f.highestFps = 0;
         f.fpsSum = 0;
         f.fpsCount = 0;
+        if (f.series) startSeriesRun(*f.series, frameTime);
         return false;
     }
     f.runTime = frameTime - f.startTime;
     f.runFinished = true;
+    if (f.series) finishSeriesRun(*f.series, f.runTime);
     return true;
 }
 
@@ -226,7 +237,10 @@ void writeVerdicts(const RunFindings& f, CheckResult& result) {
     result.runTimeText.clear();
 
     for (size_t k = 0; k < kSettingCount; ++k) {
-        if (!f.settingCorrect[k]) result.settingsLines[k + 1].assign(kSettings[k].message);
+        if (!f.settingCorrect[k]) {
+            const std::string_view name = kSettings[k].name;
+            result.settingsLines[k + 1].assign(std::wstring(name.begin(), name.end()) + L" is not correct");
+        }
     }
     // A run without a counted frame has no rate; it shows as 0.00.
     const float average = f.fpsCount == 0 ? 0.0f : static_cast<float>(f.fpsSum) / static_cast<float>(f.fpsCount);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "analysis/demo_format.h"
+#include "analysis/run_series.h"
 #include "analysis/trigger_detector.h"
 #include "base/check_result.h"
 #include "records/records_database.h"
@@ -56,6 +57,8 @@ struct RunFindings {
     uint32_t highestFps = 0;
     uint64_t fpsSum = 0;
     uint32_t fpsCount = 0;
+
+    RunSeries* series = nullptr;  // gathered only when a run graph is asked for
 };
 
 // Takes what the detector needs from the map's record, when the database is
@@ -73,6 +76,9 @@ void scanStartupBlock(RunFindings& findings, std::span<const uint8_t> block, Che
 
 // The first five bytes of a console command (modes 1 to 3).
 void noteConsoleCommand(RunFindings& findings, std::span<const uint8_t, 5> command);
+
+// The setting's console name ("sv_gravity"), settings line k + 1.
+std::string_view settingName(size_t k);
 
 // Frame rate, settings and origin of a type-1 frame after the start marker.
 void countRunFrame(RunFindings& findings, const ClientFrameFields& frame);

@@ -10,7 +10,9 @@
 #include <string>
 
 #include "analysis/archive_check.h"
+#include "analysis/check_report.h"
 #include "analysis/demo_walk.h"
+#include "analysis/run_graph.h"
 #include "app/file_to_check.h"
 #include "app/startup_values_win32.h"
 #include "app/window_messages_win32.h"
@@ -50,6 +52,16 @@ std::optional<std::wstring> askForFile(const StartupValues& values) {
     return std::wstring(chosen.data(), wcsnlen(chosen.data(), chosen.size()));
 }
 
+// The check, with its run graph published after the result it belongs to.
+void checkAndDraw(const std::filesystem::path& demo, const RecordsDatabase* records, CheckResult& result) {
+    const auto series = std::make_unique<RunSeries>();
+    checkDemoFile(demo, false, records, result, series.get());
+    if (result.status() != status::finished) return;
+    result.runGraph = std::make_shared<const std::string>(
+        runGraphSvg(makeReport({}, result, status::finished, records), *series));
+    setStatusAndRepaint(result, status::finished);
+}
+
 // True when a file was checked, false when the dialog was cancelled.
 bool runCheck(std::optional<std::wstring> given) {
     CheckResult result;  // this check's own; the window sees only what it publishes
@@ -65,7 +77,7 @@ bool runCheck(std::optional<std::wstring> given) {
 
     if (!platform::isArchiveName(path)) {
         result.demoName.assign(demoNameFromPath(path));
-        checkDemoFile(std::filesystem::path(path), false, values.records.take(), result);
+        checkAndDraw(std::filesystem::path(path), values.records.take(), result);
         return true;
     }
     // An archive that gives no demo is named without its ending.
@@ -75,7 +87,7 @@ bool runCheck(std::optional<std::wstring> given) {
     const platform::ArchiveOutcome outcome =
         platform::visitArchiveDemos(std::filesystem::path(path), [&](const platform::ArchiveDemo& demo) {
             result.demoName.assign(demoNameFromPath(platform::utf8ToWide(demo.entry)));
-            checkDemoFile(demo.file, false, values.records.take(), result);
+            checkAndDraw(demo.file, values.records.take(), result);
         });
     if (outcome != platform::ArchiveOutcome::read) reportArchiveWithoutDemo(outcome, result);
     return true;

@@ -12,6 +12,7 @@ inline constexpr uint64_t kCheckButtonId = 1;
 // Apart from the ids Escape and Enter send.
 inline constexpr uint16_t kOpenShortcutId = 101;
 inline constexpr uint16_t kCopyShortcutId = 102;
+inline constexpr uint16_t kShowGraphId = 103;  // the panel menu's "Show run graph"
 
 // The status codes at which the button is enabled by a paint and a click
 // counts, while no check the window started is still running: until its

@@ -13,6 +13,7 @@
 #include "app/gdiplus_win32.h"
 #include "app/result_board_win32.h"
 #include "app/result_panel_win32.h"
+#include "app/run_graph_file_win32.h"
 #include "app/startup_values_win32.h"
 #include "app/update_host_win32.h"
 #include "app/window_input_win32.h"
@@ -134,6 +135,7 @@ void moveToDpi(HWND window, MainWindow& w, int32_t dpi, const RECT& suggested) {
 // its files included, is done, and no check starts before that; the update
 // pass's records come through their hand-over.
 void startCheck(MainWindow& w, std::optional<std::wstring> file = std::nullopt) {
+    removeRunGraphFile();
     EnableWindow(w.checkButton, FALSE);
     w.checkRunning = true;
     std::unique_ptr<std::wstring> given(file ? new std::wstring(std::move(*file)) : nullptr);
@@ -175,6 +177,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             createWindowParts(window, w);
             return 0;
         case WM_DESTROY:
+            removeRunGraphFile();
             PostQuitMessage(0);
             return 0;
         case WM_PAINT:

@@ -10,6 +10,7 @@
 #include "app/command_rule.h"
 #include "app/file_to_check.h"
 #include "app/result_board_win32.h"
+#include "app/run_graph_file_win32.h"
 #include "app/startup_values_win32.h"
 #include "platform/text.h"
 #include "platform/win32/handle.h"
@@ -97,9 +98,13 @@ void showResultMenu(HWND window, LPARAM screenPoint, bool resultShown) {
     const UniqueMenu menu(CreatePopupMenu());
     if (!menu) return;
     AppendMenuW(menu.get(), MF_STRING | (resultShown ? MF_ENABLED : MF_GRAYED), kCopyShortcutId, L"Copy result");
+    const std::shared_ptr<const std::string> graph = resultShown ? resultBoard().snapshot().fields.runGraph : nullptr;
+    AppendMenuW(menu.get(), MF_STRING | (graph ? MF_ENABLED : MF_GRAYED), kShowGraphId, L"Show run graph");
     const BOOL chosen = TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0,
                                        window, nullptr);
     if (chosen == kCopyShortcutId) copyResult(window);
+    if (chosen == kShowGraphId && graph && !openRunGraph(window, *graph))
+        MessageBoxW(window, L"The run graph could not be opened.", L"Runwarden", MB_OK | MB_ICONWARNING);
 }
 
 }  // namespace rw::app

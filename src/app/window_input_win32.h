@@ -17,7 +17,8 @@ std::optional<std::wstring> takeDroppedFile(HDROP drop);
 bool copyResult(HWND window);
 
 // The panel's right-click menu at `screenPoint` (-1: from the keyboard, at
-// the panel's corner); "Copy result" is greyed out when there is none.
+// the panel's corner); "Copy result" is greyed out when there is none, "Show
+// run graph" also when the result has no graph.
 void showResultMenu(HWND window, LPARAM screenPoint, bool resultShown);
 
 }  // namespace rw::app

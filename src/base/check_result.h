@@ -6,7 +6,9 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
+#include <string>
 #include <string_view>
 
 #include "base/status_codes.h"
@@ -34,6 +36,7 @@ struct ResultFields {
     WideText averageFpsText;
     std::array<WideText, 8> settingsLines;
     SteamIdRecord steamId;
+    std::shared_ptr<const std::string> runGraph;  // SVG of a finished run, when one was drawn; never changed
 
     std::string_view mapKeyView() const;
 };

@@ -6,14 +6,16 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <exception>
+#include <optional>
 #include <system_error>
 #include <thread>
 
 #include "analysis/archive_check.h"
 #include "analysis/demo_walk.h"
+#include "analysis/run_graph.h"
 #include "platform/archive.h"
+#include "platform/file_system.h"
 #include "platform/text.h"
 
 namespace rw::cli {
@@ -25,11 +27,12 @@ bool isArchiveName(const std::filesystem::path& p) {
     return platform::isArchiveName(platform::utf8ToWide(pathToUtf8(p.filename())));
 }
 
-bool isDemoName(const std::filesystem::path& p) {
-    std::string ext = pathToUtf8(p.extension());
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
-    return ext == ".dem";
+std::string lowerAscii(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
+    return s;
 }
+
+bool isDemoName(const std::filesystem::path& p) { return lowerAscii(pathToUtf8(p.extension())) == ".dem"; }
 
 std::mutex gProgressLock;
 
@@ -50,8 +53,9 @@ void showProgress(void* context) {
 }
 
 // Checks one demo file; `entry` names it inside the archive `shown`, if any.
+// Its run graph is drawn when `graph` is set and the run was judged.
 CheckReport checkFile(const std::string& shown, const std::filesystem::path& file, const std::string& entry,
-                      const RecordsDatabase* records, bool progress) {
+                      const RecordsDatabase* records, bool progress, bool graph) {
     auto result = std::make_unique<CheckResult>();
     Progress state;
     std::error_code ec;
@@ -64,7 +68,8 @@ CheckReport checkFile(const std::string& shown, const std::filesystem::path& fil
     }
     const std::string named = entry.empty() ? pathToUtf8(file) : entry;
     result->demoName.assign(demoNameFromPath(platform::utf8ToWide(named)));
-    checkDemoFile(file, false, records, *result);  // an entry that could not be taken out has no file
+    const auto series = graph ? std::make_unique<RunSeries>() : nullptr;
+    checkDemoFile(file, false, records, *result, series.get());  // an entry that could not be taken out has no file
     if (show && state.shown) {
         std::lock_guard lock(gProgressLock);
         std::fprintf(stderr, "\r%*s\r", static_cast<int>(state.name.size() + 6), "");
@@ -72,6 +77,7 @@ CheckReport checkFile(const std::string& shown, const std::filesystem::path& fil
     }
     CheckReport report = makeReport(shown, *result, result->status(), records);
     report.entry = entry;
+    if (series && report.status == status::finished) report.graphSvg = runGraphSvg(report, *series);
     return report;
 }
 
@@ -81,7 +87,7 @@ std::vector<CheckReport> checkArchive(const DemoInput& archive, const RecordsDat
     std::vector<CheckReport> reports;
     const platform::ArchiveOutcome outcome =
         platform::visitArchiveDemos(archive.path, [&](const platform::ArchiveDemo& demo) {
-            reports.push_back(checkFile(archive.shown, demo.file, demo.entry, records, progress));
+            reports.push_back(checkFile(archive.shown, demo.file, demo.entry, records, progress, archive.graph));
         });
     if (outcome == platform::ArchiveOutcome::read) return reports;
     CheckResult result;
@@ -93,7 +99,7 @@ std::vector<CheckReport> checkArchive(const DemoInput& archive, const RecordsDat
 
 std::vector<CheckReport> checkOne(const DemoInput& demo, const RecordsDatabase* records, bool progress) {
     if (isArchiveName(demo.path)) return checkArchive(demo, records, progress);
-    return {checkFile(demo.shown, demo.path, {}, records, progress)};
+    return {checkFile(demo.shown, demo.path, {}, records, progress, demo.graph)};
 }
 
 }  // namespace
@@ -137,6 +143,44 @@ std::vector<DemoInput> expandDemoArguments(const std::vector<std::string>& args,
         for (const auto& f : found) out.push_back({pathToUtf8(f), f});
     }
     return out;
+}
+
+bool makeGraphTarget(const std::vector<DemoInput>& demos, const std::vector<std::string>& args,
+                     const std::string& graphPath, GraphTarget& target, std::string& error) {
+    target.path = pathFromUtf8(graphPath);
+    std::error_code ec;
+    target.folder = graphPath.back() == '/' || graphPath.back() == '\\' ||
+                    std::filesystem::is_directory(target.path, ec) || demos.size() > 1;
+    for (const DemoInput& d : demos) target.folder = target.folder || isArchiveName(d.path);
+    for (const std::string& arg : args) target.folder = target.folder || std::filesystem::is_directory(pathFromUtf8(arg), ec);
+    if (!target.folder) return true;
+    std::filesystem::create_directories(target.path, ec);
+    if (std::filesystem::is_directory(target.path, ec)) return true;
+    error = "cannot make the graph folder " + graphPath;
+    return false;
+}
+
+void writeGraph(GraphTarget& target, CheckReport& report) {
+    report.graph.emplace();
+    if (report.graphSvg.empty()) return;
+    std::filesystem::path file = target.path;
+    if (target.folder) {
+        // The demo's name, made safe for a file name on every system.
+        std::string stem = report.demo;
+        for (char& c : stem) {
+            if (static_cast<unsigned char>(c) < 0x20 || std::string_view("<>:\"/\\|?*").find(c) != std::string_view::npos) c = '_';
+        }
+        std::string name = stem + ".svg";
+        for (unsigned n = 2; !target.taken.insert(lowerAscii(name)).second; ++n) name = stem + "-" + std::to_string(n) + ".svg";
+        file /= pathFromUtf8(name);
+    }
+    const auto* bytes = reinterpret_cast<const uint8_t*>(report.graphSvg.data());
+    if (platform::writeFileSafely(file, {bytes, report.graphSvg.size()})) {
+        report.graph = pathToUtf8(file);
+    } else {
+        std::fprintf(stderr, "runwarden-check: cannot write %s\n", pathToUtf8(file).c_str());
+    }
+    report.graphSvg.clear();
 }
 
 std::thread startStdThread(std::function<void()> work) { return std::thread(std::move(work)); }

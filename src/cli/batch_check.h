@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,6 +16,7 @@ namespace rw::cli {
 struct DemoInput {
     std::string shown;  // the path as the user gave it or as found in a folder (UTF-8)
     std::filesystem::path path;
+    bool graph = false;  // its run graph is drawn (--graph)
 };
 
 std::filesystem::path pathFromUtf8(const std::string& text);
@@ -25,6 +27,25 @@ std::string pathToUtf8(const std::filesystem::path& path);
 // in errors.
 std::vector<DemoInput> expandDemoArguments(const std::vector<std::string>& args, bool recursive,
                                            std::vector<std::string>& errors);
+
+// Where the run graphs go (--graph PATH): PATH itself when one demo file is
+// checked; a folder when PATH is one or ends in a separator, or when several
+// demos, an archive or a folder are checked. In a folder each demo gets
+// NAME.svg, NAME its demo name, and a name met again in this run NAME-2.svg,
+// NAME-3.svg..., in report order, so none overwrites another.
+struct GraphTarget {
+    std::filesystem::path path;
+    bool folder = false;
+    std::set<std::string> taken;  // file names given in this run, lower-cased
+};
+
+// False, with the reason, when the folder cannot be made.
+bool makeGraphTarget(const std::vector<DemoInput>& demos, const std::vector<std::string>& args,
+                     const std::string& graphPath, GraphTarget& target, std::string& error);
+
+// Writes the report's drawn graph to its place and names the file in
+// report.graph; empty when nothing was drawn or the file could not be written.
+void writeGraph(GraphTarget& target, CheckReport& report);
 
 struct BatchSummary {
     size_t checked = 0;

@@ -22,6 +22,13 @@ Options:
                         folder when present); its checksum must be right
   --runs PATH           world-record list (demos_tcl.txt) to merge into the records
   --json                one JSON object per demo per line
+  --graph PATH          draw each finished run as an SVG picture: frame rate over
+                        time, the start and stop presses, wrong settings. For a
+                        single demo file PATH is the picture's file name, unless
+                        it is a folder or ends in a slash; for several demos, an
+                        ARCHIVE or a FOLDER, PATH is a folder (made when missing)
+                        that gets one NAME.svg per demo, NAME-2.svg and so on
+                        when names repeat
   --recursive           also check .dem files and archives in subfolders of FOLDER
                         arguments
   --jobs N              check N demos at a time (default: one per core)
@@ -33,7 +40,8 @@ Options:
   --help                show this help
   --version             show the program version
 
-Exit status: 0 when every demo finished, 1 when any did not, 2 on a usage error.
+Exit status: 0 when every demo finished (and its graph was written), 1 when any
+did not, 2 on a usage error.
 )";
 }
 
@@ -67,6 +75,9 @@ Result<CheckOptions> parseCheckOptions(const std::vector<std::string>& args) {
             if (!value(o.recordsPath)) return usage(needsValue);
         } else if (a == "--runs") {
             if (!value(o.runsPath)) return usage(needsValue);
+        } else if (a == "--graph") {
+            if (!value(o.graphPath)) return usage(needsValue);
+            if (o.graphPath.empty()) return usage("--graph needs a file or folder name");
         } else if (a == "--update-server") {
             if (!value(o.updateServer)) return usage(needsValue);
         } else if (a == "--list-server") {

@@ -12,6 +12,7 @@ struct CheckOptions {
     std::vector<std::string> demos;  // files or folders, as given (UTF-8)
     std::string recordsPath;         // --records; empty: RecData.dat here when present
     std::string runsPath;            // --runs
+    std::string graphPath;           // --graph: a file for one demo, a folder for several
     bool json = false;
     bool recursive = false;
     unsigned jobs = 0;  // 0: one per core

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstdio>
 
+#include "base/utf8.h"
+
 namespace rw::cli {
 namespace {
 
@@ -11,16 +13,6 @@ std::string numberText(float value) {
     auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
     if (ec != std::errc()) return "0";
     return std::string(buf, end);
-}
-
-// Length of the valid UTF-8 sequence at s[i], or 0.
-size_t utf8Length(const std::string& s, size_t i) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    size_t len = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
-    if (len == 0 || len > s.size() - i) return 0;
-    for (size_t k = 1; k < len; ++k)
-        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
-    return len;
 }
 
 }  // namespace
@@ -48,7 +40,7 @@ std::string jsonString(const std::string& text) {
         } else if (c < 0x80) {
             out += static_cast<char>(c);
             ++i;
-        } else if (size_t len = utf8Length(text, i)) {
+        } else if (size_t len = decodeUtf8(text, i).length) {
             out.append(text, i, len);
             i += len;
         } else {
@@ -83,6 +75,7 @@ std::string toJsonLine(const CheckReport& r) {
     s += ",\"fps_average\":" + numberText(r.fpsAverage);
     s += ",\"settings\":" + list(r.settings);
     s += ",\"world_records\":" + list(r.worldRecords);
+    if (r.graph) s += ",\"graph\":" + (r.graph->empty() ? std::string("null") : jsonString(*r.graph));
     s += "}";
     return s;
 }

@@ -114,14 +114,29 @@ int run(const std::vector<std::string>& args) {
     }
 
     std::vector<std::string> errors;
-    const std::vector<rw::cli::DemoInput> demos = rw::cli::expandDemoArguments(o.demos, o.recursive, errors);
+    std::vector<rw::cli::DemoInput> demos = rw::cli::expandDemoArguments(o.demos, o.recursive, errors);
     for (const std::string& e : errors) std::fprintf(stderr, "runwarden-check: %s\n", e.c_str());
+    rw::cli::GraphTarget graphs;
+    if (!o.graphPath.empty() && !demos.empty()) {
+        std::string why;
+        if (!rw::cli::makeGraphTarget(demos, o.demos, o.graphPath, graphs, why)) {
+            std::fprintf(stderr, "runwarden-check: %s\n", why.c_str());
+            return 1;
+        }
+        for (rw::cli::DemoInput& d : demos) d.graph = true;
+    }
 
     const unsigned jobs = o.jobs ? o.jobs : rw::platform::usableProcessors();
     const bool progress = rw::platform::isTerminal(stderr);
     bool first = true;
+    bool graphFailed = false;
     const rw::cli::BatchSummary summary =
-        rw::cli::runBatch(demos, haveRecords ? &db : nullptr, jobs, progress, [&](const rw::CheckReport& r) {
+        rw::cli::runBatch(demos, haveRecords ? &db : nullptr, jobs, progress, [&](const rw::CheckReport& done) {
+            rw::CheckReport r = done;
+            if (!o.graphPath.empty()) {
+                rw::cli::writeGraph(graphs, r);  // here, in report order, so the names come out the same every time
+                graphFailed = graphFailed || (r.status == rw::status::finished && r.graph->empty());
+            }
             if (o.json) {
                 std::printf("%s\n", rw::cli::toJsonLine(r).c_str());
             } else {
@@ -134,7 +149,7 @@ int run(const std::vector<std::string>& args) {
         std::fprintf(stderr, "%zu checked, %zu finished, %zu rejected\n", summary.checked, summary.finished,
                      summary.rejected);
     }
-    if (!errors.empty()) return 1;
+    if (!errors.empty() || graphFailed) return 1;
     return summary.finished == summary.checked ? 0 : 1;
 }
 

@@ -87,6 +87,18 @@ CASES = [
      "5 checked, 4 finished, 1 rejected",
      {"order": [("a.dem", 100), ("b.dem", 100), ("broken.dem", -2), ("c.DEM", 100), ("d.dem", 100)]}),
     ("check.batch_flat", "check", BATCH, ["--json", "."], 0, "", "", {"order": [("a.dem", 100), ("b.dem", 100)]}),
+    # --graph: a file for one demo; a folder for several, whose names never collide; none for a rejected demo.
+    ("check.graph_file", "check", EXAMPLE, ["--graph", "run.svg", SAMPLE], 0, r"  Graph: +run\.svg\n", "",
+     {"graphs": ["run.svg"]}),
+    ("check.graph_folder", "check", {"a.dem": SAMPLE, "sub/a.dem": SAMPLE, "sub/broken.dem": b"HLDEMO", "x/A.dem": SAMPLE},
+     ["--json", "--recursive", "--graph", "out", "."], 1, r'"graph":"out/a\.svg".*"graph":"out/a-2\.svg".*'
+     r'"graph":null.*"graph":"out/A-3\.svg"', "4 checked", {"graphs": ["out/A-3.svg", "out/a-2.svg", "out/a.svg"]}),
+    ("check.graph_one_demo_folder", "check", EXAMPLE, ["--graph", "pics/", SAMPLE], 0, "", "",
+     {"graphs": ["pics/sample.svg"]}),
+    ("check.graph_archive", "check", EXAMPLE, ["--graph", "out.svg", "uploads/pack.7z"], 0, r"Graph: +out\.svg/b\.svg", "",
+     {"pre": ARCHIVES, "graphs": ["out.svg/a.svg", "out.svg/b.svg"]}),  # an archive may hold several: a folder
+    ("check.graph_unwritable", "check", EXAMPLE, ["--json", "--graph", "no/such/run.svg", SAMPLE], 1,
+     r'"status":100.*"graph":null', "cannot write no/such/run.svg", {"graphs": []}),
     ("check.archives", "check", EXAMPLE, ["--records", "RecData.dat", "--runs", "demos_tcl.txt", "--json", "uploads"],
      1,
      r'"file":"uploads/secret.7z","entry":null,"status":-1,"message":"Opening file failed!","demo":"secret",',
@@ -253,6 +265,11 @@ def check(case, work, urls):
     for a, b in extra.get("equal", []):
         if content_at(work, a) != content_at(work, b):
             problems.append(f"{a} and {b} differ")
+    if "graphs" in extra:
+        svgs = sorted(os.path.relpath(os.path.join(r, n), work).replace(os.sep, "/")
+                      for r, _, names in os.walk(work) for n in names if n.endswith(".svg"))
+        if svgs != extra["graphs"] or not all(content_at(work, f).startswith(b"<?xml") for f in svgs):
+            problems.append(f"graphs {svgs}, expected {extra['graphs']}")
     if "size" in extra and os.path.getsize(os.path.join(work, extra["size"][0])) != extra["size"][1]:
         problems.append(f"{extra['size'][0]} is not {extra['size'][1]} bytes")
     return "; ".join(problems + ([f"\nstdout:\n{out}\nstderr:\n{err}"] if problems else []))

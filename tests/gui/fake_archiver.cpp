@@ -1,7 +1,8 @@
 // A stand-in for rar.exe, 7z.exe and tar.exe in the GUI test, built under each name, taking their
 // listing and extraction command lines (wmain). An "archive" is a text file of entry names (raw 8-bit,
 // lines ending in CR LF) beside a folder ARCHIVE.d holding them. Every call appends its command line and
-// current folder to calls.log beside this program, then waits while a file "hold" stands there.
+// current folder to calls.log beside this program, then waits while a file "hold" stands there. Built as
+// viewer.exe too, the default program for SVG pictures, of which the calls are all that matters.
 #include <windows.h>
 
 #include <fcntl.h>

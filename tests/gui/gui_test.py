@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
-"""GUI test of Runwarden.exe under Wine: a demo, its profile link and archives taken apart by stand-ins for
-rar.exe, 7z.exe and Windows' tar.exe, found in that order, through the file dialog of one running program.
+"""GUI test of Runwarden.exe under Wine: a demo, its profile link, its run graph opened by a stand-in default
+program, and archives taken apart by stand-ins for rar.exe, 7z.exe and Windows' tar.exe, found in that order,
+through the file dialog of one running program.
 The layout unit test owns the panel's geometry; this looks at states: text, the colours of text and link.
 """
 import os
 import re
 import shutil
 import sys
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from gui_session import check, options, run_test, wait_until, write  # noqa: E402
@@ -95,6 +97,20 @@ def calls(s, archiver):
     return [c[4:] for c in open(log, encoding="utf-8").read().splitlines()] if os.path.exists(log) else []
 
 
+def show_run_graph(s):
+    """"Show run graph" from the panel's right-click menu; the file the default program was asked to open."""
+    before = len(calls(s, "viewer"))
+    s.move_to(140, 300)
+    s.xdotool("click", "3")
+    time.sleep(1)  # for the menu to open; the keys then choose its second item
+    s.xdotool("key", "Down", "Down", "Return")
+    opened = wait_until("the graph viewer", lambda: calls(s, "viewer")[before:])[0]
+    path = opened.split('"')[-2]  # the last quoted argument
+    drive, rest = path[:2], path[2:].strip("\\").split("\\")
+    check(drive.upper() == "C:", "the graph lies on the Windows drive: %r" % opened)
+    return os.path.join(s.args.prefix, "drive_c", *rest)
+
+
 # Each archiver's listing and extraction, run directly: (program, archive, private folder).
 COMMANDS = {"rar": ['"{0}" vb -- "{1}"', '"{0}" x -av- -ep -- "{1}" "kz\\good.dem" "{2}\\\\"'],
             "7z": ['"{0}" l -slt -sccUTF-8 -- "{1}"', '"{0}" e -sccUTF-8 "-o{2}" -- "{1}" "kz\\good.dem"'],
@@ -126,6 +142,10 @@ def scenario(s):
     winrar, seven_zip = r"HKCU\Software\WinRAR SFX", r"HKLM\SOFTWARE\7-Zip"
     for key, value, archiver in ((winrar, "C%%Program Files%WinRAR", "rar"), (seven_zip, "Path64", "7z")):
         check(s.wine("reg", "add", key, "/v", value, "/d", windows_path(s.args.stand_ins, archiver), "/f") == 0, key)
+    viewer = '"%s" "%%1"' % windows_path(s.args.stand_ins, "viewer", "viewer.exe")
+    check(s.wine("reg", "add", r"HKCR\.svg", "/ve", "/d", "RunwardenTest.svg", "/f") == 0 and
+          s.wine("reg", "add", r"HKCR\RunwardenTest.svg\shell\open\command", "/ve", "/d", viewer,
+                 "/f") == 0, "could not register the SVG viewer")
     shutil.copy(os.path.join(s.args.stand_ins, "tar", "tar.exe"),
                 os.path.join(s.args.prefix, "drive_c", "windows", "system32", "tar.exe"))
     write_files(s)
@@ -154,9 +174,15 @@ def scenario(s):
     s.xdotool("mousemove", "1010", "760")
     s.wait_panel("the link at rest", lambda p: result(p) and not underlined(p))
 
+    # The run graph: written to a temporary file, opened with the default program, removed by the next check.
+    graph = show_run_graph(s)
+    svg = open(graph, "rb").read()
+    check(svg.startswith(b"<?xml") and b"kz_rw_sample" in svg and b">stop</text>" in svg, "the graph: %r" % svg[:200])
+
     # A file that is no demo: a message at the top, no results.
     s.keep(check_file(s, os.path.join(EXAMPLES, "demos_tcl.txt"), lambda p: framed(p) and button_enabled(p) and text(
         p, 0, 48, 280, 66) and not text(p, 0, 116, 90, 134) and not records_list(p)), "rejected")
+    check(not os.path.exists(graph), "the next check removed the graph")
 
     # Every archiver present: rar.exe for the .rar, 7z.exe for the .zip.
     rar_archive, zip_archive = os.path.join(s.work, "my 100% runs.rar"), os.path.join(s.work, "runs.zip")
@@ -193,13 +219,16 @@ def scenario(s):
     check_archive(s, zip_archive, "tar", "zip_with_tar")
     check(s.wine("reg", "delete", winrar, "/f") == 0, "could not remove WinRAR")
     check_archive(s, rar_archive, "tar", "rar_with_tar")
+    graph = show_run_graph(s)
+    check(os.path.exists(graph), "the archive's graph was written")
     check(s.close_app() == 0, "exit code after closing is 0")
+    check(not os.path.exists(graph), "the graph is removed at the end")
 
 
 def main():
     args = options(__doc__, "exe", "wine", "wine_setup", "prefix", "server", "stand_ins", "work", "screenshots",
                    "profile_host", "port")
-    for log in filter(os.path.exists, (call_log(args, archiver) for archiver in COMMANDS)):
+    for log in filter(os.path.exists, (call_log(args, program) for program in list(COMMANDS) + ["viewer"])):
         os.remove(log)
     return run_test(args, "gui", scenario)
 

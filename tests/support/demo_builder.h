@@ -74,8 +74,9 @@ Bytes filler(size_t n, uint8_t value = 0x55);
 }  // namespace msg
 
 // The check over a demo held in memory.
-inline void checkDemoBytes(std::span<const uint8_t> demo, const RecordsDatabase* records, CheckResult& result) {
-    checkDemo(platform::openMemoryFile(demo), nullptr, records, result);
+inline void checkDemoBytes(std::span<const uint8_t> demo, const RecordsDatabase* records, CheckResult& result,
+                           RunSeries* series = nullptr) {
+    checkDemo(platform::openMemoryFile(demo), nullptr, records, result, series);
 }
 
 }  // namespace rw::test

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 #include <span>
 
+#include "analysis/run_graph.h"
 #include "demo_builder.h"
 #include "analysis/steam_id.h"
 #include "platform/archive_listing.h"
@@ -39,10 +41,13 @@ void demoWalk(const uint8_t* data, size_t size) {
     CheckResult result;
     // The length picks the mode, so any seed reaches every mode's detector.
     const RecordsDatabase& db = fuzzDatabase(size % 4);
-    test::checkDemoBytes(std::span(data, size), &db, result);
+    const auto series = std::make_unique<RunSeries>();
+    test::checkDemoBytes(std::span(data, size), &db, result, series.get());
     // Everything the window or the command line would read must be terminated.
     if (result.messageText.size() >= kTextCapacity) __builtin_trap();
     (void)db.runCount(result.mapKeyView());
+    if (series->used > RunSeries::kMaxBuckets) __builtin_trap();
+    (void)runGraphSvg(makeReport({}, result, result.status(), &db), *series);
 }
 
 void recordsData(const uint8_t* data, size_t size) {
