@@ -1,15 +1,21 @@
-// Times the demo walk against a plain sequential read of the same file.
+// Times the check of a big demo from outside, as a user sees it, and inside,
+// for the breakdown.
 //
-//   walk_bench [--size MIB] [--file PATH] [--repeat N] [--detector on|off] [--graph on|off|compare]
+//   walk_bench [--size MIB] [--file PATH] [--runs N] [--detector on|off] [--check PROGRAM]
 //
 // Generates (or reuses) a demo of a mode-0 map whose type-1 frames carry
-// 200-1500-byte message blocks, so the button detector scans every frame, then
-// reports both throughputs and their ratio. Run it from a Release build.
-// "--detector off" walks without records, so nothing is scanned. "--graph on"
-// also gathers the run's series on the walk and draws its SVG, as
-// runwarden-check --graph does; "--graph compare" times walks without and
-// with it in turns and prints their ratio.
+// 200-1500-byte message blocks, so the button detector scans every frame.
+// In-process: the walk, with the file mapped and copied, and with the run
+// graph gathered and drawn as --graph does, against a plain read of the file, each pinned to one core and on all, from the page cache and
+// from the disk. With --check: the whole program
+// against `cat` and `/bin/true`, on one core and on all, with ratios and the
+// program's peak memory. Every figure is the median of N runs (default 11).
+// "--detector off" walks without records, so nothing is scanned.
+#include <fcntl.h>
+#include <sched.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -25,6 +31,7 @@
 #include "analysis/demo_format.h"
 #include "analysis/demo_walk.h"
 #include "analysis/run_graph.h"
+#include "platform/async_file.h"
 #include "base/check_result.h"
 #include "records/records_database.h"
 
@@ -96,47 +103,96 @@ void writeDemo(const std::filesystem::path& path, uint64_t targetBytes) {
     out.write(reinterpret_cast<const char*>(marker.data()), kStartMarkerSize);
 }
 
+double seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+
+double median(std::vector<double> xs) {
+    std::sort(xs.begin(), xs.end());
+    return xs[xs.size() / 2];
+}
+
+// Drops the file's pages from the page cache (no privileges needed), so the
+// next pass reads the disk.
+void evict(const std::filesystem::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    ::fdatasync(fd);
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    ::close(fd);
+}
+
 double plainRead(const std::filesystem::path& path) {
     const auto start = Clock::now();
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    std::vector<char> buf(1 << 20);
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    std::vector<uint8_t> buf(128 << 10);
     uint64_t sum = 0;
-    while (size_t n = std::fread(buf.data(), 1, buf.size(), f)) sum += static_cast<uint8_t>(buf[n - 1]);
-    std::fclose(f);
-    const double s = std::chrono::duration<double>(Clock::now() - start).count();
+    for (ssize_t n; (n = ::read(fd, buf.data(), buf.size())) > 0;) sum += buf[static_cast<size_t>(n) - 1];
+    ::close(fd);
     if (sum == 42) std::puts("");  // keep the loop
-    return s;
+    return seconds(start);
 }
 
-long peakRssKiB() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
+// Restricts this thread (and the threads it starts) to the first `cores` CPUs
+// it may use.
+void pin(unsigned cores) {
+    static cpu_set_t all = [] {
+        cpu_set_t s;
+        sched_getaffinity(0, sizeof s, &s);
+        return s;
+    }();
+    cpu_set_t use;
+    CPU_ZERO(&use);
+    for (unsigned c = 0, n = 0; c < CPU_SETSIZE && n < cores; ++c) {
+        if (CPU_ISSET(c, &all)) {
+            CPU_SET(c, &use);
+            ++n;
+        }
+    }
+    sched_setaffinity(0, sizeof use, &use);
 }
 
-}  // namespace
+unsigned allCores() {
+    cpu_set_t s;
+    sched_getaffinity(0, sizeof s, &s);
+    return static_cast<unsigned>(CPU_COUNT(&s));
+}
 
-int main(int argc, char** argv) {
-    uint64_t mib = 256;
-    int repeat = 3;
-    bool detector = true;
-    std::string graph = "off";
-    std::filesystem::path file = std::filesystem::temp_directory_path() / "runwarden-walk-bench.dem";
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string a = argv[i];
-        if (a == "--size") mib = std::stoull(argv[i + 1]);
-        if (a == "--file") file = argv[i + 1];
-        if (a == "--repeat") repeat = std::max(1, std::stoi(argv[i + 1]));
-        if (a == "--detector") detector = std::string(argv[i + 1]) != "off";
-        if (a == "--graph") graph = argv[i + 1];
-    }
-    std::error_code ec;
-    if (std::filesystem::file_size(file, ec) < mib << 20 || ec) {
-        std::printf("writing %llu MiB demo to %s\n", static_cast<unsigned long long>(mib), file.c_str());
-        writeDemo(file, mib << 20);
-    }
-    const double bytes = static_cast<double>(std::filesystem::file_size(file));
+struct Run {
+    double seconds;
+    long peakKiB;
+};
 
+// Runs the program to its end with its output discarded, on `cores` CPUs.
+Run timeProcess(const std::vector<std::string>& argv, unsigned cores) {
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    const auto start = Clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        pin(cores);
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    return {seconds(start), usage.ru_maxrss};
+}
+
+Run medianProcess(const std::vector<std::string>& argv, unsigned cores, int runs) {
+    std::vector<double> times;
+    long peak = 0;
+    for (int r = 0; r < runs; ++r) {
+        const Run one = timeProcess(argv, cores);
+        times.push_back(one.seconds);
+        peak = std::max(peak, one.peakKiB);
+    }
+    return {median(times), peak};
+}
+
+rw::RecordsDatabase benchRecords() {
     rw::RecordsDatabase db;
     rw::MapRecord map;
     map.name = "kz_bench";
@@ -145,43 +201,117 @@ int main(int argc, char** argv) {
     map.stopEntries = {{0xFE, 0xED}};
     db.records.push_back(map);
     db.state = rw::RecordsState::loaded;
+    return db;
+}
 
-    plainRead(file);  // page cache
-    const long rssBefore = peakRssKiB();
-    double bestRead = 1e9, bestWalk = 1e9, bestGraphWalk = 1e9;
-    int32_t status = 0;
-    size_t svgBytes = 0;
-    auto timedWalk = [&](bool drawn) {
-        rw::CheckResult result;
-        const auto start = Clock::now();
-        const auto series = drawn ? std::make_unique<rw::RunSeries>() : nullptr;
-        rw::checkDemoFile(file, false, detector ? &db : nullptr, result, series.get());
-        if (series) svgBytes = rw::runGraphSvg(rw::makeReport({}, result, result.status(), nullptr), *series).size();
-        status = result.status();
-        return std::chrono::duration<double>(Clock::now() - start).count();
-    };
-    for (int r = 0; r < repeat; ++r) {
-        bestRead = std::min(bestRead, plainRead(file));
-        if (graph == "compare") {
-            // In turns, so that a busy machine weighs on both alike.
-            const bool first = r % 2 == 0;
-            const double a = timedWalk(first), b = timedWalk(!first);
-            bestGraphWalk = std::min(bestGraphWalk, first ? a : b);
-            bestWalk = std::min(bestWalk, first ? b : a);
-        } else {
-            bestWalk = std::min(bestWalk, timedWalk(graph == "on"));
+// The in-process table: the walk and a plain read, pinned to one core and on all,
+// from the page cache and (cold) from the disk.
+void inProcess(const std::filesystem::path& file, const rw::RecordsDatabase* records, int runs) {
+    const double mib = static_cast<double>(std::filesystem::file_size(file)) / (1 << 20);
+    struct Way {
+        const char* name;
+        bool walk;
+        rw::platform::FileAccess access;
+        bool graph;  // the run graph's series gathered and its SVG drawn, as --graph does
+    } ways[] = {{"plain read", false, rw::platform::FileAccess::copy, false},
+                {"walk, file mapped", true, rw::platform::FileAccess::map, false},
+                {"walk, file copied", true, rw::platform::FileAccess::copy, false},
+                {"walk, mapped, run graph", true, rw::platform::FileAccess::map, true}};
+    std::printf("in-process, %.0f MiB, median of %d (ms; ratio to the plain read)\n", mib, runs);
+    std::printf("%-28s %18s %18s %18s %18s\n", "", "cached, 1 core", "cached, all", "disk, 1 core", "disk, all");
+    double read[4] = {};
+    for (const Way& way : ways) {
+        std::printf("%-28s", way.name);
+        int column = 0;
+        for (bool cold : {false, true}) {
+            for (unsigned cores : {1u, allCores()}) {
+                pin(cores);
+                std::vector<double> times;
+                int32_t status = 0;
+                for (int r = 0; r < runs; ++r) {
+                    if (cold) {
+                        evict(file);
+                    } else {
+                        plainRead(file);
+                    }
+                    if (!way.walk) {
+                        times.push_back(plainRead(file));
+                        continue;
+                    }
+                    rw::CheckResult result;
+                    const auto start = Clock::now();
+                    const auto series = way.graph ? std::make_unique<rw::RunSeries>() : nullptr;
+                    rw::checkDemo(rw::platform::openAsyncFile(file, way.access), nullptr, records, result,
+                                  series.get());
+                    if (series) rw::runGraphSvg(rw::makeReport({}, result, result.status(), nullptr), *series);
+                    times.push_back(seconds(start));
+                    status = result.status();
+                }
+                const double t = median(times);
+                if (!way.walk) read[column] = t;
+                std::printf("   %7.1f (%5.2fx)", t * 1e3, t / read[column]);
+                if (way.walk && status != rw::status::finished) std::printf(" status %d", status);
+                ++column;
+            }
         }
+        std::printf("\n");
     }
-    const double mb = bytes / (1 << 20);
-    std::printf("demo            %.0f MiB, walk status %d\n", mb, status);
-    if (graph != "off") std::printf("graph           %zu bytes of SVG\n", svgBytes);
-    std::printf("plain read      %8.1f MiB/s  (%.3f s)\n", mb / bestRead, bestRead);
-    std::printf("walk            %8.1f MiB/s  (%.3f s)\n", mb / bestWalk, bestWalk);
-    if (graph == "compare") {
-        std::printf("walk with graph %8.1f MiB/s  (%.3f s)\n", mb / bestGraphWalk, bestGraphWalk);
-        std::printf("graph/walk      %8.2f\n", bestGraphWalk / bestWalk);
+    pin(allCores());
+}
+
+void wholeProcess(const std::string& check, const std::filesystem::path& file, const std::string& sample, int runs) {
+    const unsigned all = allCores();
+    std::printf("\nwhole process, median of %d (ms; ratio to the line above it)\n", runs);
+    std::printf("%-44s %18s %18s\n", "", "1 core", std::to_string(all).append(" cores").c_str());
+    auto row = [&](const char* name, const std::vector<std::string>& argv, const Run* against, Run* out) {
+        std::printf("%-44s", name);
+        for (int c = 0; c < 2; ++c) {
+            const Run r = medianProcess(argv, c == 0 ? 1 : all, runs);
+            if (against) {
+                std::printf("   %7.2f (%5.2fx)", r.seconds * 1e3, r.seconds / against[c].seconds);
+            } else {
+                std::printf("   %7.2f         ", r.seconds * 1e3);
+            }
+            if (out) out[c] = r;
+        }
+        std::printf("\n");
+    };
+    Run cat[2], big[2], nothing[2];
+    timeProcess({"/bin/cat", file.string()}, all);  // page cache
+    row("cat DEMO", {"/bin/cat", file.string()}, nullptr, cat);
+    row("runwarden-check --json DEMO", {check, "--json", file.string()}, cat, big);
+    row("/bin/true", {"/bin/true"}, nullptr, nothing);
+    row("runwarden-check --json sample.dem", {check, "--json", sample}, nothing, nullptr);
+    row("runwarden-check --version", {check, "--version"}, nothing, nullptr);
+    std::printf("peak memory, runwarden-check --json DEMO: %ld KiB\n", std::max(big[0].peakKiB, big[1].peakKiB));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    uint64_t mib = 256;
+    int runs = 11;
+    bool detector = true;
+    std::string check;
+    std::filesystem::path file = std::filesystem::temp_directory_path() / "runwarden-walk-bench.dem";
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string a = argv[i];
+        if (a == "--size") mib = std::stoull(argv[i + 1]);
+        if (a == "--file") file = argv[i + 1];
+        if (a == "--runs") runs = std::max(1, std::stoi(argv[i + 1]));
+        if (a == "--detector") detector = std::string(argv[i + 1]) != "off";
+        if (a == "--check") check = argv[i + 1];
     }
-    std::printf("walk/read ratio %8.2f\n", bestWalk / bestRead);
-    std::printf("peak RSS        %ld KiB (before the walks: %ld KiB)\n", peakRssKiB(), rssBefore);
+    std::error_code ec;
+    if (std::filesystem::file_size(file, ec) < mib << 20 || ec) {
+        std::printf("writing %llu MiB demo to %s\n", static_cast<unsigned long long>(mib), file.c_str());
+        writeDemo(file, mib << 20);
+    }
+    const rw::RecordsDatabase db = benchRecords();
+    inProcess(file, detector ? &db : nullptr, runs);
+    if (!check.empty()) {
+        const std::filesystem::path sample = std::filesystem::path(RW_SOURCE_DIR) / "examples" / "sample.dem";
+        wholeProcess(std::filesystem::absolute(check).string(), file, sample.string(), runs);
+    }
     return 0;
 }

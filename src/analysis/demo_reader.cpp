@@ -4,27 +4,22 @@
 
 namespace rw {
 
-int32_t DemoReader::open(const std::filesystem::path& path, platform::ReadThread readThread) {
+ReaderState DemoReader::open(std::unique_ptr<platform::AsyncFile> file) {
     close();  // the previous file goes first: no two are open at once
-    return open(platform::openAsyncFile(path, readThread));
-}
-
-int32_t DemoReader::openMemory(std::span<const uint8_t> bytes) {
-    close();
-    return open(platform::openMemoryFile(bytes));
-}
-
-int32_t DemoReader::open(std::unique_ptr<platform::AsyncFile> file) {
-    close();
-    if (!file) return status_;
+    if (!file) return state_;
     file_ = std::move(file);
     size_ = file_->size();
-    if (size_ <= 0) return status_;
+    if (size_ <= 0) return state_;
     buffer_[0].resize(static_cast<size_t>(std::min<int64_t>(size_, chunk)));
     buffer_[1].resize(static_cast<size_t>(std::clamp<int64_t>(size_ - chunk, 0, chunk)));
     issue(0, 0);
-    status_ = 0;
-    return status_;
+    state_ = ReaderState::usable;
+    return state_;
+}
+
+ReaderState DemoReader::finish() {
+    if (state_ == ReaderState::usable && file_->currentSize() < readEnd_) failReads();
+    return state_;
 }
 
 void DemoReader::close() {
@@ -37,9 +32,10 @@ void DemoReader::close() {
         bytes_[i] = nullptr;
     }
     size_ = 0;
-    status_ = -1;
+    state_ = ReaderState::cannotOpen;
     last_ = 0;
-    readFailed_ = false;
+    readEnd_ = 0;
+    prefetched_ = 0;
 }
 
 void DemoReader::cancelAll() {
@@ -56,7 +52,7 @@ void DemoReader::cancelAll() {
 // Nothing more is served: the windows are emptied so that even the inline
 // paths of read and viewInPlace miss and land in the slow ones, which refuse.
 void DemoReader::failReads() {
-    readFailed_ = true;
+    state_ = ReaderState::readFailed;
     file_->cancelAll();
     for (int i = 0; i < 2; ++i) {
         pending_[i] = 0;
@@ -99,6 +95,7 @@ void DemoReader::makeReady(int i, int64_t end) {
             return;
         }
         readyEnd_[i] = windowStart_[i] + std::min<int64_t>(settled, windowEnd_[i] - windowStart_[i]);
+        readEnd_ = std::max(readEnd_, readyEnd_[i]);
         if (pending_[i]) {
             pending_[i] = 0;
             issue(1 - i, windowEnd_[i]);
@@ -108,28 +105,27 @@ void DemoReader::makeReady(int i, int64_t end) {
 }
 
 bool DemoReader::readSlow(int64_t& position, uint8_t* destination, uint32_t count) {
-    if (!file_ || size_ <= 0 || readFailed_) return false;
+    if (state_ != ReaderState::usable) return false;
     for (;;) {
         if (position >= size_ || position < 0) return false;
         const int i = chooseWindow(position);
         makeReady(i, position + count);
-        if (readFailed_ || readyEnd_[i] <= position) return false;
+        if (state_ != ReaderState::usable || readyEnd_[i] <= position) return false;
         const uint64_t avail = static_cast<uint64_t>(readyEnd_[i] - position);
         const uint32_t k = static_cast<uint32_t>(std::min<uint64_t>(avail, count));
         std::memcpy(destination, bytes_[i] + (position - windowStart_[i]), k);
         position += k;
         if (k >= count) return true;
-        if (status_ < 0) return false;
         destination += k;
         count -= k;
     }
 }
 
 const uint8_t* DemoReader::viewSlow(int64_t position, uint32_t count) {
-    if (!file_ || status_ < 0 || readFailed_ || position < 0 || position >= size_) return nullptr;
+    if (state_ != ReaderState::usable || position < 0 || position >= size_) return nullptr;
     const int i = chooseWindow(position);
     makeReady(i, position + count);
-    if (readFailed_ || position < windowStart_[i] || position >= readyEnd_[i] ||
+    if (state_ != ReaderState::usable || position < windowStart_[i] || position >= readyEnd_[i] ||
         count > static_cast<uint64_t>(readyEnd_[i] - position)) {
         return nullptr;
     }

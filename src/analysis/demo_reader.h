@@ -1,19 +1,27 @@
 #pragma once
-// Double-buffered reader for one demo file: two 1 MiB windows, and the next
-// MiB is already being read while the walk consumes the current one. Reads are
-// served from memory; a forward walk waits at most once per MiB. A read that
+// Double-buffered reader for one demo file: two 1 MiB windows. On Windows the
+// next MiB is already being read while the walk consumes the current one;
+// elsewhere the walk reads each piece as it reaches it, while the kernel reads
+// ahead from the disk. Reads are served from memory. A read that
 // fails or finds the file shorter than at open ends the serving: every read
-// after it fails, so no byte that is not the file's is ever handed out.
+// after it fails, so no byte that is not the file's is ever handed out. A file
+// cut after its bytes were read is caught by finish, when the walk ends.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <span>
 #include <vector>
 
 #include "platform/async_file.h"
 
 namespace rw {
+
+enum class ReaderState : uint8_t {
+    usable,
+    cannotOpen,  // missing, not a plain file, held by another program, or empty
+    readFailed,  // a read failed or the file shrank: nothing more is served
+};
 
 class DemoReader {
 public:
@@ -24,19 +32,15 @@ public:
     DemoReader(const DemoReader&) = delete;
     DemoReader& operator=(const DemoReader&) = delete;
 
-    // Status 0 when usable; -1 when the file cannot be opened or is empty.
-    int32_t open(const std::filesystem::path& path,
-                 platform::ReadThread readThread = platform::ReadThread::automatic);
-    // Reads from bytes the caller keeps alive until close (tests, fuzzing).
-    int32_t openMemory(std::span<const uint8_t> bytes);
     // Reads through a file already opened; null is a file that cannot be opened.
-    int32_t open(std::unique_ptr<platform::AsyncFile> file);
+    ReaderState open(std::unique_ptr<platform::AsyncFile> file);
     void close();
 
-    int32_t status() const { return status_; }
+    ReaderState state() const { return state_; }
     int64_t size() const { return size_; }
-    // True once a read failed before the size known at open.
-    bool readFailed() const { return readFailed_; }
+    // The state once the walk is over: a file that no longer holds every byte
+    // read from it makes it readFailed.
+    ReaderState finish();
 
     // Copies count bytes at position into destination, advances position by
     // what was copied, and answers true only when all count bytes were copied.
@@ -62,7 +66,21 @@ public:
         return viewSlow(position, count);
     }
 
+    // Asks the memory for the bytes of the current window up to a few pages
+    // past position. Mapped bytes come from main memory, and a walk that only
+    // reads each frame's fixed part would otherwise wait for every frame.
+    void prefetch(int64_t position) {
+        const int i = last_;
+        if (position < windowStart_[i] || position >= readyEnd_[i]) return;
+        int64_t at = std::max(prefetched_, position);
+        const int64_t to = std::min(position + kPrefetchAhead, readyEnd_[i]);
+        for (; at < to; at += 64) __builtin_prefetch(bytes_[i] + (at - windowStart_[i]));
+        prefetched_ = std::max(prefetched_, at);
+    }
+
 private:
+    static constexpr int64_t kPrefetchAhead = 16 << 10;
+
     bool readSlow(int64_t& position, uint8_t* destination, uint32_t count);
     const uint8_t* viewSlow(int64_t position, uint32_t count);
     int chooseWindow(int64_t position);
@@ -75,7 +93,7 @@ private:
     std::vector<uint8_t> buffer_[2];
     const uint8_t* bytes_[2] = {nullptr, nullptr};  // where window i's bytes are: its buffer, or the backend's
     int64_t size_ = 0;
-    int32_t status_ = -1;
+    ReaderState state_ = ReaderState::cannotOpen;
     int64_t windowStart_[2] = {0, 0};
     int64_t windowEnd_[2] = {0, 0};
     // One past the last byte of window i that has arrived: windowStart while
@@ -83,7 +101,8 @@ private:
     int64_t readyEnd_[2] = {0, 0};
     uint8_t pending_[2] = {0, 0};
     int last_ = 0;
-    bool readFailed_ = false;
+    int64_t readEnd_ = 0;     // one past the furthest byte read
+    int64_t prefetched_ = 0;  // one past the furthest byte asked for
 };
 
 }  // namespace rw

@@ -61,7 +61,7 @@ std::optional<CheckEnd> checkHeader(DemoReader& reader, CheckResult& result) {
     int64_t position = 0;
     std::array<uint8_t, kMagic.size()> magic{};
     const bool magicRead = reader.read(position, magic.data(), magic.size());
-    if (reader.readFailed()) return readError(position, 0);
+    if (reader.state() == ReaderState::readFailed) return readError(position, 0);
     if (!magicRead || std::memcmp(magic.data(), kMagic.data(), magic.size()) != 0) {
         return failure(std::wstring(kNotADemo), status::rejected);
     }
@@ -71,7 +71,7 @@ std::optional<CheckEnd> checkHeader(DemoReader& reader, CheckResult& result) {
     position = kMapNameOffset;
     std::array<char, kMapNameSize> mapName{};
     reader.read(position, mapName.data(), kMapNameSize);
-    if (reader.readFailed()) return readError(position, 0);
+    if (reader.state() == ReaderState::readFailed) return readError(position, 0);
 
     const uint32_t protocol = loadU32(protocolBytes.data());
     if (protocol < kOldestProtocol) return failure(L"Demo is recorded with an old protocol!", status::rejected);
@@ -101,11 +101,12 @@ public:
                 setStatusAndRepaint(result_, progressCode(position_, size_));
                 nextProgressMark_ += kProgressStep;
             }
+            reader_.prefetch(position_);
             uint8_t type = kNoFrame;
             if (position_ < size_) reader_.read(position_, &type, 1);
             if (type > kLastFrameType) return readError();
             if (!handleFrame(type)) return failure(L"Demo was not recorded on lan server!", status::rejected);
-            if (!keepWalking_) return reader_.readFailed() ? readError() : CheckEnd{};
+            if (!keepWalking_) return reader_.finish() == ReaderState::readFailed ? readError() : CheckEnd{};
         }
     }
 
@@ -177,7 +178,7 @@ private:
     // whose read failed stays where it is; the reader serves nothing more, so
     // the next pass reports the failure here.
     void frameCut() {
-        if (!reader_.readFailed()) position_ = size_;
+        if (reader_.state() != ReaderState::readFailed) position_ = size_;
     }
 
     void skipClientFrame(int64_t frame) {
@@ -284,7 +285,7 @@ private:
 // means the check is over.
 CheckEnd walkDemo(DemoReader& reader, const RecordsDatabase* records, CheckResult& result, RunSeries* series) {
     result.playerName.clear();
-    if (reader.status() < 0) return failure(std::wstring(kOpeningFailed), status::openFailed);
+    if (reader.state() == ReaderState::cannotOpen) return failure(std::wstring(kOpeningFailed), status::openFailed);
     if (std::optional<CheckEnd> rejected = checkHeader(reader, result)) return *rejected;
 
     RunFindings findings;

@@ -9,6 +9,7 @@ class MemoryFile final : public AsyncFile {
 public:
     explicit MemoryFile(std::span<const uint8_t> bytes) : bytes_(bytes) {}
     int64_t size() const override { return static_cast<int64_t>(bytes_.size()); }
+    int64_t currentSize() const override { return size(); }
     // The bytes are already in memory: hand them out where they are.
     const uint8_t* issue(int slot, int64_t offset, uint8_t* dst, uint32_t n) override {
         n_[slot] = n;

@@ -15,8 +15,6 @@
 namespace rw {
 namespace {
 
-using platform::ReadThread;
-
 constexpr int64_t MiB = 1 << 20;
 
 // A test file whose bytes differ across MiB boundaries.
@@ -26,11 +24,12 @@ std::vector<uint8_t> patternFile(int64_t size) {
     return bytes;
 }
 
-// Every behaviour test runs against the platform's file backend reading on
-// the walk's thread and on a thread of its own (the walk tables read memory).
-class DemoReaderTest : public ::testing::TestWithParam<ReadThread> {
+// The behaviour tests run against the platform's file backend, mapping the
+// file and copying it (the walk tables read memory).
+class DemoReaderTest : public ::testing::TestWithParam<platform::FileAccess> {
 protected:
     DemoReader& openWith(int64_t size) {
+        reader_.close();  // Windows cannot replace a file held open
         bytes_ = patternFile(size);
         reader_.open(platform::openAsyncFile(dir_.write("demo.dem", bytes_), GetParam()));
         return reader_;
@@ -48,37 +47,81 @@ protected:
 
 #ifndef _WIN32
 // Elsewhere than on Windows another program may cut the file while it is
-// checked. What was read before the cut is served; the first read that finds
-// the file shorter than at open fails, and so does every read after it.
+// checked. The bytes before the cut are served as the file's; a mapped page
+// past it reads as zeros rather than ending the process; reads that need a
+// window past the cut fail, and so does every read after them; and the end
+// of the walk finds the cut.
 TEST_P(DemoReaderTest, FileCutWhileReadFailsAtTheCut) {
     DemoReader& r = openWith(3 * MiB);
     expectRead(0, 100);
     std::filesystem::resize_file(dir_ / "demo.dem", 200000);
     int64_t pos = 100;
     std::vector<uint8_t> rest(4096);
-    for (int64_t at = pos; r.read(pos, rest.data(), static_cast<uint32_t>(rest.size())); at = pos)
-        ASSERT_TRUE(std::equal(rest.begin(), rest.end(), bytes_.begin() + at)) << at;
-    EXPECT_TRUE(r.readFailed());
-    EXPECT_LE(pos, 2 * MiB);  // at most the two windows read ahead before the cut came through
+    for (int64_t at = pos; r.read(pos, rest.data(), static_cast<uint32_t>(rest.size())); at = pos) {
+        if (pos <= 200000) {
+            ASSERT_TRUE(std::equal(rest.begin(), rest.end(), bytes_.begin() + at)) << at;
+        }
+    }
+    EXPECT_EQ(r.state(), ReaderState::readFailed);
+    EXPECT_LE(pos, GetParam() == platform::FileAccess::copy ? 200000 : MiB);  // a mapped window is in place whole
     pos = 0;
     EXPECT_FALSE(r.read(pos, rest.data(), 1));
+    EXPECT_EQ(r.finish(), ReaderState::readFailed);
 }
-#endif
 
-// Seeks that land while the thread is still writing into a buffer: reissuing
-// it waits for the piece under way, and every byte served is the file's.
-TEST_P(DemoReaderTest, SeeksWhileReadingServeTheFilesBytes) {
-    DemoReader& r = openWith(9 * MiB + 321);
-    std::mt19937 rng(5);
-    for (int k = 0; k < 400 && !HasFailure(); ++k) {
-        const int64_t at = static_cast<int64_t>(rng() % bytes_.size());
-        expectRead(at, static_cast<uint32_t>(std::min<int64_t>(300, r.size() - at)));
-        if (k % 3 == 0) r.viewInPlace(at + 200000, 1);  // touch the read-ahead
+// The walk ends after its reads: a cut that came after them is caught then,
+// and a file left whole passes.
+TEST_P(DemoReaderTest, FinishFindsACutAfterTheReads) {
+    for (const bool cut : {false, true}) {
+        DemoReader& r = openWith(MiB + 5);
+        expectRead(0, 100);
+        if (cut) std::filesystem::resize_file(dir_ / "demo.dem", 50);
+        EXPECT_EQ(r.finish(), cut ? ReaderState::readFailed : ReaderState::usable) << cut;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, DemoReaderTest, ::testing::Values(ReadThread::never, ReadThread::always),
-                         [](const auto& i) { return i.param == ReadThread::never ? "WalkThread" : "ReadThread"; });
+#endif
+
+// The reader against a plain read of the same bytes, with random seeks and
+// lengths, over random files cut at random points right after open: reads of
+// the bytes the file still holds give those bytes; a read that needs one past
+// the cut fails, and so does every read after it.
+TEST_P(DemoReaderTest, RandomReadsOfCutFilesMatchAPlainRead) {
+    std::mt19937 rng(20);
+    for (int file = 0; file < 24 && !HasFailure(); ++file) {
+        const int64_t size = 1 + static_cast<int64_t>(rng() % (3 * MiB + MiB / 2));
+#ifdef _WIN32
+        const int64_t cutAt = size;  // no other program can open the file, let alone cut it
+#else
+        const int64_t cutAt = file % 3 == 0 ? size : static_cast<int64_t>(rng() % static_cast<uint64_t>(size));
+#endif
+        DemoReader& r = openWith(size);
+        if (cutAt < size) std::filesystem::resize_file(dir_ / "demo.dem", static_cast<uintmax_t>(cutAt));
+        bool failed = false;  // the plain read's state
+        int64_t pos = 0;
+        for (int k = 0; k < 120; ++k) {
+            if (rng() % 8 == 0) pos = static_cast<int64_t>(rng() % static_cast<uint64_t>(size + 10));
+            const uint32_t n = rng() % 16 == 0 ? 1 + rng() % (3 * MiB / 2) : 1 + rng() % 600;
+            const int64_t at = pos;
+            std::vector<uint8_t> got(n);
+            const bool ok = r.read(pos, got.data(), n);
+            const int64_t needEnd = std::min<int64_t>(at + n, size);
+            const bool plainFails = failed || at >= size || needEnd > cutAt;
+            const bool plainOk = !plainFails && at + n <= size;
+            if (at < size && needEnd > cutAt) failed = true;
+            ASSERT_EQ(ok, plainOk) << file << " read " << k << " of " << n << " at " << at;
+            if (ok) {
+                ASSERT_TRUE(std::equal(got.begin(), got.end(), bytes_.begin() + at)) << file << " " << at;
+            } else {
+                pos = at + n;  // where a failed read stopped is not compared
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, DemoReaderTest,
+                         ::testing::Values(platform::FileAccess::map, platform::FileAccess::copy),
+                         [](const auto& i) { return i.param == platform::FileAccess::map ? "Mapped" : "Copied"; });
 
 #ifdef _WIN32
 TEST(DemoReaderOpen, FileHeldWithoutSharingCannotBeOpened) {
@@ -87,9 +130,9 @@ TEST(DemoReaderOpen, FileHeldWithoutSharingCannotBeOpened) {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     DemoReader r;
-    EXPECT_EQ(r.open(path), -1);
+    EXPECT_EQ(r.open(platform::openAsyncFile(path)), ReaderState::cannotOpen);
     CloseHandle(h);
-    EXPECT_EQ(r.open(path), 0);
+    EXPECT_EQ(r.open(platform::openAsyncFile(path)), ReaderState::usable);
 }
 #endif
 

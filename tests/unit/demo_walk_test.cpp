@@ -278,15 +278,17 @@ TEST(WorkerHandOver, ACheckDuringTheUpdatePassTakesItsRecords) {
 
 // A demo file backend that fails on demand: it serves another backend's reads
 // but no byte from failFrom on, as an I/O error or a file cut after open
-// would. A read reaching that far answers only the bytes before it.
+// would (a read reaching that far answers only the bytes before it), or it
+// serves every byte and is found cut to failFrom afterwards.
 class FailingFile final : public platform::AsyncFile {
 public:
-    FailingFile(std::unique_ptr<platform::AsyncFile> inner, int64_t failFrom)
-        : inner_(std::move(inner)), failFrom_(failFrom) {}
+    FailingFile(std::unique_ptr<platform::AsyncFile> inner, int64_t failFrom, bool cutAfterReads)
+        : inner_(std::move(inner)), failFrom_(failFrom), cutAfterReads_(cutAfterReads) {}
 
     int64_t size() const override { return inner_->size(); }
+    int64_t currentSize() const override { return failFrom_; }
     const uint8_t* issue(int slot, int64_t offset, uint8_t* dst, uint32_t n) override {
-        good_[slot] = static_cast<uint32_t>(std::clamp<int64_t>(failFrom_ - offset, 0, n));
+        good_[slot] = cutAfterReads_ ? n : static_cast<uint32_t>(std::clamp<int64_t>(failFrom_ - offset, 0, n));
         return inner_->issue(slot, offset, dst, n);
     }
     uint32_t collect(int slot, uint32_t need) override {
@@ -297,24 +299,28 @@ public:
 private:
     std::unique_ptr<platform::AsyncFile> inner_;
     int64_t failFrom_;
+    bool cutAfterReads_;
     uint32_t good_[2] = {0, 0};  // bytes of the slot's read before failFrom
 };
 
 // A read that fails ends the check with the read error where the walk stood,
 // never with a verdict, even when the bytes before the failure hold the press
-// that would finish the run.
+// that would finish the run; so does a file found cut once the walk is over.
 TEST(DemoWalk, FailedReadEndsTheCheckWithTheReadError) {
     const RecordsDatabase db = database(0, {kStart}, {kStop});
     DemoBuilder b("kz_test");
     const int64_t stopFrame = static_cast<int64_t>(b.startMarker().networkFrame(at(1.0f), press(kStart)).size());
     const Bytes stopBlock = msg::concat({press(kStop), msg::filler(3000)});
     b.networkFrame(at(2.0f), stopBlock).startMarker();
-    CheckResult result;
-    checkDemo(std::make_unique<FailingFile>(platform::openMemoryFile(b.bytes()), stopFrame + kMessagesOffset + 1000),
-              nullptr, &db, result);
-    EXPECT_EQ(result.status(), -2);
-    EXPECT_EQ(result.messageText.view(), readErrorAt(static_cast<int64_t>(b.size() - kStartMarkerSize),
-                                                     static_cast<int64_t>(stopBlock.size())));
+    for (const bool cutAfterReads : {false, true}) {
+        CheckResult result;
+        checkDemo(std::make_unique<FailingFile>(platform::openMemoryFile(b.bytes()),
+                                                stopFrame + kMessagesOffset + 1000, cutAfterReads),
+                  nullptr, &db, result);
+        EXPECT_EQ(result.status(), -2) << cutAfterReads;
+        EXPECT_EQ(result.messageText.view(), readErrorAt(static_cast<int64_t>(b.size() - kStartMarkerSize),
+                                                         static_cast<int64_t>(stopBlock.size())));
+    }
 }
 
 // A demo taken out of an archive is deleted when its check ends; one the user

@@ -1,4 +1,6 @@
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,7 +9,6 @@
 #include <cerrno>
 #include <condition_variable>
 #include <mutex>
-#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -19,196 +20,256 @@ namespace {
 
 constexpr uint32_t kPiece = 128u << 10;
 
-// Walks (open files) and read threads running in this process. A file gets a
-// read thread only while each of them can have a core; a batch that keeps
-// every core walking reads on the walks' own threads instead.
-std::atomic<unsigned> gBusyCores{0};
-
-unsigned reserveCores(ReadThread mode) {
-    if (mode == ReadThread::never) {
-        gBusyCores.fetch_add(1);
-        return 1;
-    }
-    static const unsigned cores = usableProcessors();
-    unsigned busy = gBusyCores.load();
-    for (;;) {
-        const unsigned want = mode == ReadThread::always || busy + 2 <= cores ? 2 : 1;
-        if (gBusyCores.compare_exchange_weak(busy, busy + want)) return want;
-    }
-}
-
-void pauseBriefly() {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_ia32_pause();
-#endif
-}
-
-// Reads arrive a piece at a time, so the walk starts on a window's first
-// piece while the rest is read. With a read thread the copying from the disk
-// or the page cache overlaps the walk, as overlapped reads do on Windows;
-// without one, the walk's thread reads each piece when it collects it, and
-// the bytes are still in its core's cache when they are scanned.
+// Reads on the walk's own thread, a piece at a time as the walk collects
+// them, so the bytes are still in its core's cache when they are scanned: for
+// files that cannot be mapped. A thread of its own to read ahead cost more
+// than it saved, on one core and on two (bench/README.md); the kernel's
+// read-ahead already overlaps the disk with the walk.
 class PosixFile final : public AsyncFile {
 public:
-    PosixFile(int fd, int64_t size, ReadThread mode) : fd_(fd), size_(size), cores_(reserveCores(mode)) {
-        if (cores_ < 2) return;
-        try {
-            worker_ = std::thread([this] { serve(); });
-        } catch (const std::system_error&) {
-            gBusyCores.fetch_sub(1);
-            cores_ = 1;
-        }
-    }
-
-    ~PosixFile() override {
-        {
-            std::lock_guard lock(mutex_);
-            stop_ = true;
-        }
-        wake_.notify_all();
-        if (worker_.joinable()) worker_.join();
-        gBusyCores.fetch_sub(cores_);
-        ::close(fd_);
-    }
+    PosixFile(int fd, int64_t size) : fd_(fd), size_(size) {}
+    ~PosixFile() override { ::close(fd_); }
 
     int64_t size() const override { return size_; }
+    int64_t currentSize() const override {
+        struct stat st {};
+        return ::fstat(fd_, &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
+    }
 
     const uint8_t* issue(int slot, int64_t offset, uint8_t* dst, uint32_t n) override {
-        {
-            std::unique_lock lock(mutex_);
-            progress_.wait(lock, [&] { return running_ != slot; });  // its buffer is being written
-            Request& r = req_[slot];
-            r.offset = offset;
-            r.dst = dst;
-            r.n = n;
-            r.done.store(0, std::memory_order_relaxed);
-            r.failed.store(false, std::memory_order_relaxed);
-            r.live = true;
-            r.collected = false;
-            r.ticket = ++tickets_;
-        }
-        wake_.notify_one();
+        req_[slot] = {offset, dst, n, 0, false};
         return dst;
     }
 
     uint32_t collect(int slot, uint32_t need) override {
         Request& r = req_[slot];
-        r.collected = true;
-        if (!worker_.joinable()) return collectHere(r, need);
-        // The thread is a piece ahead most of the time: a short wait is
-        // cheaper than sleeping and being woken.
-        for (int spin = 0; spin < 2000; ++spin) {
-            if (settled(r, need)) return r.done.load(std::memory_order_acquire);
-            pauseBriefly();
-        }
-        std::unique_lock lock(mutex_);
-        progress_.wait(lock, [&] { return settled(r, need); });
-        return r.done.load(std::memory_order_relaxed);
+        need = std::min(need, r.n);
+        while (r.done < need && !r.ended) readPiece(r);
+        return r.done;
     }
 
-    void cancelAll() override {
-        std::unique_lock lock(mutex_);
-        for (Request& r : req_) {
-            if (!r.collected) r.live = false;
-        }
-        progress_.wait(lock, [&] { return running_ < 0 || req_[running_].live; });
-    }
+    // Nothing is ever in flight.
+    void cancelAll() override {}
 
 private:
     struct Request {
         int64_t offset = 0;
         uint8_t* dst = nullptr;
         uint32_t n = 0;
-        std::atomic<uint32_t> done{0};    // bytes in place
-        std::atomic<bool> failed{false};  // a piece failed or the file ended: done is final
-        bool live = false;                // issued and not cancelled
-        bool collected = false;           // collected at least once: a cancel leaves it alone
-        uint64_t ticket = 0;              // issue order
+        uint32_t done = 0;   // bytes in place
+        bool ended = false;  // the read failed or the file was cut: done is final
     };
 
-    static bool settled(const Request& r, uint32_t need) {
-        return r.done.load(std::memory_order_acquire) >= need || r.failed.load(std::memory_order_acquire) || !r.live;
+    // Reads the piece after the bytes in place. A read racing a cut may
+    // deliver zeros without an error, but a cut shortens the file before it
+    // drops its pages: the bytes the file still reaches after the read are
+    // the file's.
+    void readPiece(Request& r) const {
+        const uint32_t k = std::min(kPiece, r.n - r.done);
+        ssize_t got;
+        do {
+            got = ::pread(fd_, r.dst + r.done, k, static_cast<off_t>(r.offset + r.done));
+        } while (got < 0 && errno == EINTR);
+        const int64_t held = got > 0 ? currentSize() - (r.offset + r.done) : 0;
+        r.ended = got <= 0 || held < got;
+        r.done += static_cast<uint32_t>(std::clamp<int64_t>(held, 0, std::max<ssize_t>(got, 0)));
     }
 
-    // Reads the piece after the first `from` bytes; answers how many bytes are
-    // in place afterwards, none when the read fails or the file ends first (it
-    // was cut after open).
-    std::optional<uint32_t> readPiece(const Request& r, uint32_t from) const {
-        const uint32_t k = std::min(kPiece, r.n - from);
-        for (;;) {
-            const ssize_t got = ::pread(fd_, r.dst + from, k, static_cast<off_t>(r.offset + from));
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) return std::nullopt;
-            return from + static_cast<uint32_t>(got);
+    const int fd_;
+    const int64_t size_;
+    Request req_[2];
+};
+
+
+// Mapped files that a cut may leave shorter than their mapping: a touch of a
+// page past the new end raises SIGBUS. The handler puts a zero page there and
+// lets the walk go on; the size checks of collect and of the reader's finish
+// then end the check with the read error. Faults anywhere else go to the
+// handler that was there before, or end the process as they would have.
+constexpr int kMaxMappings = 256;
+struct LiveMapping {
+    std::atomic<uintptr_t> begin{0};
+    std::atomic<uintptr_t> end{0};  // 0 while the entry is free or being filled
+    std::atomic<bool> taken{false};
+};
+LiveMapping gMappings[kMaxMappings];
+struct sigaction gPreviousBusAction {};
+uintptr_t gPageSize = 4096;
+
+void onBusError(int sig, siginfo_t* info, void* context) {
+    const auto at = reinterpret_cast<uintptr_t>(info->si_addr);
+    for (const LiveMapping& m : gMappings) {
+        if (at >= m.begin.load(std::memory_order_acquire) && at < m.end.load(std::memory_order_acquire)) {
+            const int saved = errno;
+            ::mmap(reinterpret_cast<void*>(at & ~(gPageSize - 1)), gPageSize, PROT_READ,
+                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
+            errno = saved;
+            return;
+        }
+    }
+    if ((gPreviousBusAction.sa_flags & SA_SIGINFO) != 0 && gPreviousBusAction.sa_sigaction != nullptr) {
+        gPreviousBusAction.sa_sigaction(sig, info, context);
+    } else if (gPreviousBusAction.sa_handler != SIG_DFL && gPreviousBusAction.sa_handler != SIG_IGN) {
+        gPreviousBusAction.sa_handler(sig);
+    } else {
+        ::signal(SIGBUS, SIG_DFL);
+        ::raise(SIGBUS);
+    }
+}
+
+bool installBusHandlerOnce() {
+    static const bool installed = [] {
+        gPageSize = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+        struct sigaction action {};
+        action.sa_sigaction = onBusError;
+        action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+        sigemptyset(&action.sa_mask);
+        return ::sigaction(SIGBUS, &action, &gPreviousBusAction) == 0;
+    }();
+    return installed;
+}
+
+// The entry of a mapping in the handler's table; null when the table is full.
+LiveMapping* registerMapping(const uint8_t* base, size_t length) {
+    for (LiveMapping& m : gMappings) {
+        bool free = false;
+        if (m.taken.compare_exchange_strong(free, true)) {
+            m.begin.store(reinterpret_cast<uintptr_t>(base), std::memory_order_release);
+            m.end.store(reinterpret_cast<uintptr_t>(base) + length, std::memory_order_release);
+            return &m;
+        }
+    }
+    return nullptr;
+}
+
+void unregisterMapping(LiveMapping& m) {
+    m.end.store(0, std::memory_order_release);
+    m.begin.store(0, std::memory_order_release);
+    m.taken.store(false, std::memory_order_release);
+}
+
+constexpr int64_t kFillerFrom = 8 << 20;
+
+#ifndef MADV_POPULATE_READ
+#define MADV_POPULATE_READ 22
+#endif
+
+// The whole file mapped once, read in place: no copy. Only the two windows
+// the reader uses are kept in the process's page tables, so its resident
+// memory stays bounded. With a second core, a thread fills the page tables
+// of each window as it is issued, while the walk scans the previous one.
+class MappedFile final : public AsyncFile {
+public:
+    MappedFile(int fd, int64_t size, uint8_t* base, LiveMapping& entry)
+        : fd_(fd), size_(size), base_(base), entry_(entry) {
+        ::madvise(base_, static_cast<size_t>(size_), MADV_SEQUENTIAL);
+        // A demo of a few windows is walked before a thread would have started.
+        if (size_ < kFillerFrom || usableProcessors() < 2) return;
+        try {
+            filler_ = std::thread([this] { fillPageTables(); });
+        } catch (const std::system_error&) {
         }
     }
 
-    uint32_t collectHere(Request& r, uint32_t need) {
-        uint32_t done = r.done.load(std::memory_order_relaxed);
-        if (!r.live || r.failed.load(std::memory_order_relaxed)) return done;
-        need = std::min(need, r.n);
-        while (done < need) {
-            const std::optional<uint32_t> next = readPiece(r, done);
-            if (!next) {
-                r.failed.store(true, std::memory_order_relaxed);
-                break;
+    ~MappedFile() override {
+        if (filler_.joinable()) {
+            {
+                std::lock_guard lock(mutex_);
+                stop_ = true;
             }
-            done = *next;
+            wake_.notify_one();
+            filler_.join();
         }
-        r.done.store(done, std::memory_order_relaxed);
-        return done;
+        unregisterMapping(entry_);
+        ::munmap(base_, static_cast<size_t>(size_));
+        ::close(fd_);
     }
 
-    // The live request issued first that still has bytes to read.
-    int nextRequest() const {
-        int best = -1;
-        for (int s = 0; s < 2; ++s) {
-            const Request& r = req_[s];
-            if (!r.live || r.failed.load(std::memory_order_relaxed) || r.done.load(std::memory_order_relaxed) >= r.n) {
-                continue;
+    int64_t size() const override { return size_; }
+    int64_t currentSize() const override {
+        struct stat st {};
+        return ::fstat(fd_, &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
+    }
+
+    const uint8_t* issue(int slot, int64_t offset, uint8_t*, uint32_t n) override {
+        release(window_[slot]);
+        window_[slot] = {offset, n};
+        if (filler_.joinable()) {
+            {
+                std::lock_guard lock(mutex_);
+                fill_ = window_[slot];
             }
-            if (best < 0 || r.ticket < req_[best].ticket) best = s;
+            wake_.notify_one();
         }
-        return best;
+        return base_ + offset;
     }
 
-    void serve() {
+    // The bytes are in place as far as the file still reaches.
+    uint32_t collect(int slot, uint32_t) override {
+        const Window& w = window_[slot];
+        return static_cast<uint32_t>(std::clamp<int64_t>(currentSize() - w.offset, 0, w.n));
+    }
+
+    void cancelAll() override {}
+
+private:
+    struct Window {
+        int64_t offset = 0;
+        uint32_t n = 0;
+    };
+
+    // Drops a window's pages from the page tables; they stay in the page cache.
+    void release(const Window& w) {
+        if (w.n == 0) return;
+        const auto page = static_cast<int64_t>(gPageSize);
+        const int64_t from = w.offset / page * page;
+        ::madvise(base_ + from, static_cast<size_t>(w.offset + w.n - from), MADV_DONTNEED);
+    }
+
+    void fillPageTables() {
         std::unique_lock lock(mutex_);
         for (;;) {
-            wake_.wait(lock, [&] { return stop_ || nextRequest() >= 0; });
+            wake_.wait(lock, [&] { return stop_ || fill_.n != 0; });
             if (stop_) return;
-            running_ = nextRequest();
-            Request& r = req_[running_];
-            const uint32_t from = r.done.load(std::memory_order_relaxed);
+            const Window w = fill_;
+            fill_ = {};
             lock.unlock();
-            const std::optional<uint32_t> done = readPiece(r, from);
+            // Past the end of a cut file this fails instead of raising SIGBUS.
+            const auto page = static_cast<int64_t>(gPageSize);
+            const int64_t from = w.offset / page * page;
+            ::madvise(base_ + from, static_cast<size_t>(w.offset + w.n - from), MADV_POPULATE_READ);
             lock.lock();
-            if (done) {
-                r.done.store(*done, std::memory_order_release);
-            } else {
-                r.failed.store(true, std::memory_order_release);
-            }
-            running_ = -1;
-            progress_.notify_all();
         }
     }
 
     const int fd_;
     const int64_t size_;
-    unsigned cores_;
+    uint8_t* const base_;
+    LiveMapping& entry_;
+    Window window_[2];
     std::mutex mutex_;
-    std::condition_variable wake_;      // work for the thread, or stop
-    std::condition_variable progress_;  // a piece arrived
-    Request req_[2];
-    uint64_t tickets_ = 0;
-    int running_ = -1;  // the slot whose buffer the thread is writing
+    std::condition_variable wake_;
+    Window fill_;  // the window the filler is asked for next; n = 0: none
     bool stop_ = false;
-    std::thread worker_;
+    std::thread filler_;
 };
+
+// The file mapped, or null when it cannot be (then it is read with pread).
+std::unique_ptr<AsyncFile> mapFile(int fd, int64_t size) {
+    if (size <= 0 || !installBusHandlerOnce()) return nullptr;
+    void* base = ::mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_SHARED, fd, 0);
+    if (base == MAP_FAILED) return nullptr;
+    LiveMapping* entry = registerMapping(static_cast<uint8_t*>(base), static_cast<size_t>(size));
+    if (entry == nullptr) {
+        ::munmap(base, static_cast<size_t>(size));
+        return nullptr;
+    }
+    return std::make_unique<MappedFile>(fd, size, static_cast<uint8_t*>(base), *entry);
+}
 
 }  // namespace
 
-std::unique_ptr<AsyncFile> openAsyncFile(const std::filesystem::path& path, ReadThread mode) {
+std::unique_ptr<AsyncFile> openAsyncFile(const std::filesystem::path& path, FileAccess access) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return nullptr;
     struct stat st {};
@@ -219,7 +280,10 @@ std::unique_ptr<AsyncFile> openAsyncFile(const std::filesystem::path& path, Read
 #ifdef POSIX_FADV_SEQUENTIAL
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
-    return std::make_unique<PosixFile>(fd, static_cast<int64_t>(st.st_size), mode);
+    if (access == FileAccess::map) {
+        if (std::unique_ptr<AsyncFile> mapped = mapFile(fd, static_cast<int64_t>(st.st_size))) return mapped;
+    }
+    return std::make_unique<PosixFile>(fd, static_cast<int64_t>(st.st_size));
 }
 
 }  // namespace rw::platform

@@ -7,7 +7,9 @@ namespace rw::platform {
 namespace {
 
 // Overlapped reads with one manual-reset event per slot. A read that fails or
-// completes short answers only the bytes the system reports.
+// completes short answers only the bytes the system reports, and a read the
+// file no longer holds once it completed (a handle opened before ours cut it)
+// only those the file still holds.
 class Win32File final : public AsyncFile {
 public:
     Win32File(KernelHandle file, int64_t size) : file_(std::move(file)), size_(size) {
@@ -19,6 +21,10 @@ public:
     }
     ~Win32File() override { cancelAll(); }
     int64_t size() const override { return size_; }
+    int64_t currentSize() const override {
+        LARGE_INTEGER now{};
+        return GetFileSizeEx(file_.get(), &now) ? now.QuadPart : 0;
+    }
 
     const uint8_t* issue(int slot, int64_t offset, uint8_t* dst, uint32_t n) override {
         OVERLAPPED& ov = ov_[slot];
@@ -29,6 +35,7 @@ public:
         ov.Offset = static_cast<DWORD>(static_cast<uint64_t>(offset) & 0xFFFFFFFFu);
         ov.OffsetHigh = static_cast<DWORD>(static_cast<uint64_t>(offset) >> 32);
         got_[slot] = 0;
+        offset_[slot] = offset;
         live_[slot] = true;
         if (!ReadFile(file_.get(), dst, n, nullptr, &ov) && GetLastError() != ERROR_IO_PENDING) {
             // Failed to start: nothing will complete, so there is nothing to wait for.
@@ -57,6 +64,8 @@ private:
         DWORD got = 0;
         got_[slot] = GetOverlappedResult(file_.get(), &ov_[slot], &got, TRUE) ? got : 0;
         live_[slot] = false;
+        const int64_t held = currentSize() - offset_[slot];
+        if (held < got_[slot]) got_[slot] = held > 0 ? static_cast<uint32_t>(held) : 0;
     }
 
     KernelHandle file_;
@@ -65,11 +74,12 @@ private:
     OVERLAPPED ov_[2]{};
     bool live_[2]{};
     uint32_t got_[2]{};  // bytes the completed read delivered
+    int64_t offset_[2]{};
 };
 
 }  // namespace
 
-std::unique_ptr<AsyncFile> openAsyncFile(const std::filesystem::path& path, ReadThread) {
+std::unique_ptr<AsyncFile> openAsyncFile(const std::filesystem::path& path, FileAccess) {
     KernelHandle file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return nullptr;
