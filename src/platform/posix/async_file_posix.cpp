@@ -7,13 +7,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <condition_variable>
-#include <mutex>
-#include <system_error>
-#include <thread>
 
 #include "platform/async_file.h"
-#include "platform/processors.h"
 
 namespace rw::platform {
 namespace {
@@ -148,38 +143,19 @@ void unregisterMapping(LiveMapping& m) {
     m.taken.store(false, std::memory_order_release);
 }
 
-constexpr int64_t kFillerFrom = 8 << 20;
-
-#ifndef MADV_POPULATE_READ
-#define MADV_POPULATE_READ 22
-#endif
-
 // The whole file mapped once, read in place: no copy. Only the two windows
 // the reader uses are kept in the process's page tables, so its resident
-// memory stays bounded. With a second core, a thread fills the page tables
-// of each window as it is issued, while the walk scans the previous one.
+// memory stays bounded. A thread filling the next window's page tables on a
+// second core gained nothing from the page cache and made reads from disk
+// three times slower (bench/README.md), so the walk's faults fill them.
 class MappedFile final : public AsyncFile {
 public:
     MappedFile(int fd, int64_t size, uint8_t* base, LiveMapping& entry)
         : fd_(fd), size_(size), base_(base), entry_(entry) {
         ::madvise(base_, static_cast<size_t>(size_), MADV_SEQUENTIAL);
-        // A demo of a few windows is walked before a thread would have started.
-        if (size_ < kFillerFrom || usableProcessors() < 2) return;
-        try {
-            filler_ = std::thread([this] { fillPageTables(); });
-        } catch (const std::system_error&) {
-        }
     }
 
     ~MappedFile() override {
-        if (filler_.joinable()) {
-            {
-                std::lock_guard lock(mutex_);
-                stop_ = true;
-            }
-            wake_.notify_one();
-            filler_.join();
-        }
         unregisterMapping(entry_);
         ::munmap(base_, static_cast<size_t>(size_));
         ::close(fd_);
@@ -194,13 +170,6 @@ public:
     const uint8_t* issue(int slot, int64_t offset, uint8_t*, uint32_t n) override {
         release(window_[slot]);
         window_[slot] = {offset, n};
-        if (filler_.joinable()) {
-            {
-                std::lock_guard lock(mutex_);
-                fill_ = window_[slot];
-            }
-            wake_.notify_one();
-        }
         return base_ + offset;
     }
 
@@ -226,32 +195,11 @@ private:
         ::madvise(base_ + from, static_cast<size_t>(w.offset + w.n - from), MADV_DONTNEED);
     }
 
-    void fillPageTables() {
-        std::unique_lock lock(mutex_);
-        for (;;) {
-            wake_.wait(lock, [&] { return stop_ || fill_.n != 0; });
-            if (stop_) return;
-            const Window w = fill_;
-            fill_ = {};
-            lock.unlock();
-            // Past the end of a cut file this fails instead of raising SIGBUS.
-            const auto page = static_cast<int64_t>(gPageSize);
-            const int64_t from = w.offset / page * page;
-            ::madvise(base_ + from, static_cast<size_t>(w.offset + w.n - from), MADV_POPULATE_READ);
-            lock.lock();
-        }
-    }
-
     const int fd_;
     const int64_t size_;
     uint8_t* const base_;
     LiveMapping& entry_;
     Window window_[2];
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    Window fill_;  // the window the filler is asked for next; n = 0: none
-    bool stop_ = false;
-    std::thread filler_;
 };
 
 // The file mapped, or null when it cannot be (then it is read with pread).
