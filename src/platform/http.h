@@ -13,9 +13,10 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string_view>
 #include <vector>
+
+#include "base/result.h"
 
 namespace rw::platform {
 
@@ -33,19 +34,22 @@ inline constexpr std::chrono::milliseconds kTransferDeadline = std::chrono::seco
 bool isSecureUrl(std::string_view url);
 
 // The first n bytes of the body, however slowly they arrive within the
-// deadline, or none when the transfer fails or the reply ends sooner. The
-// rest is never read.
-std::optional<std::vector<uint8_t>> fetchPrefix(std::string_view url, std::string_view agent, size_t n,
-                                                std::chrono::milliseconds deadline = kTransferDeadline);
+// deadline; else unreachable (the transfer failed) or tooSmall (the reply
+// ended sooner). The rest is never read.
+Result<std::vector<uint8_t>> fetchPrefix(std::string_view url, std::string_view agent, size_t n,
+                                         std::chrono::milliseconds deadline = kTransferDeadline);
 
-struct FetchedBytes {
-    bool opened = false;      // a 200 reply came back and ended within the deadline
-    bool overflowed = false;  // the body was longer than the limit; reading stopped there
+struct FetchedBody {
     std::vector<uint8_t> bytes;
+    bool cut = false;  // the body was longer than the limit; reading stopped there
 };
 
-// The whole body in memory, at most `limit` bytes of it.
-FetchedBytes fetchToMemory(std::string_view url, std::string_view agent, size_t limit,
-                           std::chrono::milliseconds deadline = kTransferDeadline);
+// The whole body in memory, at most `limit` bytes of it; else unreachable.
+Result<FetchedBody> fetchToMemory(std::string_view url, std::string_view agent, size_t limit,
+                                  std::chrono::milliseconds deadline = kTransferDeadline);
+
+// The failures of the two operations above, for their backends.
+Failure unreachableFailure(std::string_view url);
+Failure shortReplyFailure(std::string_view url, size_t n);
 
 }  // namespace rw::platform

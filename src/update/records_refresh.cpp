@@ -37,17 +37,17 @@ enum class Download {
 // of an older signed file never replaces a good local file. With `above`
 // the copy's revision must be higher.
 Download downloadVerified(const RecordsDatabase& db, const RecordsSources& sources, std::optional<uint32_t> above) {
-    const platform::FetchedBytes got =
+    const Result<platform::FetchedBody> got =
         platform::fetchToMemory(sources.recordsUrl, platform::kRecordsAgent, kRecordsMaxFileSize, sources.deadline);
-    if (!got.opened) return Download::Failed;
-    const Result<RecordsImage> image = verifyRecordsImage(got.bytes, db.maxFormatVersion);
-    if (got.overflowed || !image) return Download::Refused;
+    if (!got) return Download::Failed;
+    const Result<RecordsImage> image = verifyRecordsImage(got->bytes, db.maxFormatVersion);
+    if (got->cut || !image) return Download::Refused;
     if ((above && image->revision <= *above) ||
-        !checkReleaseSignature(sources.releaseKey, sources.recordsUrl, kRecordsRole, image->revision, got.bytes,
+        !checkReleaseSignature(sources.releaseKey, sources.recordsUrl, kRecordsRole, image->revision, got->bytes,
                                sources.deadline)) {
         return Download::Forged;
     }
-    return platform::writeFileSafely(db.fileName, got.bytes) ? Download::Replaced : Download::Failed;
+    return platform::writeFileSafely(db.fileName, got->bytes) ? Download::Replaced : Download::Failed;
 }
 
 // An oversized list is merged up to its last whole line.
@@ -57,12 +57,12 @@ void dropCutLine(std::vector<uint8_t>& list) {
 }
 
 void mergeList(RecordsDatabase& db, const RecordsSources& sources, std::optional<std::vector<uint8_t>>* runsList) {
-    platform::FetchedBytes list =
+    Result<platform::FetchedBody> list =
         platform::fetchToMemory(sources.runsListUrl, platform::kUpdateAgent, kRunsListLimit, sources.deadline);
-    if (!list.opened) return;
-    if (list.overflowed) dropCutLine(list.bytes);
-    mergeRunsList(db, list.bytes);
-    if (runsList) *runsList = std::move(list.bytes);
+    if (!list) return;
+    if (list->cut) dropCutLine(list->bytes);
+    mergeRunsList(db, list->bytes);
+    if (runsList) *runsList = std::move(list->bytes);
 }
 
 }  // namespace

@@ -51,14 +51,14 @@ Result<> checkReleaseSignature(std::span<const uint8_t> key, std::string_view fi
                                uint32_t version, std::span<const uint8_t> file, std::chrono::milliseconds deadline) {
     if (key.empty()) return success();
     const std::string url = std::string(fileUrl) + std::string(kSignatureSuffix);
-    const platform::FetchedBytes signature =
+    const Result<platform::FetchedBody> signature =
         platform::fetchToMemory(url, platform::kUpdateAgent, kSignatureFileLimit, deadline);
-    if (!signature.opened) return Failure{FailureKind::unreachable, "the signature " + url + " could not be fetched"};
-    if (signature.overflowed || signature.bytes.size() != platform::kSignatureSize) {
+    if (!signature) return Failure{FailureKind::unreachable, "the signature " + url + " could not be fetched"};
+    if (signature->cut || signature->bytes.size() != platform::kSignatureSize) {
         return Failure{FailureKind::forged, "the signature " + url + " is not " + std::to_string(platform::kSignatureSize) + " bytes"};
     }
     const std::vector<uint8_t> message = signedMessage(role, version, file);
-    if (message.empty() || !platform::verifySignature(key, message, signature.bytes)) {
+    if (message.empty() || !platform::verifySignature(key, message, signature->bytes)) {
         return Failure{FailureKind::forged, "the signature " + url + " does not match the file"};
     }
     return success();

@@ -105,15 +105,16 @@ bool replaceAndRestart(UpdateHost& host, const UpdateSettings& settings, const s
     const std::filesystem::path programFile = folder / kProgramFileName;
     const std::filesystem::path updatingFile = folder / kUpdatingFileName;
 
-    const platform::FetchedBytes fetched =
+    const Result<platform::FetchedBody> fetched =
         platform::fetchToMemory(programUrl, platform::kUpdateAgent, kProgramFileLimit, settings.programDeadline);
-    const bool verified = fetched.opened && !fetched.overflowed && crc32(fetched.bytes) == descriptor.programCrc &&
-                          checkReleaseSignature(settings.records.releaseKey, programUrl, kProgramRole,
-                                                descriptor.version, fetched.bytes, settings.records.deadline);
-    if (!verified) return false;
+    if (!fetched || fetched->cut || crc32(fetched->bytes) != descriptor.programCrc ||
+        !checkReleaseSignature(settings.records.releaseKey, programUrl, kProgramRole, descriptor.version,
+                               fetched->bytes, settings.records.deadline)) {
+        return false;
+    }
 
     host.holdClose(true);
-    const std::unique_ptr<platform::PendingFile> pending = platform::writePendingFile(download, fetched.bytes);
+    const std::unique_ptr<platform::PendingFile> pending = platform::writePendingFile(download, fetched->bytes);
     if (!pending || !clearUpdatingName(host, updatingFile) || !host.moveFile(ownPath, updatingFile)) {
         host.holdClose(false);
         return false;
@@ -131,14 +132,18 @@ bool replaceAndRestart(UpdateHost& host, const UpdateSettings& settings, const s
 // could not be fetched.
 bool showChangeLog(UpdateHost& host, const UpdateSettings& settings) {
     const std::string url = settings.updateFolderUrl + "changelog.txt";
-    const platform::FetchedBytes log =
+    const Result<platform::FetchedBody> log =
         platform::fetchToMemory(url, platform::kUpdateAgent, kChangeLogLimit, settings.records.deadline);
-    if (log.opened && !checkReleaseSignature(settings.records.releaseKey, url, kChangeLogRole, 0, log.bytes,
-                                             settings.records.deadline)) {
+    if (!log) {
+        host.showChangeLog({});  // the box comes up empty, as after any update
+        return false;
+    }
+    if (!checkReleaseSignature(settings.records.releaseKey, url, kChangeLogRole, 0, log->bytes,
+                               settings.records.deadline)) {
         return true;
     }
-    host.showChangeLog(std::string(log.bytes.begin(), log.bytes.end()));
-    return log.opened;
+    host.showChangeLog(std::string(log->bytes.begin(), log->bytes.end()));
+    return true;
 }
 
 }  // namespace
@@ -197,13 +202,13 @@ UpdatePassEnd runUpdatePass(CheckResult& result, RecordsDatabase& db, UpdateHost
     std::optional<UpdateDescriptor> descriptor;
     std::wstring failure(kConnectionMessage);
     if (outcome != kConnectionFailed) {
-        const platform::FetchedBytes bytes =
+        const Result<platform::FetchedBody> bytes =
             platform::fetchToMemory(descriptorUrl, platform::kUpdateAgent, kDescriptorLimit, settings.records.deadline);
-        if (bytes.opened) descriptor = parseUpdateDescriptor(bytes.bytes);
+        if (bytes) descriptor = parseUpdateDescriptor(bytes->bytes);
         const std::span<const uint8_t> key = settings.records.releaseKey;
         if (descriptor && !key.empty() &&
-            (bytes.overflowed || !checkReleaseSignature(key, descriptorUrl, kDescriptorRole, descriptor->version,
-                                                        bytes.bytes, settings.records.deadline))) {
+            (bytes->cut || !checkReleaseSignature(key, descriptorUrl, kDescriptorRole, descriptor->version,
+                                                  bytes->bytes, settings.records.deadline))) {
             descriptor.reset();
             failure = signatureErrorText(std::string(kDescriptorRole));
         }

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <optional>
+#include <tuple>
 
 #include "platform/http.h"
 #include "recdata.h"
@@ -60,17 +60,24 @@ TEST(Fetch, BodiesOfEveryShape) {
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.url);
-        const FetchedBytes got = fetchToMemory(r.url, kUpdateAgent, r.limit);
-        EXPECT_EQ(got.opened, r.opened);
-        EXPECT_EQ(got.overflowed, r.overflowed);
-        EXPECT_EQ(got.bytes, r.bytes);
-        const auto prefix = r.bytes.size() < 8 ? std::nullopt : std::optional(Bytes(r.bytes.begin(), r.bytes.begin() + 8));
-        EXPECT_EQ(fetchPrefix(r.url, kUpdateAgent, 8), prefix);
+        const Result<FetchedBody> got = fetchToMemory(r.url, kUpdateAgent, r.limit);
+        ASSERT_EQ(got.ok(), r.opened);
+        if (got) {
+            EXPECT_EQ(std::tuple(got->cut, got->bytes), std::tuple(r.overflowed, r.bytes));
+        }
+        const Result<Bytes> prefix = fetchPrefix(r.url, kUpdateAgent, 8);
+        if (!r.opened || r.bytes.size() < 8) {
+            EXPECT_EQ(prefix.ok() ? FailureKind::usage : prefix.kind(),
+                      r.opened ? FailureKind::tooSmall : FailureKind::unreachable);
+        } else {
+            EXPECT_EQ(prefix.ok() ? *prefix : Bytes{}, Bytes(r.bytes.begin(), r.bytes.begin() + 8));
+        }
     }
     // A slow body past its deadline is a failure, not a short body.
     const auto deadline = std::chrono::milliseconds(150);
-    EXPECT_FALSE(fetchToMemory(served.url("body.txt"), kUpdateAgent, kNoLimit, deadline).opened);
-    EXPECT_EQ(fetchPrefix(served.url("body.txt"), kUpdateAgent, 20, deadline), std::nullopt);
+    EXPECT_FALSE(fetchToMemory(served.url("body.txt"), kUpdateAgent, kNoLimit, deadline));
+    const Result<Bytes> late = fetchPrefix(served.url("body.txt"), kUpdateAgent, 20, deadline);
+    EXPECT_EQ(late.ok() ? FailureKind::usage : late.kind(), FailureKind::unreachable);
 }
 
 // The server's self-signed certificate is refused unless CURL_CA_BUNDLE names
@@ -80,12 +87,13 @@ TEST(Fetch, HttpsOnlyWithATrustedCertificate) {
     test::ServedFolder served;
     served.put("body.txt", "0123456789");
     const std::string url = test::serverUrl(served.path("body.txt"), 2);
-    EXPECT_FALSE(fetchToMemory(url, kUpdateAgent, kNoLimit).opened);
+    EXPECT_FALSE(fetchToMemory(url, kUpdateAgent, kNoLimit));
 #ifndef _WIN32
     ASSERT_EQ(setenv("CURL_CA_BUNDLE", (test::kServerState / "tls.pem").c_str(), 1), 0);
-    const FetchedBytes trusted = fetchToMemory(url, kUpdateAgent, kNoLimit);
+    const Result<FetchedBody> trusted = fetchToMemory(url, kUpdateAgent, kNoLimit);
     unsetenv("CURL_CA_BUNDLE");
-    EXPECT_EQ(trusted.bytes, bytesOf("0123456789"));
+    ASSERT_TRUE(trusted);
+    EXPECT_EQ(trusted->bytes, bytesOf("0123456789"));
 #endif
 }
 

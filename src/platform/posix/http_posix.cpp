@@ -148,8 +148,8 @@ struct LimitedSink {
 
 }  // namespace
 
-std::optional<std::vector<uint8_t>> fetchPrefix(std::string_view url, std::string_view agent, size_t n,
-                                                std::chrono::milliseconds deadline) {
+Result<std::vector<uint8_t>> fetchPrefix(std::string_view url, std::string_view agent, size_t n,
+                                         std::chrono::milliseconds deadline) {
     std::vector<uint8_t> prefix;
     Transfer t;
     t.onData = [&](const uint8_t* p, size_t len) {
@@ -157,13 +157,14 @@ std::optional<std::vector<uint8_t>> fetchPrefix(std::string_view url, std::strin
         prefix.insert(prefix.end(), p, p + keep);
         return prefix.size() < n;  // the rest of the reply is never read
     };
-    if (!run(url, agent, deadline, t) || prefix.size() != n) return std::nullopt;
+    if (!run(url, agent, deadline, t)) return unreachableFailure(url);
+    if (prefix.size() != n) return shortReplyFailure(url, n);
     return prefix;
 }
 
-FetchedBytes fetchToMemory(std::string_view url, std::string_view agent, size_t limit,
-                           std::chrono::milliseconds deadline) {
-    FetchedBytes out;
+Result<FetchedBody> fetchToMemory(std::string_view url, std::string_view agent, size_t limit,
+                                  std::chrono::milliseconds deadline) {
+    FetchedBody out;
     LimitedSink limiter{limit};
     Transfer t;
     t.onData = [&](const uint8_t* p, size_t len) {
@@ -172,8 +173,8 @@ FetchedBytes fetchToMemory(std::string_view url, std::string_view agent, size_t 
             return true;
         });
     };
-    out.opened = run(url, agent, deadline, t);
-    out.overflowed = limiter.overflowed;
+    if (!run(url, agent, deadline, t)) return unreachableFailure(url);
+    out.cut = limiter.overflowed;
     return out;
 }
 

@@ -79,45 +79,46 @@ bool readSome(const OpenedUrl& o, uint8_t* dst, size_t n, DWORD& got) {
 
 }  // namespace
 
-std::optional<std::vector<uint8_t>> fetchPrefix(std::string_view url, std::string_view agent, size_t n,
-                                                std::chrono::milliseconds deadline) {
+Result<std::vector<uint8_t>> fetchPrefix(std::string_view url, std::string_view agent, size_t n,
+                                         std::chrono::milliseconds deadline) {
     OpenedUrl o = openUrl(url, agent, deadline);
-    if (!o.request) return std::nullopt;
+    if (!o.request) return unreachableFailure(url);
     // A slow server hands the first bytes over in pieces: read until the
     // prefix is whole or the reply ends, never judging by what has arrived.
     std::vector<uint8_t> prefix(n);
     size_t have = 0;
     while (have < n) {
         DWORD got = 0;
-        if (!readSome(o, prefix.data() + have, n - have, got) || got == 0) return std::nullopt;
+        if (!readSome(o, prefix.data() + have, n - have, got)) {
+            return o.late() ? unreachableFailure(url) : shortReplyFailure(url, n);
+        }
+        if (got == 0) return shortReplyFailure(url, n);
         have += got;
     }
     return prefix;  // the rest of the reply is never read
 }
 
-FetchedBytes fetchToMemory(std::string_view url, std::string_view agent, size_t limit,
-                           std::chrono::milliseconds deadline) {
-    FetchedBytes out;
+Result<FetchedBody> fetchToMemory(std::string_view url, std::string_view agent, size_t limit,
+                                  std::chrono::milliseconds deadline) {
+    FetchedBody out;
     OpenedUrl o = openUrl(url, agent, deadline);
-    if (!o.request) return out;
+    if (!o.request) return unreachableFailure(url);
     uint8_t chunk[kReadChunk];
     for (;;) {
         DWORD got = 0;
         if (!readSome(o, chunk, sizeof chunk, got)) {
             // Past the deadline the transfer failed; any other broken read ends the body.
-            if (o.late()) out.bytes.clear();
-            out.opened = !o.late();
+            if (o.late()) return unreachableFailure(url);
             return out;
         }
         if (got == 0) break;
         const size_t keep = std::min<size_t>(got, limit - out.bytes.size());
         out.bytes.insert(out.bytes.end(), chunk, chunk + keep);
         if (keep < got) {
-            out.overflowed = true;
+            out.cut = true;
             break;
         }
     }
-    out.opened = true;
     return out;
 }
 
