@@ -44,7 +44,4 @@ enum class FileAccess { map, copy };
 // modes. Null when it cannot be opened.
 std::unique_ptr<AsyncFile> openAsyncFile(const std::filesystem::path& path, FileAccess access = FileAccess::map);
 
-// Serves reads from bytes the caller keeps alive (tests and fuzzing).
-std::unique_ptr<AsyncFile> openMemoryFile(std::span<const uint8_t> bytes);
-
 }  // namespace rw::platform

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/demo_walk.h"
+#include "memory_file.h"
 
 namespace rw::test {
 
@@ -76,7 +77,7 @@ Bytes filler(size_t n, uint8_t value = 0x55);
 // The check over a demo held in memory.
 inline void checkDemoBytes(std::span<const uint8_t> demo, const RecordsDatabase* records, CheckResult& result,
                            RunSeries* series = nullptr) {
-    checkDemo(platform::openMemoryFile(demo), nullptr, records, result, series);
+    checkDemo(openMemoryFile(demo), nullptr, records, result, series);
 }
 
 }  // namespace rw::test

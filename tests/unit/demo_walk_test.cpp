@@ -314,7 +314,7 @@ TEST(DemoWalk, FailedReadEndsTheCheckWithTheReadError) {
     b.networkFrame(at(2.0f), stopBlock).startMarker();
     for (const bool cutAfterReads : {false, true}) {
         CheckResult result;
-        checkDemo(std::make_unique<FailingFile>(platform::openMemoryFile(b.bytes()),
+        checkDemo(std::make_unique<FailingFile>(test::openMemoryFile(b.bytes()),
                                                 stopFrame + kMessagesOffset + 1000, cutAfterReads),
                   nullptr, &db, result);
         EXPECT_EQ(result.status(), -2) << cutAfterReads;
@@ -412,7 +412,9 @@ TEST(RunGraph, SeriesOfBuiltDemos) {
             const SeriesBucket& got = series.buckets[i];
             const SeriesBucket& want = expected[i];
             ASSERT_EQ(std::tie(got.frames, got.fpsSum, got.wrongSettings), std::tie(want.frames, want.fpsSum, want.wrongSettings)) << i;
-            if (want.frames != 0) ASSERT_EQ(std::tie(got.lowest, got.highest), std::tie(want.lowest, want.highest)) << i;
+            if (want.frames != 0) {
+                ASSERT_EQ(std::tie(got.lowest, got.highest), std::tie(want.lowest, want.highest)) << i;
+            }
             highest = std::max(highest, got.highest);
         }
         EXPECT_EQ(highest, row.highest);

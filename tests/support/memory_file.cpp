@@ -1,11 +1,9 @@
-#include <algorithm>
+#include "memory_file.h"
 
-#include "platform/async_file.h"
-
-namespace rw::platform {
+namespace rw::test {
 namespace {
 
-class MemoryFile final : public AsyncFile {
+class MemoryFile final : public platform::AsyncFile {
 public:
     explicit MemoryFile(std::span<const uint8_t> bytes) : bytes_(bytes) {}
     int64_t size() const override { return static_cast<int64_t>(bytes_.size()); }
@@ -29,8 +27,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<AsyncFile> openMemoryFile(std::span<const uint8_t> bytes) {
+std::unique_ptr<platform::AsyncFile> openMemoryFile(std::span<const uint8_t> bytes) {
     return std::make_unique<MemoryFile>(bytes);
 }
 
-}  // namespace rw::platform
+}  // namespace rw::test
