@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -109,6 +111,20 @@ TEST(DemoWalk, HeaderAndFrameLayouts) {
     }
 }
 
+// Progress shows once per MiB walked, as the percentage walked, and never
+// reaches the finished code before the walk is over.
+TEST(DemoWalk, ProgressOncePerMiB) {
+    DemoBuilder b;
+    padTo(b.startMarker(), 3 * MiB + 512).startMarker();
+    struct Seen {
+        CheckResult result;
+        std::vector<int32_t> codes;
+    } seen;
+    seen.result.repaint = {[](void* c) { static_cast<Seen*>(c)->codes.push_back(static_cast<Seen*>(c)->result.status()); }, &seen};
+    checkDemoBytes(b.bytes(), nullptr, seen.result);
+    EXPECT_EQ(seen.codes, (std::vector<int32_t>{1, 1, 33, 66, 99, 100}));
+}
+
 // A failed check clears what an earlier one found but leaves the verdict texts alone.
 TEST(DemoWalk, FailedCheckClearsWhatWasFound) {
     CheckResult result;
@@ -199,6 +215,9 @@ TEST(DemoWalk, Verdicts) {
         {"wrong on the stop frame", timed("kz_test", kStart, nullptr, wrongGravity), 1, L"sv_gravity is not correct",
          L"00:01.00", &db0},
         {"presses across the reader's window edges", edges.bytes(), 8, L"", L"00:06.50", &db0},
+        {"a press first in its block",
+         DemoBuilder("kz_test").startMarker().networkFrame(at(1), msg::concat({msg::buttonPattern(6, kStart), msg::filler(4, 0)}))
+             .networkFrame(at(2), press(kStop)).startMarker().bytes(), 8, L"", L"00:01.00", &db0},
         {"mode 1 with +use", used(1, "+use", "+use", false), 8, L"", L"00:02.50", &db1},
         {"mode 2 with +use", used(2, "+use", "+use", false), 8, L"", L"00:02.50", &db2},
         {"mode 2, attempt spent on a frame", used(2, "+use", "+use", true), 8, L"", none, &db2},
@@ -337,9 +356,10 @@ TEST(DemoWalk, ExtractedDemoIsDeleted) {
 // The run graph: its series gathered on the walk, and its drawing.
 struct GraphRow {
     const char* what;
+    const char* picture;  // tests/data/graphs/<picture>.svg
     bool timed;
     std::vector<std::pair<int, uint8_t>> stretches;  // frames, ms each
-    int spikeFrame;                                   // this frame lasts 1 ms (1000 fps); -1: none
+    int spikeFrame;                                   // this frame lasts 4 ms (250 fps); -1: none
     double wrongFrom, wrongTo;                        // gravity wrong between these demo times
     double width;                                     // of a bucket once the walk is over
     uint16_t highest;
@@ -367,7 +387,7 @@ Bytes buildGraphDemo(const GraphRow& row, std::vector<Counted>& counted) {
     if (row.timed) d.networkFrame({.time = 0.5f, .msec = 1, .gravity = 0.0f}).networkFrame({.time = 1.0f}, press(kStart));
     int n = 0;
     for (const auto& [frames, msec] : row.stretches) {
-        for (int i = 0; i < frames; ++i, ++n) add(t += msec / 1000.0, n == row.spikeFrame ? 1 : msec);
+        for (int i = 0; i < frames; ++i, ++n) add(t += msec / 1000.0, n == row.spikeFrame ? 4 : msec);
     }
     if (row.timed) add(t + 0.01, 10, press(kStop));
     d.startMarker();
@@ -378,10 +398,10 @@ Bytes buildGraphDemo(const GraphRow& row, std::vector<Counted>& counted) {
 // burst stay where they were.
 TEST(RunGraph, SeriesOfBuiltDemos) {
     const GraphRow rows[] = {
-        {"steady 100 fps", true, {{2000, 10}}, -1, 5.0, 6.0, 1.0 / 64, 100},
-        {"100 then 125", true, {{1000, 10}, {1250, 8}}, -1, 0, 0, 1.0 / 64, 125},
-        {"one 1000-fps frame in a long run", true, {{12000, 10}}, 230, 0, 0, 1.0 / 8, 1000},
-        {"no run timed", false, {{500, 10}}, -1, 2.0, 2.035, 1.0 / 64, 100},  // ends inside a bucket
+        {"steady 100 fps", "steady", true, {{1250, 10}}, -1, 5.0, 6.0, 1.0 / 64, 100},  // 12.51 s: ticks every 2 s
+        {"100 then 125", "burst", true, {{500, 10}, {625, 8}}, -1, 0, 0, 1.0 / 64, 125},
+        {"one 250-fps frame in a long run", "spike", true, {{12000, 10}}, 230, 0, 0, 1.0 / 8, 250},
+        {"no run timed", "untimed", false, {{500, 10}}, -1, 2.0, 2.035, 1.0 / 64, 100},  // ends inside a bucket
     };
     const RecordsDatabase db = database(0, {kStart}, {kStop});
     for (const GraphRow& row : rows) {
@@ -428,8 +448,14 @@ TEST(RunGraph, SeriesOfBuiltDemos) {
         size_t ticks = 0;  // one red tick for the one stretch, however the buckets cut it
         for (size_t at = 0; (at = svg.find("stroke=\"#c80000\" stroke-width=\"2\"", at + 1)) != std::string::npos;) ++ticks;
         EXPECT_EQ(ticks, row.wrongTo != 0 ? 1u : 0u);
-        EXPECT_EQ(svg.find(">1000</text>") != std::string::npos, row.highest == 1000);
+        EXPECT_EQ(svg.find(">250</text>") != std::string::npos, row.highest == 250);
         EXPECT_NE(svg.find(row.timed ? "run time (s)" : "demo time (s)"), std::string::npos);
+        // And the whole picture, against the one kept with the tests: a label moved or an axis rescaled
+        // shows here. RW_WRITE_GRAPHS=1 rewrites them after a deliberate change.
+        const auto kept = std::filesystem::path(RW_SOURCE_DIR) / "tests" / "data" / "graphs" / (std::string(row.picture) + ".svg");
+        if (std::getenv("RW_WRITE_GRAPHS")) test::writeFile(kept, std::span(reinterpret_cast<const uint8_t*>(svg.data()), svg.size()));
+        const std::vector<uint8_t> want = test::readAll(kept);
+        EXPECT_TRUE(std::equal(svg.begin(), svg.end(), want.begin(), want.end())) << "differs from " << kept;
     }
 }
 
@@ -452,6 +478,7 @@ TEST(RunGraph, FarOutTimes) {
     RunSeries series;
     for (const float t : {1e30f, std::nanf(""), 0.0f, 1e30f}) addSeriesFrame(series, t, 100, 1);
     EXPECT_NE(runGraphSvg(CheckReport{}, series).find("</svg>"), std::string::npos);
+    addSeriesFrame(series, 1e30f, 0, 1);  // a frame without a rate is not counted
     addSeriesFrame(series, 3e38f, 100, 1);
     EXPECT_LE(series.used, RunSeries::kMaxBuckets);
     EXPECT_EQ(series.buckets[0].frames + series.buckets[series.used - 1].frames, 5u);
