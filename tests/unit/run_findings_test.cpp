@@ -2,10 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cmath>
-#include <memory>
 #include <string>
 #include <vector>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#endif
 
 #include "analysis/verdict_text.h"
 #include "demo_builder.h"
@@ -32,9 +38,40 @@ TEST(VerdictText, RunTime) {
     EXPECT_FALSE(runTimeText(3.0e38f, false).empty());
 }
 
-// Type-0 blocks scanned in order, each on an exact-size copy so the sanitizer
-// sees any read past it. Name and SteamID are taken once; a resource-list block
-// is scanned only for the sound indices.
+// A copy of a block that ends where an unreadable page begins: a read past its
+// end faults in every build, not only under the sanitizer, which also sees a
+// read before its start.
+class GuardedCopy {
+public:
+    explicit GuardedCopy(const Bytes& bytes) {
+        const auto page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+        size_ = (bytes.size() / page + 2) * page;
+        base_ = static_cast<uint8_t*>(mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        if (base_ == MAP_FAILED || mprotect(base_ + size_ - page, page, PROT_NONE) != 0) std::abort();
+        data_ = {base_ + size_ - page - bytes.size(), bytes.size()};
+        std::copy(bytes.begin(), bytes.end(), base_ + size_ - page - bytes.size());
+#if defined(__SANITIZE_ADDRESS__)
+        ASAN_POISON_MEMORY_REGION(base_, static_cast<size_t>(data_.data() - base_));
+#endif
+    }
+    ~GuardedCopy() {
+#if defined(__SANITIZE_ADDRESS__)
+        ASAN_UNPOISON_MEMORY_REGION(base_, size_);
+#endif
+        munmap(base_, size_);
+    }
+    GuardedCopy(const GuardedCopy&) = delete;
+    GuardedCopy& operator=(const GuardedCopy&) = delete;
+    std::span<const uint8_t> bytes() const { return data_; }
+
+private:
+    uint8_t* base_ = nullptr;
+    size_t size_ = 0;
+    std::span<const uint8_t> data_;
+};
+
+// Type-0 blocks scanned in order, each on a guarded copy. Name and SteamID are
+// taken once; a resource-list block is scanned only for the sound indices.
 TEST(StartupBlockScan, IdentityAndSoundIndices) {
     const Bytes soundHead = msg::concat({Bytes{0x2D}, msg::text("common/wpn_select.wav"), Bytes{0, 7, 0}});
     const struct {
@@ -58,16 +95,13 @@ TEST(StartupBlockScan, IdentityAndSoundIndices) {
          "", L"", 5},
         {"sound name needs 28 bytes after it", {msg::concat({soundHead, msg::filler(4, 0)})}},
         {"28 bytes after it", {msg::concat({soundHead, msg::filler(5, 0)})}, "", L"", 7},
+        {"and a 'c' before it", {msg::concat({Bytes{0x2D, 'c'}, std::span(soundHead).subspan(1), msg::filler(5, 0)})}, "", L"", 7},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
         RunFindings findings;
         CheckResult result;
-        for (const Bytes& block : r.blocks) {
-            auto exact = std::make_unique<uint8_t[]>(block.size());
-            std::copy(block.begin(), block.end(), exact.get());
-            scanStartupBlock(findings, std::span<const uint8_t>(exact.get(), block.size()), result, 42);
-        }
+        for (const Bytes& block : r.blocks) scanStartupBlock(findings, GuardedCopy(block).bytes(), result, 42);
         EXPECT_EQ(result.playerName.view(), std::wstring(r.name.begin(), r.name.end()));
         EXPECT_EQ(result.status() == 42, !r.name.empty());
         EXPECT_EQ(result.steamId.text.view(), r.steamId);
