@@ -59,6 +59,8 @@ CASES = [
      r"  SteamID:       STEAM_0:1:19867136  http://\S+/profiles/76561198000000001\n.*"
      r"  Time:          01:23\.45\n  World Record:  \n  Fps:           100\.00\n  Settings:      sv_airacceleration is not correct\n",
      "", {}),  # without the runs list there are no world-record lines
+    ("check.text_world_records", "check", EXAMPLE, ["--runs", "demos_tcl.txt", SAMPLE], 0,
+     r"  World Record:  01:19\.87 Mellow \[de\]\n {17}\[pro\] 01:21\.02 Quickstep \[se\]\n  Fps:", "", {}),
     # Without records the run is not timed, and it is judged from the start marker: warm-up gravity counts.
     ("check.untimed", "check", {SAMPLE: SAMPLE}, ["--json", SAMPLE], 0,
      r'"time":"--:--\.--".*"sv_gravity is not correct"', "", {}),
@@ -87,14 +89,19 @@ CASES = [
      "5 checked, 4 finished, 1 rejected",
      {"order": [("a.dem", 100), ("b.dem", 100), ("broken.dem", -2), ("c.DEM", 100), ("d.dem", 100)]}),
     ("check.batch_flat", "check", BATCH, ["--json", "."], 0, "", "", {"order": [("a.dem", 100), ("b.dem", 100)]}),
-    # --graph: a file for one demo; a folder for several, whose names never collide; none for a rejected demo.
+    # --graph: a file for one demo; a folder for several, whose names never collide and hold no character
+    # that Windows refuses; none for a rejected demo. A name ending in either slash is a folder.
     ("check.graph_file", "check", EXAMPLE, ["--graph", "run.svg", SAMPLE], 0, r"  Graph: +run\.svg\n", "",
      {"graphs": ["run.svg"]}),
-    ("check.graph_folder", "check", {"a.dem": SAMPLE, "sub/a.dem": SAMPLE, "sub/broken.dem": b"HLDEMO", "x/A.dem": SAMPLE},
+    ("check.graph_folder", "check", {"a.dem": SAMPLE, "sub/a.dem": SAMPLE, "sub/broken.dem": b"HLDEMO", "x/A.dem": SAMPLE,
+                                     "x/w?r:un.dem": SAMPLE},
      ["--json", "--recursive", "--graph", "out", "."], 1, r'"graph":"out/a\.svg".*"graph":"out/a-2\.svg".*'
-     r'"graph":null.*"graph":"out/A-3\.svg"', "4 checked", {"graphs": ["out/A-3.svg", "out/a-2.svg", "out/a.svg"]}),
+     r'"graph":null.*"graph":"out/A-3\.svg".*"graph":"out/w_r_un\.svg"', "5 checked",
+     {"graphs": ["out/A-3.svg", "out/a-2.svg", "out/a.svg", "out/w_r_un.svg"]}),
     ("check.graph_one_demo_folder", "check", EXAMPLE, ["--graph", "pics/", SAMPLE], 0, "", "",
      {"graphs": ["pics/sample.svg"]}),
+    ("check.graph_one_demo_backslash", "check", EXAMPLE, ["--graph", "pics\\", SAMPLE], 0, "", "",
+     {"graphs": ["pics\\/sample.svg"]}),
     ("check.graph_archive", "check", EXAMPLE, ["--graph", "out.svg", "uploads/pack.7z"], 0, r"Graph: +out\.svg/b\.svg", "",
      {"pre": ARCHIVES, "graphs": ["out.svg/a.svg", "out.svg/b.svg"]}),  # an archive may hold several: a folder
     ("check.graph_unwritable", "check", EXAMPLE, ["--json", "--graph", "no/such/run.svg", SAMPLE], 1,

@@ -203,6 +203,7 @@ TEST(RecordsText, ErrorsNameTheLine) {
     } cases[] = {
         {"revision 1\n\nrevison 2\n", 3, "unknown keyword 'revison'"},
         {"map a\nmode 1\nstart position 1 2 3\n", 3, "positions need mode 3"},
+        {"map a\nmode 3\nstart position 1 2 x\n", 3, "coordinate 'x'"},
         {"map a\nmode 0\nstart 01\n", 3, "'pattern HEX...' or 'position X Y Z'"},
         {"map a\n\nmap b\nmode 0\n", 1, "map a has no mode line"},
         {"map \"kz\n", 1, "missing closing quote"},
