@@ -181,15 +181,38 @@ Run timeProcess(const std::vector<std::string>& argv, unsigned cores) {
     return {seconds(start), usage.ru_maxrss};
 }
 
-Run medianProcess(const std::vector<std::string>& argv, unsigned cores, int runs) {
-    std::vector<double> times;
-    long peak = 0;
+// The programs of a group run in turn, run after run, the order reversed
+// every other run, so that a machine that speeds up or slows down meanwhile
+// moves them alike. Per program: the median time, the median of its ratios to
+// the group's first program within each turn, and its peak memory.
+struct Timed {
+    double seconds;
+    double ratio;
+    long peakKiB;
+};
+
+std::vector<Timed> interleaved(const std::vector<std::vector<std::string>>& group, unsigned cores, int runs) {
+    const size_t n = group.size();
+    std::vector<std::vector<double>> times(n), ratios(n);
+    std::vector<Timed> out(n, Timed{0, 0, 0});
     for (int r = 0; r < runs; ++r) {
-        const Run one = timeProcess(argv, cores);
-        times.push_back(one.seconds);
-        peak = std::max(peak, one.peakKiB);
+        std::vector<double> turn(n);
+        for (size_t k = 0; k < n; ++k) {
+            const size_t i = r % 2 ? n - 1 - k : k;
+            const Run one = timeProcess(group[i], cores);
+            turn[i] = one.seconds;
+            out[i].peakKiB = std::max(out[i].peakKiB, one.peakKiB);
+        }
+        for (size_t i = 0; i < n; ++i) {
+            times[i].push_back(turn[i]);
+            ratios[i].push_back(turn[i] / turn[0]);
+        }
     }
-    return {median(times), peak};
+    for (size_t i = 0; i < n; ++i) {
+        out[i].seconds = median(times[i]);
+        out[i].ratio = median(ratios[i]);
+    }
+    return out;
 }
 
 rw::RecordsDatabase benchRecords() {
@@ -260,30 +283,33 @@ void inProcess(const std::filesystem::path& file, const rw::RecordsDatabase* rec
 }
 
 void wholeProcess(const std::string& check, const std::filesystem::path& file, const std::string& sample, int runs) {
-    const unsigned all = allCores();
-    std::printf("\nwhole process, median of %d (ms; ratio to the line above it)\n", runs);
-    std::printf("%-44s %18s %18s\n", "", "1 core", std::to_string(all).append(" cores").c_str());
-    auto row = [&](const char* name, const std::vector<std::string>& argv, const Run* against, Run* out) {
-        std::printf("%-44s", name);
-        for (int c = 0; c < 2; ++c) {
-            const Run r = medianProcess(argv, c == 0 ? 1 : all, runs);
-            if (against) {
-                std::printf("   %7.2f (%5.2fx)", r.seconds * 1e3, r.seconds / against[c].seconds);
-            } else {
-                std::printf("   %7.2f         ", r.seconds * 1e3);
+    const unsigned cores[2] = {1, allCores()};
+    std::printf("\nwhole process, median of %d, each group run in turn (ms; median ratio to the group's first)\n", runs);
+    std::printf("%-44s %18s %18s\n", "", "1 core", std::to_string(cores[1]).append(" cores").c_str());
+    const std::vector<std::vector<std::string>> groups[] = {
+        {{"/bin/cat", file.string()}, {check, "--json", file.string()}},
+        {{"/bin/true"}, {check, "--json", sample}, {check, "--version"}}};
+    const char* names[][3] = {{"cat DEMO", "runwarden-check --json DEMO"},
+                              {"/bin/true", "runwarden-check --json sample.dem", "runwarden-check --version"}};
+    timeProcess(groups[0][0], cores[1]);  // the demo into the page cache
+    long peak = 0;
+    for (size_t g = 0; g < 2; ++g) {
+        std::vector<Timed> columns[2];
+        for (int c = 0; c < 2; ++c) columns[c] = interleaved(groups[g], cores[c], runs);
+        for (size_t i = 0; i < groups[g].size(); ++i) {
+            std::printf("%-44s", names[g][i]);
+            for (const auto& column : columns) {
+                if (i == 0) {
+                    std::printf("   %7.2f         ", column[i].seconds * 1e3);
+                } else {
+                    std::printf("   %7.2f (%5.2fx)", column[i].seconds * 1e3, column[i].ratio);
+                }
             }
-            if (out) out[c] = r;
+            std::printf("\n");
         }
-        std::printf("\n");
-    };
-    Run cat[2], big[2], nothing[2];
-    timeProcess({"/bin/cat", file.string()}, all);  // page cache
-    row("cat DEMO", {"/bin/cat", file.string()}, nullptr, cat);
-    row("runwarden-check --json DEMO", {check, "--json", file.string()}, cat, big);
-    row("/bin/true", {"/bin/true"}, nullptr, nothing);
-    row("runwarden-check --json sample.dem", {check, "--json", sample}, nothing, nullptr);
-    row("runwarden-check --version", {check, "--version"}, nothing, nullptr);
-    std::printf("peak memory, runwarden-check --json DEMO: %ld KiB\n", std::max(big[0].peakKiB, big[1].peakKiB));
+        if (g == 0) peak = std::max(columns[0][1].peakKiB, columns[1][1].peakKiB);
+    }
+    std::printf("peak memory, runwarden-check --json DEMO: %ld KiB\n", peak);
 }
 
 }  // namespace
