@@ -25,7 +25,7 @@ ReaderState DemoReader::finish() {
 void DemoReader::close() {
     if (file_) file_->cancelAll();
     file_.reset();
-    for (auto& b : buffer_) std::vector<uint8_t>().swap(b);
+    for (auto& b : buffer_) Buffer().swap(b);
     for (int i = 0; i < 2; ++i) {
         windowStart_[i] = windowEnd_[i] = readyEnd_[i] = 0;
         pending_[i] = 0;

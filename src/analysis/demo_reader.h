@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/default_init_allocator.h"
 #include "platform/async_file.h"
 
 namespace rw {
@@ -90,7 +91,9 @@ private:
     void failReads();
 
     std::unique_ptr<platform::AsyncFile> file_;
-    std::vector<uint8_t> buffer_[2];
+    // Filled only when the backend copies; a mapped file never touches them.
+    using Buffer = std::vector<uint8_t, DefaultInitAllocator<uint8_t>>;
+    Buffer buffer_[2];
     const uint8_t* bytes_[2] = {nullptr, nullptr};  // where window i's bytes are: its buffer, or the backend's
     int64_t size_ = 0;
     ReaderState state_ = ReaderState::cannotOpen;
