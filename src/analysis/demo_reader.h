@@ -80,7 +80,7 @@ public:
     }
 
 private:
-    static constexpr int64_t kPrefetchAhead = 16 << 10;
+    static constexpr int64_t kPrefetchAhead = 8 << 10;
 
     bool readSlow(int64_t& position, uint8_t* destination, uint32_t count);
     const uint8_t* viewSlow(int64_t position, uint32_t count);
